@@ -1,0 +1,64 @@
+#pragma once
+
+#include <cmath>
+
+namespace tz
+{
+
+// A gain that moves linearly across a chunk toward its target and then through a one-pole smoother.
+// Double precision lets the smoother actually reach its snap distance; in float it stalls a few ulps away.
+struct GainRamp
+{
+    double current = 0.0;
+    double step = 0.0;
+    double smoothed = 0.0;
+    bool initialised = false;
+    bool smoothedInitialised = false;
+
+    void reset() noexcept { initialised = smoothedInitialised = false; }
+
+    void beginChunk (float target, int numSamples) noexcept
+    {
+        if (! initialised)
+        {
+            current = target;
+            initialised = true;
+        }
+        step = (target - current) / numSamples;
+    }
+
+    // True when the ramp's current value, its target and its smoothed value all sit at or above `level`.
+    bool restsAtOrAbove (float level, float target) const noexcept
+    {
+        return current >= level && target >= level && (smoothedInitialised ? smoothed : current) >= level;
+    }
+
+    float next (double coef) noexcept
+    {
+        current += step;
+
+        if (! smoothedInitialised)
+        {
+            smoothed = current;
+            smoothedInitialised = true;
+        }
+
+        smoothed += coef * (current - smoothed);
+        if (std::abs (current - smoothed) < 1.0e-6)
+            smoothed = current;
+
+        return (float) smoothed;
+    }
+};
+
+// dB to linear gain: exactly 1 near 0 dB, silence at -100 dB and below.
+inline float decibelsToGain (float dB) noexcept
+{
+    if (std::abs (dB) < 0.001f)
+        return 1.0f;
+    if (dB <= -100.0f)
+        return 0.0f;
+    return std::pow (10.0f, dB / 20.0f);
+}
+
+} // namespace tz

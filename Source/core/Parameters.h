@@ -1,0 +1,167 @@
+#pragma once
+
+#include <array>
+#include <vector>
+
+#include <juce_core/juce_core.h>
+
+namespace tz
+{
+
+// Parameter index. 0..54 are the fixed rows; modulator and route fields follow by index arithmetic.
+enum P : int
+{
+    inputGain,
+    mix,
+    outputGain,
+    filterOn,
+    filterType,
+    filterCutoff,
+    filterResonance,
+    filterMix,
+    volumeOn,
+    volumeLevel,
+    volumePan,
+    crushOn,
+    crushBits,
+    crushRate,
+    crushMix,
+    driveOn,
+    driveType,
+    driveAmount,
+    driveTone,
+    driveMix,
+    delayOn,
+    delayTime,
+    delayFeedback,
+    delayPingpong,
+    delayTone,
+    delayMix,
+    reverbOn,
+    reverbSize,
+    reverbDamping,
+    reverbMix,
+    stutterOn,
+    stutterLength,
+    stutterHold,
+    stutterDecay,
+    stutterPitch,
+    stutterMix,
+    tapestopOn,
+    tapestopTime,
+    tapestopCurve,
+    tapestopMix,
+    reverseOn,
+    reverseLength,
+    reverseMix,
+    gridRate,
+    gridLength,
+    grainOn,
+    grainMode,
+    grainSize,
+    grainDensity,
+    grainPitch,
+    grainSpray,
+    grainFeedback,
+    grainMix,
+    xyX,
+    xyY,
+    none
+};
+
+constexpr int numFixedParams = 55;
+constexpr int numModulators = 4;
+constexpr int numModFields = 40;
+constexpr int numModSteps = 16;
+constexpr int numRoutes = 16;
+constexpr int numRouteFields = 3;
+constexpr int numParams = numFixedParams + numModulators * numModFields + numRoutes * numRouteFields;
+static_assert (numParams == 263);
+
+constexpr int modParam (int modulator, int field) noexcept { return numFixedParams + numModFields * modulator + field; }
+constexpr int routeParam (int route, int field) noexcept
+{
+    return numFixedParams + numModulators * numModFields + numRouteFields * route + field;
+}
+
+// Fields of one modulator (k in modParam).
+namespace modField
+{
+    constexpr int mode = 0, shape = 1, rate = 2, length = 3, smooth = 4, swing = 5, phase = 6, followsXY = 7;
+    constexpr int firstStep = 8, firstStepShape = 24;
+}
+
+// Fields of one route (f in routeParam).
+namespace routeField
+{
+    constexpr int source = 0, target = 1, depth = 2;
+}
+
+enum class ParamKind : int { Float = 0, Bool = 1, Choice = 2, Int = 3 };
+
+enum class ParamFormat : int
+{
+    Plain = 0,
+    Decibels = 1,
+    Percent = 2,
+    Frequency = 3,
+    Bits = 4,
+    Pan = 5,
+    Semitones = 6,
+    Milliseconds = 7,
+    PerSecond = 8
+};
+
+struct ParamDef
+{
+    P index;
+    const char* id;
+    const char* name;
+    ParamKind kind;
+    float min, max, def;
+    float centre; // 0 = linear, otherwise the plain value at the normalised midpoint
+    ParamFormat format;
+    const char* choices; // labels joined by "|", or nullptr
+};
+
+extern const std::array<ParamDef, numFixedParams> paramDefs;
+
+struct ParamInfo
+{
+    juce::String id, name;
+    ParamKind kind;
+    float min, max, def, centre;
+    ParamFormat format;
+    juce::String choices;
+};
+
+const std::vector<ParamInfo>& allParams();
+
+// Route target list: entry 0 is P::none, 1..35 the modulatable fixed rows.
+const std::vector<P>& modTargets();
+
+enum EffectId : int { filter, volume, crush, drive, delay, reverb, stutter, tapestop, reverse, grain };
+constexpr int numEffects = 10;
+
+struct EffectParams
+{
+    P on, mix;
+};
+
+extern const std::array<const char*, numEffects> effectKeys;
+extern const std::array<const char*, numEffects> effectNames;
+extern const std::array<EffectParams, numEffects> effectParams;
+
+// The effect whose key prefixes the ID of fixed row p, or -1.
+int effectOf (P p);
+
+// The skew JUCE's range needs to put `centre` at the normalised midpoint (1 when linear).
+float skewFor (const ParamInfo& info);
+
+// Value-to-text of Float parameters and of Int parameters (route targets show the target name).
+juce::String valueToText (const ParamInfo& info, float value);
+
+// Lenient inverse of valueToText for text typed into a host's parameter field.
+float textToValue (const ParamInfo& info, const juce::String& text);
+
+} // namespace tz

@@ -1,0 +1,524 @@
+#include "core/PluginProcessor.h"
+
+#include <cmath>
+#include <cstring>
+
+namespace
+{
+    const juce::Identifier chainOrderProperty ("chainOrder");
+    const juce::Identifier gridProperty ("grid");
+
+    std::unique_ptr<juce::RangedAudioParameter> makeParameter (const tz::ParamInfo& info)
+    {
+        const juce::ParameterID id { info.id, 1 };
+
+        switch (info.kind)
+        {
+            case tz::ParamKind::Bool:
+                return std::make_unique<juce::AudioParameterBool> (id, info.name, info.def > 0.5f);
+
+            case tz::ParamKind::Choice:
+                return std::make_unique<juce::AudioParameterChoice> (
+                    id, info.name, juce::StringArray::fromTokens (info.choices, "|", {}), (int) info.def);
+
+            case tz::ParamKind::Int:
+                return std::make_unique<juce::AudioParameterInt> (
+                    id, info.name, juce::roundToInt (info.min), juce::roundToInt (info.max), juce::roundToInt (info.def),
+                    juce::AudioParameterIntAttributes()
+                        .withStringFromValueFunction ([&info] (int v, int) { return tz::valueToText (info, (float) v); })
+                        .withValueFromStringFunction (
+                            [&info] (const juce::String& text) { return juce::roundToInt (tz::textToValue (info, text)); }));
+
+            case tz::ParamKind::Float:
+                break;
+        }
+
+        juce::NormalisableRange<float> range (info.min, info.max);
+        range.skew = tz::skewFor (info);
+
+        // The host hands back values through the skewed 0..1 range; hide the float round trip (999.99994 Hz).
+        const auto hostText = [&info] (float v, int) {
+            const float whole = std::round (v);
+            return tz::valueToText (info, std::abs (v - whole) < 1.0e-4f * juce::jmax (1.0f, std::abs (v)) ? whole : v);
+        };
+
+        return std::make_unique<juce::AudioParameterFloat> (
+            id, info.name, range, info.def,
+            juce::AudioParameterFloatAttributes()
+                .withStringFromValueFunction (hostText)
+                .withValueFromStringFunction ([&info] (const juce::String& text) { return tz::textToValue (info, text); }));
+    }
+
+    // NaN or infinity from a broken upstream plug-in would poison every filter and buffer downstream.
+    void replaceNonFinite (float* samples, int numSamples) noexcept
+    {
+        for (int i = 0; i < numSamples; ++i)
+            if (! std::isfinite (samples[i]))
+                samples[i] = 0.0f;
+    }
+} // namespace
+
+//==============================================================================
+TazzleAudioProcessor::TazzleAudioProcessor()
+    : AudioProcessor (BusesProperties()
+                          .withInput ("Input", juce::AudioChannelSet::stereo(), true)
+                          .withOutput ("Output", juce::AudioChannelSet::stereo(), true)),
+      parameterState (*this, nullptr, "Tazzle", createParameterLayout())
+{
+    const auto& infos = tz::allParams();
+
+    for (size_t p = 0; p < infos.size(); ++p)
+    {
+        rawValues[p] = parameterState.getRawParameterValue (infos[p].id);
+        params[p] = parameterState.getParameter (infos[p].id);
+        jassert (rawValues[p] != nullptr && params[p] != nullptr);
+    }
+
+    for (auto& modulated : uiModulated)
+        modulated.store (-1.0f);
+}
+
+TazzleAudioProcessor::~TazzleAudioProcessor() = default;
+
+juce::AudioProcessorValueTreeState::ParameterLayout TazzleAudioProcessor::createParameterLayout()
+{
+    juce::AudioProcessorValueTreeState::ParameterLayout layout;
+    for (const auto& info : tz::allParams())
+        layout.add (makeParameter (info));
+    return layout;
+}
+
+bool TazzleAudioProcessor::isBusesLayoutSupported (const BusesLayout& layouts) const
+{
+    const auto out = layouts.getMainOutputChannelSet();
+
+    if (out != juce::AudioChannelSet::mono() && out != juce::AudioChannelSet::stereo())
+        return false;
+
+    return layouts.getMainInputChannelSet() == out;
+}
+
+juce::AudioProcessorEditor* TazzleAudioProcessor::createEditor()
+{
+    return new juce::GenericAudioProcessorEditor (*this);
+}
+
+//==============================================================================
+void TazzleAudioProcessor::setValue (int p, float plainValue)
+{
+    auto* param = params[(size_t) p];
+    param->setValueNotifyingHost (param->convertTo0to1 (plainValue));
+}
+
+//==============================================================================
+void TazzleAudioProcessor::setChainOrder (const tz::ChainOrder& order)
+{
+    if (! tz::isValidChainOrder (order))
+        return;
+
+    chainOrderBits.store (tz::packChainOrder (order));
+    parameterState.state.setProperty (chainOrderProperty, tz::encodeChainOrder (order), nullptr);
+}
+
+void TazzleAudioProcessor::moveEffect (tz::EffectId id, int delta)
+{
+    auto order = getChainOrder();
+    const auto found = std::find (order.begin(), order.end(), (int) id);
+
+    if (found == order.end())
+        return;
+
+    const auto from = (int) std::distance (order.begin(), found);
+    const auto to = from + delta;
+
+    if (to < 0 || to >= tz::numEffects)
+        return;
+
+    std::swap (order[(size_t) from], order[(size_t) to]);
+    setChainOrder (order);
+}
+
+void TazzleAudioProcessor::loadChainOrderFromState()
+{
+    const auto text = parameterState.state.getProperty (chainOrderProperty).toString();
+    chainOrderBits.store (tz::packChainOrder (tz::decodeChainOrder (text)));
+}
+
+void TazzleAudioProcessor::setGridRow (tz::EffectId id, GridRow row)
+{
+    gridWords[(size_t) id].store (tz::packGridRow (row));
+    publishGridRows();
+}
+
+void TazzleAudioProcessor::publishGridRows()
+{
+    tz::GridWords words {};
+    for (size_t e = 0; e < words.size(); ++e)
+        words[e] = gridWords[e].load();
+
+    parameterState.state.setProperty (gridProperty, tz::encodeGrid (words), nullptr);
+}
+
+void TazzleAudioProcessor::loadGridFromState()
+{
+    const auto words = tz::decodeGrid (parameterState.state.getProperty (gridProperty).toString());
+
+    for (size_t e = 0; e < words.size(); ++e)
+        gridWords[e].store (words[e]);
+}
+
+//==============================================================================
+void TazzleAudioProcessor::getStateInformation (juce::MemoryBlock& destData)
+{
+    if (const auto xml = parameterState.copyState().createXml())
+        copyXmlToBinary (*xml, destData);
+}
+
+void TazzleAudioProcessor::setStateInformation (const void* data, int sizeInBytes)
+{
+    auto xml = getXmlFromBinary (data, sizeInBytes);
+
+    if (xml == nullptr || ! xml->getTagName().equalsIgnoreCase (parameterState.state.getType().toString()))
+        return;
+
+    xml->setTagName (parameterState.state.getType().toString());
+
+    for (const auto& info : tz::allParams())
+    {
+        auto* element = xml->getChildByAttribute ("id", info.id);
+
+        if (element == nullptr)
+        {
+            element = xml->createNewChildElement ("PARAM");
+            element->setAttribute ("id", info.id);
+            element->setAttribute ("value", info.def);
+        }
+        else if (! element->hasAttribute ("value") || ! std::isfinite (element->getDoubleAttribute ("value")))
+        {
+            element->setAttribute ("value", info.def);
+        }
+    }
+
+    incrementPresetGeneration();
+    parameterState.replaceState (juce::ValueTree::fromXml (*xml));
+    loadChainOrderFromState();
+    loadGridFromState();
+    incrementPresetGeneration();
+}
+
+//==============================================================================
+void TazzleAudioProcessor::prepareToPlay (double sampleRate, int)
+{
+    currentSampleRate = sampleRate;
+    preparedChannels = getTotalNumOutputChannels() < 2 ? 1 : 2;
+
+    if (latencySamples != reportedLatency)
+    {
+        setLatencySamples (latencySamples);
+        reportedLatency = latencySamples;
+    }
+
+    bypassDelay.prepare (latencySamples);
+    mixDelay.prepare (latencySamples);
+    mixDry.setSize (preparedChannels, chunkSize);
+    mixDry.clear();
+
+    resetRequested.store (false);
+    startClean();
+}
+
+void TazzleAudioProcessor::resetEffects()
+{
+    mixDelay.clear();
+}
+
+void TazzleAudioProcessor::startClean()
+{
+    for (size_t p = 0; p < rawValues.size(); ++p)
+        baseValues[p] = values[p] = rawValues[p]->load();
+
+    for (size_t e = 0; e < gridWords.size(); ++e)
+    {
+        const auto word = gridWords[e].load();
+        std::memcpy (&baseValues[tz::numParams + e], &word, sizeof (word));
+    }
+
+    inputGainRamp.reset();
+    mixRamp.reset();
+    outputGainRamp.reset();
+
+    activeOrder = tz::unpackChainOrder (chainOrderBits.load());
+    orderFade = 1.0f;
+
+    modSum.fill (0.0f);
+    modTouched.fill (false);
+    modOut.fill (0.0f);
+    xySmooth.fill (0.0f);
+    xyLast = { values[tz::xyX], values[tz::xyY] };
+
+    seenGeneration = presetGeneration.load();
+    presetFade = 1.0f;
+    cleanPending = false;
+    running = false;
+    dryFade = 1.0f;
+}
+
+void TazzleAudioProcessor::runEffect (tz::EffectId, float* const*, int, int, const tz::Transport&)
+{
+}
+
+void TazzleAudioProcessor::applyModulation()
+{
+    for (size_t p = 0; p < modSum.size(); ++p)
+    {
+        if (! modTouched[p])
+        {
+            uiModulated[p].store (-1.0f, std::memory_order_relaxed);
+            continue;
+        }
+
+        const auto& range = params[p]->getNormalisableRange();
+        const float u = juce::jlimit (0.0f, 1.0f, range.convertTo0to1 (values[p]));
+        const float modulated = juce::jlimit (0.0f, 1.0f, u + modSum[p]);
+
+        values[p] = range.convertFrom0to1 (modulated);
+        uiModulated[p].store (modulated, std::memory_order_relaxed);
+        modSum[p] = 0.0f;
+        modTouched[p] = false;
+    }
+}
+
+//==============================================================================
+void TazzleAudioProcessor::processBlock (juce::AudioBuffer<float>& buffer, juce::MidiBuffer&)
+{
+    juce::ScopedNoDenormals noDenormals;
+
+    const int numInputChannels = getTotalNumInputChannels();
+    for (int ch = numInputChannels; ch < buffer.getNumChannels(); ++ch)
+        buffer.clear (ch, 0, buffer.getNumSamples());
+
+    const int numChannels = juce::jmin (preparedChannels, buffer.getNumChannels());
+    const int numPresent = juce::jmin (2, buffer.getNumChannels());
+    const int numSamples = buffer.getNumSamples();
+
+    double bpm = tz::defaultBpm;
+    bool playing = false;
+
+    if (auto* hostPlayHead = getPlayHead())
+    {
+        if (const auto position = hostPlayHead->getPosition())
+        {
+            bpm = tz::clampTempo (position->getBpm().orFallback (tz::defaultBpm));
+
+            if (position->getIsPlaying())
+            {
+                if (const auto ppq = position->getPpqPosition())
+                {
+                    playing = true;
+                    beatPos = *ppq;
+                }
+            }
+        }
+    }
+
+    const double samplesPerBeat = tz::samplesPerBeatFor (currentSampleRate, bpm);
+    const double blockStartBeat = beatPos;
+
+    if (presetGeneration.load() != seenGeneration)
+    {
+        if (running)
+        {
+            seenGeneration = presetGeneration.load();
+            cleanPending = true;
+        }
+        else
+        {
+            resetEffects();
+            startClean();
+        }
+    }
+    running = true;
+
+    if (resetRequested.exchange (false))
+    {
+        resetEffects();
+        const int generation = presetGeneration.load();
+        startClean();
+        seenGeneration = generation;
+        running = true;
+        dryFade = 0.0f;
+    }
+
+    const auto requestedOrder = tz::unpackChainOrder (chainOrderBits.load());
+
+    const auto orderStep = (float) (1.0 / (0.003 * currentSampleRate));
+    const auto fadeStep = (float) (1.0 / (0.005 * currentSampleRate));
+    const double gainCoef = 1.0 - std::exp (-1.0 / (0.010 * currentSampleRate));
+    const double mixCoef = 1.0 - std::exp (-1.0 / (0.005 * currentSampleRate));
+
+    std::array<float*, 2> chunkChannels {};
+
+    for (int offset = 0; offset < numSamples; offset += chunkSize)
+    {
+        const int n = juce::jmin (chunkSize, numSamples - offset);
+        const double chunkStartBeat = blockStartBeat + offset / samplesPerBeat;
+        const tz::Transport transport { bpm, chunkStartBeat, samplesPerBeat, playing };
+
+        if (! cleanPending)
+        {
+            for (size_t p = 0; p < rawValues.size(); ++p)
+                baseValues[p] = rawValues[p]->load (std::memory_order_relaxed);
+
+            for (size_t e = 0; e < gridWords.size(); ++e)
+            {
+                const auto word = gridWords[e].load (std::memory_order_relaxed);
+                std::memcpy (&baseValues[tz::numParams + e], &word, sizeof (word));
+            }
+        }
+
+        std::copy_n (baseValues.begin(), values.size(), values.begin());
+
+        applyModulation();
+
+        xyLast = { values[tz::xyX], values[tz::xyY] };
+        uiXY[0].store (xyLast[0], std::memory_order_relaxed);
+        uiXY[1].store (xyLast[1], std::memory_order_relaxed);
+
+        gridStep = tz::gridStepAt (chunkStartBeat + n / (2.0 * samplesPerBeat), values[tz::gridRate], values[tz::gridLength]);
+        uiGridStep.store (gridStep, std::memory_order_relaxed);
+
+        // Raw input, made safe, kept aside latency-aligned for the bypass crossfade.
+        std::array<float*, 2> presentChannels {};
+        for (int ch = 0; ch < numPresent; ++ch)
+        {
+            presentChannels[(size_t) ch] = buffer.getWritePointer (ch, offset);
+            replaceNonFinite (presentChannels[(size_t) ch], n);
+            std::copy_n (presentChannels[(size_t) ch], n, dryChunk[(size_t) ch].begin());
+        }
+        for (int ch = 0; ch < numChannels; ++ch)
+            chunkChannels[(size_t) ch] = presentChannels[(size_t) ch];
+
+        if (bypassDelay.isActive())
+        {
+            std::array<float*, 2> dryPointers { dryChunk[0].data(), dryChunk[1].data() };
+            bypassDelay.process (dryPointers.data(), numPresent, n);
+        }
+
+        inputGainRamp.beginChunk (tz::decibelsToGain (values[tz::inputGain]), n);
+        for (int i = 0; i < n; ++i)
+        {
+            const float gain = inputGainRamp.next (gainCoef);
+            for (int ch = 0; ch < numChannels; ++ch)
+                chunkChannels[(size_t) ch][i] *= gain;
+        }
+
+        for (int ch = 0; ch < numChannels; ++ch)
+            mixDry.copyFrom (ch, 0, chunkChannels[(size_t) ch], n);
+        if (mixDelay.isActive())
+            mixDelay.process (mixDry.getArrayOfWritePointers(), numChannels, n);
+
+        for (const int id : activeOrder)
+            runEffect ((tz::EffectId) id, chunkChannels.data(), numChannels, n, transport);
+
+        const float mixTarget = values[tz::mix] / 100.0f;
+        mixRamp.beginChunk (mixTarget, n);
+        if (! mixRamp.restsAtOrAbove (1.0f, mixTarget))
+        {
+            for (int i = 0; i < n; ++i)
+            {
+                const float m = mixRamp.next (mixCoef);
+                for (int ch = 0; ch < numChannels; ++ch)
+                {
+                    const float dry = mixDry.getSample (ch, i);
+                    auto& sample = chunkChannels[(size_t) ch][i];
+                    sample = dry + m * (sample - dry);
+                }
+            }
+        }
+
+        const bool orderChanging = requestedOrder != activeOrder && ! cleanPending;
+
+        outputGainRamp.beginChunk (tz::decibelsToGain (values[tz::outputGain]), n);
+        for (int i = 0; i < n; ++i)
+        {
+            float gain = outputGainRamp.next (gainCoef);
+
+            if (orderChanging)
+            {
+                orderFade = juce::jmax (0.0f, orderFade - orderStep);
+                gain *= orderFade;
+            }
+            else if (orderFade < 1.0f)
+            {
+                orderFade = juce::jmin (1.0f, orderFade + orderStep);
+                gain *= orderFade;
+            }
+
+            if (cleanPending)
+            {
+                presetFade = juce::jmax (0.0f, presetFade - fadeStep);
+                gain *= presetFade;
+            }
+            else if (presetFade < 1.0f)
+            {
+                presetFade = juce::jmin (1.0f, presetFade + fadeStep);
+                gain *= presetFade;
+            }
+
+            for (int ch = 0; ch < numChannels; ++ch)
+                chunkChannels[(size_t) ch][i] *= gain;
+        }
+
+        if (dryFade < 1.0f)
+        {
+            for (int i = 0; i < n; ++i)
+            {
+                dryFade = juce::jmin (1.0f, dryFade + fadeStep);
+                for (int ch = 0; ch < numChannels; ++ch)
+                {
+                    const float dry = dryChunk[(size_t) ch][(size_t) i];
+                    auto& sample = chunkChannels[(size_t) ch][i];
+                    sample = dry + dryFade * (sample - dry);
+                }
+            }
+        }
+
+        if (orderChanging && orderFade <= 0.0f)
+            activeOrder = requestedOrder;
+
+        if (cleanPending && presetFade <= 0.0f)
+        {
+            resetEffects();
+            const int generation = seenGeneration;
+            startClean();
+            seenGeneration = generation;
+            presetFade = 0.0f;
+            running = true;
+        }
+    }
+
+    beatPos = blockStartBeat + numSamples / samplesPerBeat;
+}
+
+void TazzleAudioProcessor::processBlockBypassed (juce::AudioBuffer<float>& buffer, juce::MidiBuffer&)
+{
+    const int numInputChannels = getTotalNumInputChannels();
+    for (int ch = numInputChannels; ch < buffer.getNumChannels(); ++ch)
+        buffer.clear (ch, 0, buffer.getNumSamples());
+
+    if (latencySamples > 0)
+    {
+        const int numPresent = juce::jmin (2, buffer.getNumChannels());
+        for (int ch = 0; ch < numPresent; ++ch)
+            replaceNonFinite (buffer.getWritePointer (ch), buffer.getNumSamples());
+        bypassDelay.process (buffer.getArrayOfWritePointers(), numPresent, buffer.getNumSamples());
+    }
+
+    resetRequested.store (true, std::memory_order_release);
+}
+
+//==============================================================================
+juce::AudioProcessor* JUCE_CALLTYPE createPluginFilter()
+{
+    return new TazzleAudioProcessor();
+}

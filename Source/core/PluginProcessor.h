@@ -1,0 +1,137 @@
+#pragma once
+
+#include <array>
+#include <atomic>
+
+#include <juce_audio_processors/juce_audio_processors.h>
+
+#include "core/GainRamp.h"
+#include "core/LatencyDelay.h"
+#include "core/Parameters.h"
+#include "core/Transport.h"
+#include "engine/ChainOrder.h"
+#include "engine/StepGrid.h"
+
+class TazzleAudioProcessor : public juce::AudioProcessor
+{
+public:
+    using GridRow = tz::GridRow;
+
+    static constexpr int chunkSize = 32;
+    static constexpr double tailSeconds = 6.2;
+
+    TazzleAudioProcessor();
+    ~TazzleAudioProcessor() override;
+
+    static juce::AudioProcessorValueTreeState::ParameterLayout createParameterLayout();
+
+    //==============================================================================
+    void prepareToPlay (double sampleRate, int maximumBlockSize) override;
+    void releaseResources() override {}
+    bool isBusesLayoutSupported (const BusesLayout& layouts) const override;
+
+    void processBlock (juce::AudioBuffer<float>&, juce::MidiBuffer&) override;
+    void processBlockBypassed (juce::AudioBuffer<float>&, juce::MidiBuffer&) override;
+    using juce::AudioProcessor::processBlock;
+    using juce::AudioProcessor::processBlockBypassed;
+
+    juce::AudioProcessorEditor* createEditor() override;
+    bool hasEditor() const override { return true; }
+
+    const juce::String getName() const override { return "Tazzle"; }
+    bool acceptsMidi() const override { return false; }
+    bool producesMidi() const override { return false; }
+    bool isMidiEffect() const override { return false; }
+    double getTailLengthSeconds() const override { return tailSeconds; }
+
+    int getNumPrograms() override { return 1; }
+    int getCurrentProgram() override { return 0; }
+    void setCurrentProgram (int) override {}
+    const juce::String getProgramName (int) override { return {}; }
+    void changeProgramName (int, const juce::String&) override {}
+
+    void getStateInformation (juce::MemoryBlock& destData) override;
+    void setStateInformation (const void* data, int sizeInBytes) override;
+
+    //==============================================================================
+    juce::AudioProcessorValueTreeState& getParameterState() noexcept { return parameterState; }
+
+    // Plain value of parameter p as the host sees it (unmodulated).
+    float getValue (int p) const noexcept { return rawValues[(size_t) p]->load(); }
+
+    // Writes a plain value through the host parameter, so the host hears about it.
+    void setValue (int p, float plainValue);
+
+    // Every whole-state change is bracketed by two increments; the audio thread fades around them.
+    void incrementPresetGeneration() noexcept { ++presetGeneration; }
+
+    //==============================================================================
+    void setChainOrder (const tz::ChainOrder& order);
+    void moveEffect (tz::EffectId id, int delta);
+    void loadChainOrderFromState();
+    tz::ChainOrder getChainOrder() const noexcept { return tz::unpackChainOrder (chainOrderBits.load()); }
+
+    void setGridRow (tz::EffectId id, GridRow row);
+    GridRow getGridRow (tz::EffectId id) const noexcept { return tz::unpackGridRow (gridWords[(size_t) id].load()); }
+    void loadGridFromState();
+
+    //==============================================================================
+    // What the editor polls of the running engine.
+    int getUiGridStep() const noexcept { return uiGridStep.load (std::memory_order_relaxed); }
+    float getUiXY (int axis) const noexcept { return uiXY[(size_t) axis].load (std::memory_order_relaxed); }
+    float getUiModValue (int m) const noexcept { return uiModValue[(size_t) m].load (std::memory_order_relaxed); }
+    double getUiModBeat (int m) const noexcept { return uiModBeat[(size_t) m].load (std::memory_order_relaxed); }
+    float getUiModulated (int p) const noexcept { return uiModulated[(size_t) p].load (std::memory_order_relaxed); }
+
+private:
+    void runEffect (tz::EffectId id, float* const* channels, int numChannels, int numSamples, const tz::Transport& transport);
+    void resetEffects();
+    void startClean();
+    void applyModulation();
+    void publishGridRows();
+
+    juce::AudioProcessorValueTreeState parameterState;
+    std::array<std::atomic<float>*, tz::numParams> rawValues {};
+    std::array<juce::RangedAudioParameter*, tz::numParams> params {};
+
+    std::array<float, tz::numParams + tz::numEffects> baseValues {};
+    std::array<float, tz::numParams> values {};
+    std::array<float, tz::numFixedParams> modSum {};
+    std::array<bool, tz::numFixedParams> modTouched {};
+    std::array<float, tz::numModulators> modOut {};
+    std::array<float, 2> xySmooth {};
+    std::array<float, 2> xyLast {};
+
+    std::atomic<std::uint64_t> chainOrderBits { tz::packChainOrder (tz::defaultChainOrder) };
+    tz::ChainOrder activeOrder = tz::defaultChainOrder;
+    std::array<std::atomic<std::uint32_t>, tz::numEffects> gridWords {};
+    int gridStep = 0;
+
+    double currentSampleRate = 44100.0;
+    int preparedChannels = 2;
+    int latencySamples = 0;
+    int reportedLatency = -1;
+    double beatPos = 0.0;
+
+    std::atomic<int> presetGeneration { 0 };
+    int seenGeneration = 0;
+    bool cleanPending = false;
+    bool running = false;
+    std::atomic<bool> resetRequested { false };
+    float orderFade = 1.0f;
+    float presetFade = 1.0f;
+    float dryFade = 1.0f;
+
+    tz::GainRamp inputGainRamp, mixRamp, outputGainRamp;
+    tz::LatencyDelay bypassDelay, mixDelay;
+    std::array<std::array<float, chunkSize>, 2> dryChunk {};
+    juce::AudioBuffer<float> mixDry;
+
+    std::atomic<int> uiGridStep { 0 };
+    std::array<std::atomic<float>, 2> uiXY {};
+    std::array<std::atomic<float>, tz::numModulators> uiModValue {};
+    std::array<std::atomic<double>, tz::numModulators> uiModBeat {};
+    std::array<std::atomic<float>, tz::numFixedParams> uiModulated {};
+
+    JUCE_DECLARE_NON_COPYABLE_WITH_LEAK_DETECTOR (TazzleAudioProcessor)
+};

@@ -1,0 +1,64 @@
+#pragma once
+
+#include <array>
+#include <cmath>
+#include <cstdint>
+
+namespace tz
+{
+
+// One chunk's view of the musical clock. Time in the engine is counted in beats (quarter notes).
+struct Transport
+{
+    double bpm = 120.0;
+    double ppq = 0.0;
+    double samplesPerBeat = 22050.0;
+    bool isPlaying = false;
+
+    double beatAt (int sampleOffset) const noexcept { return ppq + sampleOffset / samplesPerBeat; }
+};
+
+constexpr double defaultBpm = 120.0;
+constexpr double minBpm = 40.0;
+constexpr double maxBpm = 300.0;
+constexpr double beatsPerBar = 4.0;
+
+inline double clampTempo (double bpm) noexcept { return bpm < minBpm ? minBpm : (bpm > maxBpm ? maxBpm : bpm); }
+
+inline double samplesPerBeatFor (double sampleRate, double bpm) noexcept { return sampleRate * 60.0 / bpm; }
+
+inline constexpr std::array<double, 16> modRateBeats {
+    0.0625, 0.125, 1.0 / 6.0, 0.25, 0.375, 1.0 / 3.0, 0.5, 0.75, 2.0 / 3.0, 1.0, 1.5, 2.0, 4.0, 8.0, 16.0, 32.0
+};
+inline constexpr std::array<double, 13> delayTimeBeats {
+    0.125, 1.0 / 6.0, 0.25, 0.375, 1.0 / 3.0, 0.5, 0.75, 2.0 / 3.0, 1.0, 1.5, 2.0, 3.0, 4.0
+};
+inline constexpr std::array<double, 6> stutterLengthBeats { 0.0625, 0.125, 0.25, 0.5, 1.0, 2.0 };
+inline constexpr double stutterHoldFree = -1.0;
+inline constexpr std::array<double, 6> stutterHoldBeats { 0.25, 0.5, 1.0, 2.0, 4.0, stutterHoldFree };
+inline constexpr std::array<double, 6> tapeTimeBeats { 0.25, 0.5, 1.0, 2.0, 4.0, 8.0 };
+inline constexpr std::array<double, 5> reverseLengthBeats { 0.25, 0.5, 1.0, 2.0, 4.0 };
+
+// A choice value as a safe table index: rounded to the nearest whole number and clamped.
+inline int choiceIndex (float value, int tableSize) noexcept
+{
+    if (! (value == value)) // NaN
+        return 0;
+    const auto index = (long) std::lround (value);
+    return (int) (index < 0 ? 0 : (index >= tableSize ? tableSize - 1 : index));
+}
+
+template <typename Table>
+double lookupBeats (const Table& table, float choice) noexcept
+{
+    return table[(size_t) choiceIndex (choice, (int) table.size())];
+}
+
+// The step that `position` falls in, for steps of `lengthBeats`, wrapped into 0..steps-1 (negative positions too).
+inline int stepIndex (double position, double lengthBeats, int steps) noexcept
+{
+    const auto index = (std::int64_t) std::floor (position / lengthBeats);
+    return (int) (((index % steps) + steps) % steps);
+}
+
+} // namespace tz

@@ -1,0 +1,58 @@
+#include "engine/ChainOrder.h"
+
+namespace tz
+{
+
+bool isValidChainOrder (const ChainOrder& order) noexcept
+{
+    std::array<bool, numEffects> seen {};
+
+    for (const int id : order)
+    {
+        if (id < 0 || id >= numEffects || seen[(size_t) id])
+            return false;
+        seen[(size_t) id] = true;
+    }
+
+    return true;
+}
+
+ChainOrder decodeChainOrder (const juce::String& text)
+{
+    ChainOrder order {};
+    std::array<bool, numEffects> seen {};
+    size_t accepted = 0;
+
+    if (text.isNotEmpty())
+    {
+        for (const auto& token : juce::StringArray::fromTokens (text, ",", {}))
+        {
+            const int id = token.getIntValue();
+
+            if (id >= 0 && id < numEffects && ! seen[(size_t) id] && accepted < order.size())
+            {
+                order[accepted++] = id;
+                seen[(size_t) id] = true;
+            }
+        }
+    }
+
+    if (accepted == 0)
+        return defaultChainOrder;
+
+    for (const int id : defaultChainOrder)
+        if (! seen[(size_t) id])
+            order[accepted++] = id;
+
+    return order;
+}
+
+juce::String encodeChainOrder (const ChainOrder& order)
+{
+    juce::StringArray entries;
+    for (const int id : order)
+        entries.add (juce::String (id));
+    return entries.joinIntoString (",");
+}
+
+} // namespace tz

@@ -1,0 +1,288 @@
+#include <gtest/gtest.h>
+
+#include <cmath>
+
+#include "support/ProcessorHarness.h"
+
+namespace
+{
+using tz::test::ProcessorHarness;
+
+constexpr double rate = 48000.0;
+constexpr int fadeSamples = 240;  // 5 ms at 48 kHz
+constexpr int orderSamples = 144; // 3 ms at 48 kHz
+
+float dBToGain (float dB) { return std::pow (10.0f, dB / 20.0f); }
+
+TEST (ProcessorIdentity, AnswersTheHostsQuestions)
+{
+    TazzleAudioProcessor processor;
+    EXPECT_EQ (processor.getName(), "Tazzle");
+    EXPECT_FALSE (processor.acceptsMidi());
+    EXPECT_FALSE (processor.producesMidi());
+    EXPECT_FALSE (processor.isMidiEffect());
+    EXPECT_DOUBLE_EQ (processor.getTailLengthSeconds(), 6.2);
+    EXPECT_EQ (processor.getNumPrograms(), 1);
+    EXPECT_EQ (processor.getCurrentProgram(), 0);
+    EXPECT_TRUE (processor.getProgramName (0).isEmpty());
+    EXPECT_EQ (processor.getParameters().size(), 263);
+}
+
+TEST (ProcessorIdentity, AcceptsOnlyMatchingMonoOrStereoLayouts)
+{
+    using Set = juce::AudioChannelSet;
+    const struct
+    {
+        Set in, out;
+        bool supported;
+    } cases[] = {
+        { Set::stereo(), Set::stereo(), true },     { Set::mono(), Set::mono(), true },
+        { Set::stereo(), Set::mono(), false },      { Set::mono(), Set::stereo(), false },
+        { Set::create5point1(), Set::create5point1(), false }, { Set::disabled(), Set::stereo(), false },
+    };
+
+    TazzleAudioProcessor processor;
+    for (const auto& c : cases)
+    {
+        juce::AudioProcessor::BusesLayout layout;
+        layout.inputBuses.add (c.in);
+        layout.outputBuses.add (c.out);
+        EXPECT_EQ (processor.checkBusesLayoutSupported (layout), c.supported) << c.in.getDescription() << " -> "
+                                                                             << c.out.getDescription();
+    }
+}
+
+TEST (BlockLoop, IdleChainPassesAudioUnchanged)
+{
+    ProcessorHarness harness;
+    juce::Random random (7);
+    std::vector<std::vector<float>> noise (2, std::vector<float> (4096));
+    for (auto& channel : noise)
+        for (auto& s : channel)
+            s = random.nextFloat() * 2.0f - 1.0f;
+
+    const auto out = harness.process (noise, 333);
+    EXPECT_EQ (out, noise);
+}
+
+TEST (BlockLoop, GainsApplyAtOnceAfterACleanStart)
+{
+    ProcessorHarness harness;
+    harness.setValue (tz::inputGain, 6.0f);
+    harness.setValue (tz::outputGain, -12.0f);
+    harness.prepare (512);
+
+    const auto out = harness.processConstant (0.5f, 64);
+    const float expected = 0.5f * dBToGain (6.0f) * dBToGain (-12.0f);
+    EXPECT_NEAR (out.front(), expected, 1e-6f);
+    EXPECT_NEAR (out.back(), expected, 1e-6f);
+}
+
+TEST (BlockLoop, InputGainChangeRampsAndSmoothsWithTenMilliseconds)
+{
+    ProcessorHarness harness;
+    harness.processConstant (1.0f, 1024);
+    harness.setValue (tz::inputGain, -12.0f);
+
+    const int total = 9600;
+    const auto out = harness.processConstant (1.0f, total);
+    const float start = 1.0f, target = dBToGain (-12.0f);
+    auto progress = [&] (int i) { return (start - out[(size_t) i]) / (start - target); };
+
+    // The linear ramp covers one chunk; the smoother then approaches with a 10 ms time constant.
+    EXPECT_GT (out[0], 0.99f);
+    EXPECT_LT (progress (31), 0.1f);
+    EXPECT_NEAR (progress (16 + 480), 1.0f - std::exp (-1.0f), 0.02f);
+    EXPECT_NEAR (progress (16 + 960), 1.0f - std::exp (-2.0f), 0.02f);
+    EXPECT_FLOAT_EQ (out.back(), target);
+    for (int i = 1; i < total; ++i)
+        ASSERT_LE (out[(size_t) i], out[(size_t) i - 1] + 1e-7f) << i;
+}
+
+TEST (BlockLoop, HostBlocksAreCutIntoChunksOf32)
+{
+    // A 100-sample block runs as chunks of 32, 32, 32 and 4: the same as host blocks of those sizes.
+    auto render = [] (const std::vector<int>& blockSizes) {
+        ProcessorHarness harness;
+        harness.processConstant (1.0f, 512);
+        harness.setValue (tz::inputGain, -20.0f);
+
+        std::vector<float> out;
+        for (const int size : blockSizes)
+        {
+            const auto block = harness.processConstant (1.0f, size, size);
+            out.insert (out.end(), block.begin(), block.end());
+        }
+        return out;
+    };
+
+    const auto whole = render ({ 100 });
+    EXPECT_EQ (whole, render ({ 32, 32, 32, 4 }));
+    EXPECT_NE (whole, render ({ 25, 75 })); // a first chunk of 25 ramps the gain faster
+}
+
+TEST (BlockLoop, PresetChangeFadesOutResetsAndFadesIn)
+{
+    ProcessorHarness harness;
+    harness.processConstant (1.0f, 512);
+
+    harness.processor.incrementPresetGeneration();
+    // The snapshot stays frozen during the fade-out: this change is heard only after the restart.
+    harness.setValue (tz::outputGain, -6.0f);
+
+    const auto out = harness.processConstant (1.0f, 1024);
+    for (int i = 0; i < fadeSamples; ++i)
+        ASSERT_NEAR (out[(size_t) i], 1.0f - (float) (i + 1) / fadeSamples, 1e-4f) << i;
+
+    // The fade-out ends inside the eighth chunk; the restart happens at its end.
+    for (int i = fadeSamples; i < 256; ++i)
+        ASSERT_EQ (out[(size_t) i], 0.0f) << i;
+
+    const float newGain = dBToGain (-6.0f);
+    for (int i = 0; i < fadeSamples; ++i)
+        ASSERT_NEAR (out[(size_t) (256 + i)], newGain * (float) (i + 1) / fadeSamples, 1e-4f) << i;
+    EXPECT_NEAR (out[(size_t) (256 + fadeSamples + 10)], newGain, 1e-6f);
+}
+
+TEST (BlockLoop, ALoadFinishedDuringTheFadeOutRestartsOnceOnTheFinishedPreset)
+{
+    ProcessorHarness harness;
+    harness.processConstant (1.0f, 512);
+
+    harness.processor.incrementPresetGeneration();
+    auto out = harness.processConstant (1.0f, 64, 64);
+    harness.setValue (tz::outputGain, -6.0f);
+    harness.processor.incrementPresetGeneration(); // the load's closing increment arrives mid-fade
+    const auto rest = harness.processConstant (1.0f, 2048, 64);
+    out.insert (out.end(), rest.begin(), rest.end());
+
+    int dips = 0;
+    for (size_t i = 1; i < out.size(); ++i)
+        if (out[i] == 0.0f && out[i - 1] > 0.0f)
+            ++dips;
+    EXPECT_EQ (dips, 1);
+    EXPECT_NEAR (out.back(), dBToGain (-6.0f), 1e-6f);
+}
+
+TEST (BlockLoop, PresetChangeBeforeTheFirstBlockRestartsWithoutAFade)
+{
+    ProcessorHarness harness;
+    harness.processor.incrementPresetGeneration();
+    const auto out = harness.processConstant (1.0f, 256);
+    EXPECT_EQ (out.front(), 1.0f);
+    EXPECT_EQ (out.back(), 1.0f);
+}
+
+TEST (BlockLoop, OrderChangeDipsForThreeMillisecondsEachWay)
+{
+    ProcessorHarness harness;
+    harness.processConstant (1.0f, 512);
+
+    auto order = tz::defaultChainOrder;
+    std::swap (order[0], order[9]);
+    harness.processor.setChainOrder (order);
+
+    const auto out = harness.processConstant (1.0f, 1024);
+    for (int i = 0; i < orderSamples; ++i)
+        ASSERT_NEAR (out[(size_t) i], 1.0f - (float) (i + 1) / orderSamples, 1e-4f) << i;
+
+    const auto lowest = std::min_element (out.begin(), out.end());
+    EXPECT_EQ (*lowest, 0.0f);
+    EXPECT_LE (std::distance (out.begin(), lowest), 160);
+    const auto recovered = (size_t) (160 + orderSamples);
+    EXPECT_EQ (out[recovered], 1.0f);
+    EXPECT_EQ (out.back(), 1.0f);
+}
+
+TEST (BlockLoop, ResumingAfterBypassCrossfadesFromTheDryInput)
+{
+    ProcessorHarness harness;
+    harness.setValue (tz::outputGain, -24.0f);
+    harness.processConstant (1.0f, 512);
+
+    juce::AudioBuffer<float> bypassed (2, 256);
+    for (int ch = 0; ch < 2; ++ch)
+        juce::FloatVectorOperations::fill (bypassed.getWritePointer (ch), 0.7f, 256);
+    harness.processor.processBlockBypassed (bypassed, harness.midi);
+    EXPECT_EQ (bypassed.getSample (0, 100), 0.7f); // no latency yet: the input passes unchanged
+
+    const auto out = harness.processConstant (1.0f, 512);
+    const float wet = dBToGain (-24.0f);
+    for (int i = 0; i < fadeSamples; ++i)
+    {
+        const float fade = (float) (i + 1) / fadeSamples;
+        ASSERT_NEAR (out[(size_t) i], 1.0f + fade * (wet - 1.0f), 1e-4f) << i;
+    }
+    EXPECT_NEAR (out.back(), wet, 1e-6f);
+}
+
+TEST (BlockLoop, NonFiniteInputBecomesSilence)
+{
+    ProcessorHarness harness;
+    auto input = harness.constant (0.25f, 256);
+    input[0][10] = std::numeric_limits<float>::quiet_NaN();
+    input[1][20] = std::numeric_limits<float>::infinity();
+    input[0][30] = -std::numeric_limits<float>::infinity();
+
+    const auto out = harness.process (input);
+    EXPECT_EQ (out[0][10], 0.0f);
+    EXPECT_EQ (out[1][20], 0.0f);
+    EXPECT_EQ (out[0][30], 0.0f);
+    EXPECT_EQ (out[0][11], 0.25f);
+    for (const auto& channel : out)
+        for (const float s : channel)
+            ASSERT_TRUE (std::isfinite (s));
+}
+
+TEST (BlockLoop, MonoLayoutProcessesOneChannel)
+{
+    ProcessorHarness harness (44100.0, 1);
+    harness.setValue (tz::outputGain, -6.0f);
+    harness.prepare (512);
+    const auto out = harness.processConstant (1.0f, 300);
+    EXPECT_NEAR (out.back(), dBToGain (-6.0f), 1e-6f);
+}
+
+TEST (Clock, FollowsThePlayingHostAndRunsOnWhenStopped)
+{
+    ProcessorHarness harness; // 120 BPM, 48 kHz: 24000 samples a beat, grid steps of 1/16
+    harness.playHead.playing = true;
+
+    harness.playHead.ppq = -0.1; // pre-roll
+    harness.processConstant (0.0f, 32, 32);
+    EXPECT_EQ (harness.processor.getUiGridStep(), 15);
+
+    harness.playHead.ppq = 2.0;
+    harness.processConstant (0.0f, 32, 32);
+    EXPECT_EQ (harness.processor.getUiGridStep(), 8);
+
+    // Stopped: the clock runs on from where the host left it (2 beats + 32 samples).
+    harness.playHead.playing = false;
+    harness.playHead.ppq = 0.0;
+    harness.processConstant (0.0f, 6000 - 32 - 16 + 100, 512);
+    harness.processConstant (0.0f, 32, 32);
+    EXPECT_EQ (harness.processor.getUiGridStep(), 9);
+}
+
+TEST (Clock, ClampsTheHostTempo)
+{
+    const struct
+    {
+        std::optional<double> hostBpm;
+        double effectiveBpm;
+    } cases[] = { { 20.0, 40.0 }, { 400.0, 300.0 }, { 250.0, 250.0 }, { std::nullopt, 120.0 } };
+
+    for (const auto& c : cases)
+    {
+        ProcessorHarness harness;
+        harness.setValue (tz::gridRate, 0.0f); // 1/64: sixteen steps span a single beat
+        harness.playHead.bpm = c.hostBpm;
+        harness.processConstant (0.0f, 48100 - 16, 512);
+        harness.processConstant (0.0f, 32, 32);
+
+        const double midBeat = 48100.0 / 48000.0 * c.effectiveBpm / 60.0;
+        const int expected = (int) std::floor (midBeat / 0.0625) % 16;
+        EXPECT_EQ (harness.processor.getUiGridStep(), expected) << c.effectiveBpm;
+    }
+}
+} // namespace

@@ -1,0 +1,79 @@
+#include "support/AllocationCounter.h"
+
+#include <cstdlib>
+
+// The C allocator is interposed, so operator new, JUCE's HeapBlock and plain malloc are all counted.
+extern "C"
+{
+    void* __libc_malloc (std::size_t);
+    void* __libc_calloc (std::size_t, std::size_t);
+    void* __libc_realloc (void*, std::size_t);
+    void* __libc_memalign (std::size_t, std::size_t);
+}
+
+namespace
+{
+    thread_local bool counting = false;
+    thread_local std::size_t allocations = 0;
+
+    inline void noteAllocation() noexcept
+    {
+        if (counting)
+            ++allocations;
+    }
+} // namespace
+
+extern "C"
+{
+    void* malloc (std::size_t size)
+    {
+        noteAllocation();
+        return __libc_malloc (size);
+    }
+
+    void* calloc (std::size_t count, std::size_t size)
+    {
+        noteAllocation();
+        return __libc_calloc (count, size);
+    }
+
+    void* realloc (void* p, std::size_t size)
+    {
+        noteAllocation();
+        return __libc_realloc (p, size);
+    }
+
+    void* aligned_alloc (std::size_t alignment, std::size_t size)
+    {
+        noteAllocation();
+        return __libc_memalign (alignment, size);
+    }
+
+    void* memalign (std::size_t alignment, std::size_t size)
+    {
+        noteAllocation();
+        return __libc_memalign (alignment, size);
+    }
+
+    int posix_memalign (void** result, std::size_t alignment, std::size_t size)
+    {
+        noteAllocation();
+        *result = __libc_memalign (alignment, size);
+        return *result != nullptr ? 0 : 12; // ENOMEM
+    }
+}
+
+namespace tz::test
+{
+
+AllocationCounter::AllocationCounter()
+{
+    allocations = 0;
+    counting = true;
+}
+
+AllocationCounter::~AllocationCounter() { counting = false; }
+
+std::size_t AllocationCounter::count() const noexcept { return allocations; }
+
+} // namespace tz::test
