@@ -180,6 +180,15 @@ const std::vector<ParamInfo>& allParams()
     return infos;
 }
 
+ParamValues defaultParamValues()
+{
+    ParamValues values {};
+    const auto& infos = allParams();
+    for (size_t p = 0; p < values.size(); ++p)
+        values[p] = infos[p].def;
+    return values;
+}
+
 const std::vector<P>& modTargets()
 {
     static const std::vector<P> targets {

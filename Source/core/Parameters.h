@@ -137,6 +137,12 @@ struct ParamInfo
 
 const std::vector<ParamInfo>& allParams();
 
+// One chunk's effective parameter values, indexed by P (and by modParam/routeParam).
+using ParamValues = std::array<float, numParams>;
+
+// Every parameter at its default: the starting point for driving an effect without the processor.
+ParamValues defaultParamValues();
+
 // Route target list: entry 0 is P::none, 1..35 the modulatable fixed rows.
 const std::vector<P>& modTargets();
 

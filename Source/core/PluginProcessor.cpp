@@ -212,6 +212,9 @@ void TazzleAudioProcessor::prepareToPlay (double sampleRate, int)
     currentSampleRate = sampleRate;
     preparedChannels = getTotalNumOutputChannels() < 2 ? 1 : 2;
 
+    effects.prepare (sampleRate, preparedChannels);
+    latencySamples = effects.latencySamples();
+
     if (latencySamples != reportedLatency)
     {
         setLatencySamples (latencySamples);
@@ -229,6 +232,7 @@ void TazzleAudioProcessor::prepareToPlay (double sampleRate, int)
 
 void TazzleAudioProcessor::resetEffects()
 {
+    effects.resetAll();
     mixDelay.clear();
 }
 
@@ -242,6 +246,8 @@ void TazzleAudioProcessor::startClean()
         const auto word = gridWords[e].load();
         std::memcpy (&baseValues[tz::numParams + e], &word, sizeof (word));
     }
+
+    effects.startClean (values);
 
     inputGainRamp.reset();
     mixRamp.reset();
@@ -263,8 +269,12 @@ void TazzleAudioProcessor::startClean()
     dryFade = 1.0f;
 }
 
-void TazzleAudioProcessor::runEffect (tz::EffectId, float* const*, int, int, const tz::Transport&)
+void TazzleAudioProcessor::runEffect (tz::EffectId id, float* const* channels, int numChannels, int numSamples,
+                                      const tz::Transport& transport)
 {
+    std::uint32_t gridWord = 0;
+    std::memcpy (&gridWord, &baseValues[tz::numParams + (size_t) id], sizeof (gridWord));
+    effects.run (id, channels, numChannels, numSamples, transport, values, gridWord, gridStep);
 }
 
 void TazzleAudioProcessor::applyModulation()

@@ -9,6 +9,7 @@
 #include "core/LatencyDelay.h"
 #include "core/Parameters.h"
 #include "core/Transport.h"
+#include "effects/EffectRack.h"
 #include "engine/ChainOrder.h"
 #include "engine/StepGrid.h"
 
@@ -77,6 +78,9 @@ public:
 
     //==============================================================================
     // What the editor polls of the running engine.
+    int getLatency() const noexcept { return latencySamples; }
+    const tz::EffectSlot& getEffectSlot (tz::EffectId id) const noexcept { return effects.slot (id); }
+
     int getUiGridStep() const noexcept { return uiGridStep.load (std::memory_order_relaxed); }
     float getUiXY (int axis) const noexcept { return uiXY[(size_t) axis].load (std::memory_order_relaxed); }
     float getUiModValue (int m) const noexcept { return uiModValue[(size_t) m].load (std::memory_order_relaxed); }
@@ -95,7 +99,7 @@ private:
     std::array<juce::RangedAudioParameter*, tz::numParams> params {};
 
     std::array<float, tz::numParams + tz::numEffects> baseValues {};
-    std::array<float, tz::numParams> values {};
+    tz::ParamValues values {};
     std::array<float, tz::numFixedParams> modSum {};
     std::array<bool, tz::numFixedParams> modTouched {};
     std::array<float, tz::numModulators> modOut {};
@@ -121,6 +125,8 @@ private:
     float orderFade = 1.0f;
     float presetFade = 1.0f;
     float dryFade = 1.0f;
+
+    tz::EffectRack effects;
 
     tz::GainRamp inputGainRamp, mixRamp, outputGainRamp;
     tz::LatencyDelay bypassDelay, mixDelay;

@@ -1,0 +1,22 @@
+#pragma once
+
+#include "core/Parameters.h"
+#include "core/Transport.h"
+
+namespace tz
+{
+
+// Bit depth and sample-rate reduction. Turns the chunk into its pure wet signal; the slot mixes.
+class CrushEffect
+{
+public:
+    void prepare (double sampleRate, int numChannels);
+    void reset() noexcept;
+    void process (float* const* channels, int numChannels, int numSamples, const ParamValues& values,
+                  const Transport& transport) noexcept;
+
+private:
+    double sampleRate = 44100.0;
+};
+
+} // namespace tz

@@ -1,0 +1,78 @@
+#pragma once
+
+#include <array>
+#include <vector>
+
+#include <juce_dsp/juce_dsp.h>
+
+namespace tz
+{
+
+// Circular stereo capture buffer of the effects that replay recent input. Optional extra layers hold
+// low-passed copies (0.2 and 0.1 x sample rate) for readers that play up to two octaves faster.
+class RecordBuffer
+{
+public:
+    static constexpr int maxLayers = 3;
+
+    void prepare (double seconds, double sampleRate, bool withFilteredLayers);
+
+    // Stores one stereo sample in every layer and returns the index written.
+    int write (float left, float right) noexcept;
+
+    int capacity() const noexcept { return size; }
+    int writePosition() const noexcept { return writePos; }
+    int layerCount() const noexcept { return numLayers; }
+
+    // The layer a reader at playback speed `speed` should use.
+    int layerFor (double speed) const noexcept;
+
+    const std::vector<float>& layer (int index, int channel) const noexcept
+    {
+        return layers[(size_t) index][(size_t) channel];
+    }
+
+    // 4-point Catmull-Rom read of channel `channel` at absolute position `position` (wrapped).
+    float read (int layerIndex, int channel, double position) const noexcept
+    {
+        return readWrapped (layers[(size_t) layerIndex][(size_t) channel].data(), size, position);
+    }
+
+    // Reads for a reader at playback speed `speed`, from the layer that suits it.
+    float readAtSpeed (int channel, double position, double speed) const noexcept
+    {
+        return read (layerFor (speed), channel, position);
+    }
+
+    static float catmullRom (float ym1, float y0, float y1, float y2, float t) noexcept
+    {
+        return y0 + t * (0.5f * (y1 - ym1)
+                         + t * ((ym1 - 2.5f * y0 + 2.0f * y1 - 0.5f * y2) + t * (0.5f * (y2 - ym1) + 1.5f * (y0 - y1))));
+    }
+
+    static float readWrapped (const float* data, int length, double position) noexcept
+    {
+        double q = std::fmod (position, (double) length);
+        if (q < 0.0)
+            q += length;
+
+        auto i = (int) q;
+        if (i >= length) // fmod can round up to length for tiny negative positions
+            i -= length;
+        const auto t = (float) (q - i);
+
+        const auto wrap = [length] (int k) { return k < 0 ? k + length : (k >= length ? k - length : k); };
+        return catmullRom (data[wrap (i - 1)], data[i], data[wrap (i + 1)], data[wrap (i + 2)], t);
+    }
+
+private:
+    using Cascade = std::array<juce::dsp::IIR::Filter<float>, 4>;
+
+    std::array<std::array<std::vector<float>, 2>, maxLayers> layers;
+    std::array<std::array<Cascade, 2>, maxLayers> filters; // entry 0 unused: layer 0 is raw
+    int size = 0;
+    int writePos = 0;
+    int numLayers = 1;
+};
+
+} // namespace tz

@@ -1,0 +1,34 @@
+#pragma once
+
+#include "core/Parameters.h"
+#include "core/Transport.h"
+#include "effects/RecordBuffer.h"
+
+namespace tz
+{
+
+// Plays the previous segment of the input backwards. Turns the chunk into its pure wet signal; the slot mixes.
+class ReverseEffect
+{
+public:
+    static constexpr double bufferSeconds = 7.0;
+
+    void prepare (double sampleRate, int numChannels);
+    void reset() noexcept;
+    void process (float* const* channels, int numChannels, int numSamples, const ParamValues& values,
+                  const Transport& transport) noexcept;
+
+    // Starts a new capture: the slot calls this when the effect becomes audible after silence.
+    void trigger() noexcept;
+
+    // Keeps the capture buffer current while the effect sleeps.
+    void record (const float* const* channels, int numChannels, int numSamples) noexcept;
+
+    const RecordBuffer& buffer() const noexcept { return recordBuffer; }
+
+private:
+    double sampleRate = 44100.0;
+    RecordBuffer recordBuffer;
+};
+
+} // namespace tz

@@ -1,0 +1,34 @@
+#include "effects/TapeStopEffect.h"
+
+namespace tz
+{
+
+void TapeStopEffect::prepare (double newSampleRate, int)
+{
+    sampleRate = newSampleRate;
+    recordBuffer.prepare (bufferSeconds, sampleRate, false);
+    reset();
+}
+
+void TapeStopEffect::reset() noexcept
+{
+}
+
+void TapeStopEffect::trigger() noexcept
+{
+}
+
+void TapeStopEffect::record (const float* const* channels, int numChannels, int numSamples) noexcept
+{
+    const float* right = channels[numChannels > 1 ? 1 : 0];
+    for (int i = 0; i < numSamples; ++i)
+        recordBuffer.write (channels[0][i], right[i]);
+}
+
+void TapeStopEffect::process (float* const* channels, int numChannels, int numSamples, const ParamValues&,
+                     const Transport&) noexcept
+{
+    record (channels, numChannels, numSamples);
+}
+
+} // namespace tz
