@@ -1,0 +1,255 @@
+#include <gtest/gtest.h>
+
+#include <cmath>
+
+#include <juce_audio_processors/juce_audio_processors.h>
+
+namespace
+{
+constexpr double sampleRate = 48000.0;
+constexpr int blockSize = 512;
+
+struct LoadedPlugin
+{
+    juce::PluginDescription description;
+    std::unique_ptr<juce::AudioPluginInstance> instance;
+};
+
+// Finds and instantiates the plug-in in `identifier` (a bundle path or LV2 URI) as a DAW would.
+LoadedPlugin load (juce::AudioPluginFormat& format, const juce::String& identifier)
+{
+    juce::OwnedArray<juce::PluginDescription> types;
+    format.findAllTypesForFile (types, identifier);
+    if (types.size() != 1)
+    {
+        ADD_FAILURE() << "expected one plug-in in " << identifier << ", found " << types.size();
+        return {};
+    }
+
+    juce::String error;
+    auto instance = format.createInstanceFromDescription (*types[0], sampleRate, blockSize, error);
+    EXPECT_NE (instance, nullptr) << error;
+    return { *types[0], std::move (instance) };
+}
+
+// Lets the plug-in's controller deliver what it posts to the host's message loop (latency changes, say).
+void runMessageLoop() { juce::MessageManager::getInstance()->runDispatchLoopUntil (50); }
+
+std::vector<juce::AudioProcessorParameter*> automatableParameters (juce::AudioPluginInstance& plugin)
+{
+    std::vector<juce::AudioProcessorParameter*> result;
+    for (auto* param : plugin.getParameters())
+        if (param != plugin.getBypassParameter())
+            result.push_back (param);
+    return result;
+}
+
+juce::AudioBuffer<float> sineBlock (int numSamples, int startSample)
+{
+    juce::AudioBuffer<float> buffer (2, numSamples);
+    for (int ch = 0; ch < 2; ++ch)
+        for (int i = 0; i < numSamples; ++i)
+            buffer.setSample (ch, i, 0.5f * (float) std::sin (2.0 * juce::MathConstants<double>::pi * 440.0
+                                                                * (startSample + i) / sampleRate + ch));
+    return buffer;
+}
+
+class HostedPlugin : public ::testing::TestWithParam<const char*>
+{
+protected:
+    void SetUp() override
+    {
+        const juce::String formatName (GetParam());
+
+        if (formatName == "VST3")
+        {
+            format = std::make_unique<juce::VST3PluginFormat>();
+            identifier = TAZZLE_VST3_BUNDLE;
+        }
+        else
+        {
+            format = std::make_unique<juce::LV2PluginFormat>();
+            const auto bundleFolder = juce::File (TAZZLE_LV2_BUNDLE).getParentDirectory();
+            format->searchPathsForPlugins (juce::FileSearchPath (bundleFolder.getFullPathName()), true, false);
+            identifier = TAZZLE_LV2_URI;
+        }
+    }
+
+    LoadedPlugin loadPrepared()
+    {
+        auto plugin = load (*format, identifier);
+        if (plugin.instance != nullptr)
+        {
+            plugin.instance->setPlayConfigDetails (2, 2, sampleRate, blockSize);
+            plugin.instance->prepareToPlay (sampleRate, blockSize);
+            runMessageLoop();
+        }
+        return plugin;
+    }
+
+    std::unique_ptr<juce::AudioPluginFormat> format;
+    juce::String identifier;
+};
+
+TEST_P (HostedPlugin, ReportsItsIdentity)
+{
+    const auto plugin = loadPrepared();
+    ASSERT_NE (plugin.instance, nullptr);
+
+    EXPECT_EQ (plugin.description.name, "Tazzle");
+    EXPECT_EQ (plugin.description.manufacturerName, "Quarrow Tools");
+    EXPECT_EQ (plugin.description.version, "1.0.2");
+    EXPECT_FALSE (plugin.description.isInstrument);
+    if (juce::String (GetParam()) == "VST3")
+    {
+        EXPECT_EQ (plugin.description.category, "Fx");
+    }
+    EXPECT_EQ (plugin.instance->getName(), "Tazzle");
+    EXPECT_DOUBLE_EQ (plugin.instance->getTailLengthSeconds(), 6.2);
+    EXPECT_FALSE (plugin.instance->acceptsMidi());
+    EXPECT_FALSE (plugin.instance->producesMidi());
+}
+
+TEST_P (HostedPlugin, ExposesTheParameterTable)
+{
+    const auto plugin = loadPrepared();
+    ASSERT_NE (plugin.instance, nullptr);
+
+    const auto params = automatableParameters (*plugin.instance);
+    ASSERT_EQ (params.size(), 263u);
+
+    const struct
+    {
+        size_t index;
+        const char* id;
+        const char* name;
+        float defaultNormalised;
+        float probe;
+        const char* probeText;
+    } expectations[] = {
+        { 0, "input_gain", "Input", 0.5f, 0.75f, "+12.0 dB" },
+        { 1, "mix", "Mix", 1.0f, 0.5f, "50 %" },
+        { 5, "filter_cutoff", "Filter Cutoff", 0.5f, 0.5f, "1.00 kHz" },
+        { 10, "volume_pan", "Volume Pan", 0.5f, 0.0f, "L 100" },
+        { 21, "delay_time", "Delay Time", 0.5f, 1.0f, "1 Bar" },
+        { 32, "stutter_hold", "Stutter Repeat", 0.4f, 1.0f, "Free" },
+        { 54, "xy_y", "XY Y (Intensity)", 1.0f, 0.0f, "0 %" },
+        { 55, "mod1_mode", "Mod 1 Mode", 1.0f, 0.0f, "LFO" },
+        { 97, "mod2_rate", "Mod 2 Rate", 0.8f, 0.2f, "1/16" },
+        { 216, "route01_target", "Route 1 Target", 0.0f, 19.0f / 255.0f, "Mix" },
+        { 262, "route16_depth", "Route 16 Depth", 0.75f, 0.0f, "-100 %" },
+    };
+
+    for (const auto& e : expectations)
+    {
+        auto* param = params[e.index];
+        EXPECT_EQ (param->getName (64), e.name) << e.index;
+        EXPECT_NEAR (param->getDefaultValue(), e.defaultNormalised, 1e-4f) << e.id;
+        EXPECT_EQ (param->getText (e.probe, 64), e.probeText) << e.id;
+
+        if (auto* withId = dynamic_cast<juce::HostedAudioProcessorParameter*> (param))
+        {
+            if (juce::String (GetParam()) == "VST3")
+            {
+                const auto vst3Id = (juce::uint32) juce::String (e.id).hashCode() & 0x7fffffffu;
+                EXPECT_EQ (withId->getParameterID(), juce::String (vst3Id)) << e.id;
+            }
+            else
+            {
+                EXPECT_EQ (withId->getParameterID(), e.id);
+            }
+        }
+    }
+}
+
+TEST_P (HostedPlugin, AcceptsMatchingMonoAndStereoLayoutsOnly)
+{
+    const auto plugin = loadPrepared();
+    ASSERT_NE (plugin.instance, nullptr);
+
+    using Set = juce::AudioChannelSet;
+    auto layout = [] (Set in, Set out) {
+        juce::AudioProcessor::BusesLayout l;
+        l.inputBuses.add (in);
+        l.outputBuses.add (out);
+        return l;
+    };
+
+    EXPECT_TRUE (plugin.instance->checkBusesLayoutSupported (layout (Set::stereo(), Set::stereo())));
+    EXPECT_TRUE (plugin.instance->checkBusesLayoutSupported (layout (Set::mono(), Set::mono())));
+    EXPECT_FALSE (plugin.instance->checkBusesLayoutSupported (layout (Set::stereo(), Set::mono())));
+}
+
+TEST_P (HostedPlugin, ProcessesAudioAndBypassesWithItsLatency)
+{
+    const auto plugin = loadPrepared();
+    ASSERT_NE (plugin.instance, nullptr);
+    auto& instance = *plugin.instance;
+
+    const int latency = instance.getLatencySamples();
+    EXPECT_GE (latency, 0);
+    EXPECT_LT (latency, 1024);
+
+    juce::MidiBuffer midi;
+    float peak = 0.0f;
+    for (int block = 0; block < 40; ++block)
+    {
+        auto buffer = sineBlock (blockSize, block * blockSize);
+        instance.processBlock (buffer, midi);
+        for (int ch = 0; ch < 2; ++ch)
+            for (int i = 0; i < blockSize; ++i)
+            {
+                ASSERT_TRUE (std::isfinite (buffer.getSample (ch, i)));
+                peak = juce::jmax (peak, std::abs (buffer.getSample (ch, i)));
+            }
+    }
+    EXPECT_GT (peak, 0.05f);
+
+    // A host bypass hands back the input delayed by exactly the reported latency.
+    const int total = 4 * blockSize;
+    std::vector<float> in, out;
+    for (int block = 0; block < 4; ++block)
+    {
+        auto buffer = sineBlock (blockSize, 100000 + block * blockSize);
+        in.insert (in.end(), buffer.getReadPointer (0), buffer.getReadPointer (0) + blockSize);
+        instance.processBlockBypassed (buffer, midi);
+        out.insert (out.end(), buffer.getReadPointer (0), buffer.getReadPointer (0) + blockSize);
+    }
+    for (int i = latency; i < total; ++i)
+        ASSERT_NEAR (out[(size_t) i], in[(size_t) (i - latency)], 1e-6f) << i;
+}
+
+TEST_P (HostedPlugin, StateSurvivesASaveAndRestore)
+{
+    auto source = loadPrepared();
+    auto target = loadPrepared();
+    ASSERT_NE (source.instance, nullptr);
+    ASSERT_NE (target.instance, nullptr);
+
+    const auto sourceParams = automatableParameters (*source.instance);
+    const auto targetParams = automatableParameters (*target.instance);
+    ASSERT_EQ (sourceParams.size(), targetParams.size());
+
+    juce::Random random (42);
+    for (size_t i = 0; i < sourceParams.size(); i += 7)
+        sourceParams[i]->setValueNotifyingHost (random.nextFloat());
+
+    juce::MidiBuffer midi;
+    auto buffer = sineBlock (blockSize, 0);
+    source.instance->processBlock (buffer, midi);
+    runMessageLoop();
+
+    juce::MemoryBlock blob;
+    source.instance->getStateInformation (blob);
+    ASSERT_GT (blob.getSize(), 100u);
+    target.instance->setStateInformation (blob.getData(), (int) blob.getSize());
+    runMessageLoop();
+    buffer = sineBlock (blockSize, 0);
+    target.instance->processBlock (buffer, midi);
+
+    for (size_t i = 0; i < sourceParams.size(); ++i)
+        EXPECT_NEAR (targetParams[i]->getValue(), sourceParams[i]->getValue(), 1e-5f) << sourceParams[i]->getName (64);
+}
+
+INSTANTIATE_TEST_SUITE_P (Formats, HostedPlugin, ::testing::Values ("VST3", "LV2"));
+} // namespace
