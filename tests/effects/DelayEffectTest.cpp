@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <vector>
 
@@ -11,8 +12,8 @@ namespace
 using Audio = std::vector<std::vector<float>>;
 
 constexpr int chunk = 32;
-constexpr int quarter = 8;  // delay_time index of 1/4
-constexpr int oneBar = 12;  // delay_time index of 1 Bar
+constexpr int quarter = 8; // delay_time index of 1/4
+constexpr int oneBar = 12; // delay_time index of 1 Bar
 constexpr int eighthTriplet = 4;
 constexpr int sixteenth = 2;
 
@@ -20,7 +21,8 @@ constexpr int sixteenth = 2;
 struct DelayRig
 {
     explicit DelayRig (double sampleRate = 48000.0, int numChannels = 2)
-        : rate (sampleRate), channels (numChannels)
+        : rate (sampleRate)
+        , channels (numChannels)
     {
         delay.prepare (rate, channels);
         values[tz::delayFeedback] = 0.0f;
@@ -48,6 +50,15 @@ struct DelayRig
     }
 
     Audio silence (int length) const { return Audio ((size_t) channels, std::vector<float> ((size_t) length)); }
+
+    Audio sine (int length, double frequency) const
+    {
+        auto audio = silence (length);
+        for (auto& channel : audio)
+            for (int i = 0; i < length; ++i)
+                channel[(size_t) i] = (float) std::sin (2.0 * juce::MathConstants<double>::pi * frequency * i / rate);
+        return audio;
+    }
 
     Audio impulse (int length) const
     {
@@ -90,8 +101,8 @@ TEST (DelayEffect, EchoesAtTheTempoSyncedTime)
         { quarter, 120.0, 48000.0, 24000 },
         { eighthTriplet, 120.0, 48000.0, 8000 },
         { sixteenth, 150.0, 44100.0, 4410 },
-        { oneBar, 40.0, 48000.0, 288000 },                               // the longest time fits the line
-        { oneBar, 20.0, 48000.0, (int) std::ceil (6.2 * 48000.0) + 1 },  // beyond the line: clamped to its end
+        { oneBar, 40.0, 48000.0, 288000 },                              // the longest time fits the line
+        { oneBar, 20.0, 48000.0, (int) std::ceil (6.2 * 48000.0) + 1 }, // beyond the line: clamped to its end
     };
 
     for (const auto& c : cases)
@@ -141,9 +152,7 @@ TEST (DelayEffect, FullFeedbackStaysBelowUnity)
 
         // 100 Hz fits the delay a whole number of times, so every repeat adds up in phase.
         const int length = 60 * 48000;
-        Audio input = rig.silence (length);
-        for (int i = 0; i < length; ++i)
-            input[0][(size_t) i] = input[1][(size_t) i] = (float) std::sin (2.0 * juce::MathConstants<double>::pi * 100.0 * i / 48000.0);
+        const auto input = rig.sine (length, 100.0);
 
         auto audio = input;
         rig.run (audio);
@@ -157,8 +166,8 @@ TEST (DelayEffect, FullFeedbackStaysBelowUnity)
             const auto xR = input[1][(size_t) (i - d)];
             const auto enteredL = xL + ((xL + xR) * 0.5f - xL) * pp;
             const auto enteredR = xR * (1.0f - pp);
-            maxFedBack = std::max ({ maxFedBack, std::abs (audio[0][(size_t) i] - enteredL),
-                                     std::abs (audio[1][(size_t) i] - enteredR) });
+            maxFedBack = std::max (
+                { maxFedBack, std::abs (audio[0][(size_t) i] - enteredL), std::abs (audio[1][(size_t) i] - enteredR) });
         }
 
         EXPECT_LE (maxFedBack, 1.0f + 1.0e-6f);
@@ -211,9 +220,7 @@ TEST (DelayEffect, TempoChangeGlidesWithoutAClick)
 
         const int before = 30000;
         const int after = 72000;
-        Audio input = rig.silence (before + after);
-        for (int i = 0; i < before + after; ++i)
-            input[0][(size_t) i] = input[1][(size_t) i] = (float) std::sin (2.0 * juce::MathConstants<double>::pi * frequency * i / rate);
+        const auto input = rig.sine (before + after, frequency);
 
         auto output = input;
         rig.run (output, 0, before);
@@ -226,7 +233,8 @@ TEST (DelayEffect, TempoChangeGlidesWithoutAClick)
             rig.run (output, before + done, before + checkpoint);
             done = checkpoint;
 
-            const auto expected = newDelay + (oldDelay - newDelay) * std::pow (1.0 - a, checkpoint) * (1.0 + checkpoint * a);
+            const auto expected =
+                newDelay + (oldDelay - newDelay) * std::pow (1.0 - a, checkpoint) * (1.0 + checkpoint * a);
             EXPECT_NEAR (rig.delay.currentDelaySamples(), expected, 0.5) << "after " << checkpoint;
         }
         rig.run (output, before + done, before + after);
