@@ -37,7 +37,7 @@ void FilterEffect::process (float* const* channels, int numChannels, int numSamp
     }
     rememberedType = type;
 
-    // Above 0.45 fs the prewarped tangent runs away; the ceiling keeps the filter stable and audible.
+    // The prewarped tangent runs to infinity at Nyquist; 0.45 fs keeps the coefficients well-behaved.
     const float maxCutoff = (float) (0.45 * sampleRate);
     logCutoff.beginChunk (std::log (std::clamp (values[filterCutoff], 20.0f, maxCutoff)), numSamples);
     damping.beginChunk (1.0f / (0.5f * std::pow (30.0f, values[filterResonance] / 100.0f)), numSamples);

@@ -33,9 +33,13 @@ TEST (CrushEffect, HoldsEachValueForSampleRateOverCrushRateSamples)
         float crushRate;
         int hold;
     } cases[] = {
-        { 48000.0, 200.0f, 240 }, { 96000.0, 200.0f, 480 }, { 48000.0, 4000.0f, 12 },
+        { 48000.0, 200.0f, 240 },
+        { 96000.0, 200.0f, 480 },
+        { 48000.0, 4000.0f, 12 },
         // At or above the sample rate every sample is taken: pure bit reduction.
-        { 44100.0, 44100.0f, 1 }, { 44100.0, 48000.0f, 1 }, { 48000.0, 48000.0f, 1 },
+        { 44100.0, 44100.0f, 1 },
+        { 44100.0, 48000.0f, 1 },
+        { 48000.0, 48000.0f, 1 },
     };
 
     for (const auto& c : cases)
@@ -51,7 +55,8 @@ TEST (CrushEffect, HoldsEachValueForSampleRateOverCrushRateSamples)
         {
             const size_t taken = i / (size_t) c.hold * (size_t) c.hold;
             ASSERT_EQ (left[i], quantise (input[taken], 16.0f)) << c.sampleRate << " / " << c.crushRate << " at " << i;
-            ASSERT_EQ (right[i], quantise (rightInput[taken], 16.0f)) << c.sampleRate << " / " << c.crushRate << " at " << i;
+            ASSERT_EQ (right[i], quantise (rightInput[taken], 16.0f))
+                << c.sampleRate << " / " << c.crushRate << " at " << i;
         }
     }
 }

@@ -20,7 +20,8 @@ inline Signal sine (double frequency, double sampleRate, int numSamples, float a
 {
     Signal out ((size_t) numSamples);
     for (int i = 0; i < numSamples; ++i)
-        out[(size_t) i] = amplitude * (float) std::sin (juce::MathConstants<double>::twoPi * frequency * i / sampleRate);
+        out[(size_t) i] =
+            amplitude * (float) std::sin (juce::MathConstants<double>::twoPi * frequency * i / sampleRate);
     return out;
 }
 
@@ -67,9 +68,9 @@ template <typename Effect>
 void render (Effect& effect, std::vector<Signal*> channels, const ParamValues& values)
 {
     const Transport transport;
-    inChunks (std::move (channels), [&] (float* const* pointers, int numChannels, int n) {
-        effect.process (pointers, numChannels, n, values, transport);
-    });
+    inChunks (std::move (channels),
+              [&] (float* const* pointers, int numChannels, int n)
+              { effect.process (pointers, numChannels, n, values, transport); });
 }
 
 } // namespace tz::test

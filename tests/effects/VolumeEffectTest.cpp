@@ -25,11 +25,16 @@ TEST (VolumeEffect, LevelAndLinearBalanceApplyFromTheFirstSample)
         float level, pan;
         float leftGain, rightGain;
     } cases[] = {
-        { 2, 100.0f, 100.0f, 0.0f, 1.0f },  { 2, 50.0f, 100.0f, 0.0f, 0.5f }, { 2, 80.0f, -100.0f, 0.8f, 0.0f },
-        { 2, 100.0f, 50.0f, 0.5f, 1.0f },   { 2, 100.0f, -25.0f, 1.0f, 0.75f }, { 2, 60.0f, 0.0f, 0.6f, 0.6f },
+        { 2, 100.0f, 100.0f, 0.0f, 1.0f },
+        { 2, 50.0f, 100.0f, 0.0f, 0.5f },
+        { 2, 80.0f, -100.0f, 0.8f, 0.0f },
+        { 2, 100.0f, 50.0f, 0.5f, 1.0f },
+        { 2, 100.0f, -25.0f, 1.0f, 0.75f },
+        { 2, 60.0f, 0.0f, 0.6f, 0.6f },
         { 2, 0.0f, 0.0f, 0.0f, 0.0f },
         // Mono ignores the pan.
-        { 1, 70.0f, 100.0f, 0.7f, 0.0f },   { 1, 70.0f, -100.0f, 0.7f, 0.0f },
+        { 1, 70.0f, 100.0f, 0.7f, 0.0f },
+        { 1, 70.0f, -100.0f, 0.7f, 0.0f },
     };
 
     const auto input = noise (1000, 21);
@@ -61,10 +66,13 @@ TEST (VolumeEffect, LevelChangeGlidesAndSettlesOnItsTarget)
 
     Signal ones (4800, 1.0f);
     const tz::Transport transport;
-    inChunks ({ &ones }, [&, done = 0] (float* const* channels, int numChannels, int n) mutable {
-        volume.process (channels, numChannels, n, volumeValues (done < 960 ? 100.0f : 20.0f, 0.0f), transport);
-        done += n;
-    });
+    inChunks ({ &ones },
+              [&, done = 0] (float* const* channels, int numChannels, int n) mutable
+              {
+                  volume.process (channels, numChannels, n, volumeValues (done < 960 ? 100.0f : 20.0f, 0.0f),
+                                  transport);
+                  done += n;
+              });
 
     // One chunk of linear ramp (0.8 over 32 samples) shaped by a 1 ms smoother: no step, no overshoot.
     for (size_t i = 1; i < ones.size(); ++i)
