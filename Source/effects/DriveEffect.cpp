@@ -8,7 +8,13 @@ namespace tz
 
 namespace
 {
-    enum Curve : int { soft, hard, fold, tube };
+    enum Curve : int
+    {
+        soft,
+        hard,
+        fold,
+        tube
+    };
 
     constexpr float tanhOfTubeBias = 0.2913126f; // tanh (0.3): keeps silence silent
 
@@ -135,10 +141,18 @@ void DriveEffect::processPiece (float* const* channels, int numChannels, int num
 
     switch (curve)
     {
-        case hard: shapeOversampled<hard> (oversampled); break;
-        case fold: shapeOversampled<fold> (oversampled); break;
-        case tube: shapeOversampled<tube> (oversampled); break;
-        default:   shapeOversampled<soft> (oversampled); break;
+        case hard:
+            shapeOversampled<hard> (oversampled);
+            break;
+        case fold:
+            shapeOversampled<fold> (oversampled);
+            break;
+        case tube:
+            shapeOversampled<tube> (oversampled);
+            break;
+        default:
+            shapeOversampled<soft> (oversampled);
+            break;
     }
 
     oversampler->processSamplesDown (block);
@@ -146,11 +160,7 @@ void DriveEffect::processPiece (float* const* channels, int numChannels, int num
     for (int ch = 0; ch < shapedChannels; ++ch)
         std::copy_n (work.getReadPointer (ch), numSamples, channels[ch]);
 
-    const float tone = values[driveTone];
-    const float toneTarget = tone >= 99.9f ? 1.0f
-                                           : 1.0f - std::exp (-juce::MathConstants<float>::twoPi * 1000.0f
-                                                              * std::pow (20.0f, tone / 100.0f) / (float) sampleRate);
-    applyTone (channels, shapedChannels, numSamples, toneTarget, curve == tube);
+    applyTone (channels, shapedChannels, numSamples, toneCoefficientFor (values[driveTone]), curve == tube);
 }
 
 template <int curve>
@@ -173,6 +183,16 @@ void DriveEffect::shapeOversampled (juce::dsp::AudioBlock<float>& block) noexcep
         }
     }
 }
+
+// One-pole low pass from 1 kHz at tone 0 to 20 kHz at 99.9; the top of the range bypasses it.
+float DriveEffect::toneCoefficientFor (float tone) const noexcept
+{
+    if (tone >= 99.9f)
+        return 1.0f;
+    const float cutoff = 1000.0f * std::pow (20.0f, tone / 100.0f);
+    return 1.0f - std::exp (-juce::MathConstants<float>::twoPi * cutoff / (float) sampleRate);
+}
+
 void DriveEffect::applyTone (float* const* channels, int numChannels, int numSamples, float toneTarget,
                              bool tube) noexcept
 {
@@ -189,9 +209,10 @@ void DriveEffect::applyTone (float* const* channels, int numChannels, int numSam
             // The tube curve is asymmetric: block its DC before the low pass.
             if (tube)
             {
-                dcBlockerState[(size_t) ch] = 0.995f * dcBlockerState[(size_t) ch] + (input - dcBlockerInput[(size_t) ch]);
+                auto& blocked = dcBlockerState[(size_t) ch];
+                blocked = 0.995f * blocked + (input - dcBlockerInput[(size_t) ch]);
                 dcBlockerInput[(size_t) ch] = input;
-                input = dcBlockerState[(size_t) ch];
+                input = blocked;
             }
 
             auto& lowPass = toneState[(size_t) ch];

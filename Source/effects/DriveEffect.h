@@ -21,8 +21,8 @@ public:
     void reset() noexcept;
 
     // Turns the chunk wet and replaces `dry` with the latency-delayed input, so the slot's mix stays aligned.
-    void process (float* const* channels, float* const* dry, int numChannels, int numSamples,
-                  const ParamValues& values, const Transport& transport) noexcept;
+    void process (float* const* channels, float* const* dry, int numChannels, int numSamples, const ParamValues& values,
+                  const Transport& transport) noexcept;
 
     // While asleep the chunk still passes through the latency delay.
     void delayOnly (float* const* channels, int numChannels, int numSamples) noexcept;
@@ -59,6 +59,7 @@ private:
     template <int curve>
     void shapeOversampled (juce::dsp::AudioBlock<float>& block) noexcept;
 
+    float toneCoefficientFor (float tone) const noexcept;
     void applyTone (float* const* channels, int numChannels, int numSamples, float toneTarget, bool tube) noexcept;
 
     double sampleRate = 44100.0;

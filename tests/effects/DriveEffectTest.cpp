@@ -45,10 +45,12 @@ std::vector<Signal> renderRack (double rate, std::vector<Signal> channels, Value
         pointers.push_back (&channel);
 
     const tz::Transport transport;
-    inChunks (pointers, [&, done = 0] (float* const* chunk, int numChannels, int n) mutable {
-        rack.run (tz::drive, chunk, numChannels, n, transport, valuesAt (done), 0, 0);
-        done += n;
-    });
+    inChunks (pointers,
+              [&, done = 0] (float* const* chunk, int numChannels, int n) mutable
+              {
+                  rack.run (tz::drive, chunk, numChannels, n, transport, valuesAt (done), 0, 0);
+                  done += n;
+              });
     return channels;
 }
 
@@ -69,7 +71,8 @@ TEST (DriveEffect, ReportsTheSameWholeLatencyAtEveryRate)
         {
             tz::DriveEffect drive;
             drive.prepare (rate, channels);
-            EXPECT_EQ (drive.latencySamples(), reference.latencySamples()) << rate << " Hz, " << channels << " channels";
+            EXPECT_EQ (drive.latencySamples(), reference.latencySamples())
+                << rate << " Hz, " << channels << " channels";
         }
 }
 
@@ -151,7 +154,8 @@ TEST (DriveEffect, WetAndBlendedSignalsKeepTheLatencyAlignment)
     for (const float mix : { 100.0f, 50.0f, 25.0f })
     {
         int latency = 0;
-        const auto out = renderRack (rate, { input }, [mix] (int) { return driveValues (true, mix); }, &latency);
+        const auto out = renderRack (
+            rate, { input }, [mix] (int) { return driveValues (true, mix); }, &latency);
         const auto outputTone = toneOf (out[0], frequency, rate, settle, measure);
 
         const double wetAmount = mix / 100.0;
@@ -169,8 +173,10 @@ TEST (DriveEffect, ToneHundredIsUnfilteredAndToneZeroIsAOnePoleAtOneKilohertz)
     {
         const auto input = sine (frequency, rate, settle + measure, 0.01f);
         const auto inputTone = toneOf (input, frequency, rate, settle, measure);
-        auto gainAt = [&] (float tone) {
-            const auto out = renderRack (rate, { input }, [tone] (int) { return driveValues (true, 100.0f, soft, 0.0f, tone); });
+        auto gainAt = [&] (float tone)
+        {
+            const auto out =
+                renderRack (rate, { input }, [tone] (int) { return driveValues (true, 100.0f, soft, 0.0f, tone); });
             return std::abs (toneOf (out[0], frequency, rate, settle, measure) / inputTone);
         };
 
@@ -201,7 +207,8 @@ TEST (DriveEffect, HardCurveFlattensAtFullScaleTimesTheNorm)
     constexpr double rate = 48000.0;
     const auto input = sine (100.0, rate, 9600, 1.3f);
     int latency = 0;
-    const auto out = renderRack (rate, { input }, [] (int) { return driveValues (true, 100.0f, hard); }, &latency);
+    const auto out = renderRack (
+        rate, { input }, [] (int) { return driveValues (true, 100.0f, hard); }, &latency);
 
     // Crests of the delayed sine, where the input has sat above the knee for 20 samples.
     for (int crest = 120 + 4800, sign = 1; crest < 9600 - 240; crest += 240, sign = -sign)
