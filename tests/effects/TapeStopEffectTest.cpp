@@ -91,8 +91,14 @@ TEST (TapeStopEffect, ReadHeadFollowsTheSpeedCurve)
         driver.effect.trigger();
         const Signal output = driver.process (Signal (input.begin() + start, input.end()));
 
+        // Within two samples of the write head the interpolator holds the newest sample for taps not yet
+        // written, which bends the ramp slightly.
         for (int j = 0; j < (int) output.size(); ++j)
-            ASSERT_NEAR (output[(size_t) j] / slope, start + c.position (j), 0.1) << "curve " << c.curve << " at " << j;
+        {
+            const double tolerance = j < 400 ? 0.08 : 0.005;
+            ASSERT_NEAR (output[(size_t) j] / slope, start + c.position (j), tolerance)
+                << "curve " << c.curve << " at " << j;
+        }
     }
 }
 
