@@ -77,13 +77,13 @@ void ReverseEffect::process (float* const* channels, int numChannels, int numSam
         lastSegmentIndex = k;
 
         const bool crossfading = crossfadeCounter > 0.0;
-        const double x = crossfadeCounter / crossfadeLength;
-        double newWeight = 1.0 - x;
-        double oldWeight = x;
-        if (previousVoice.active)
+        double newWeight = 1.0, oldWeight = 0.0;
+        if (crossfading)
         {
-            newWeight = std::cos (x * juce::MathConstants<double>::halfPi);
-            oldWeight = std::sin (x * juce::MathConstants<double>::halfPi);
+            // Equal power between two segments; linear from the dry input.
+            const double x = crossfadeCounter / crossfadeLength;
+            newWeight = previousVoice.active ? std::cos (x * juce::MathConstants<double>::halfPi) : 1.0 - x;
+            oldWeight = previousVoice.active ? std::sin (x * juce::MathConstants<double>::halfPi) : x;
         }
 
         for (int ch = 0; ch < numChannels; ++ch)

@@ -131,9 +131,13 @@ void StutterEffect::process (float* const* channels, int numChannels, int numSam
         }
 
         const bool crossfading = crossfadeCounter > 0.0;
-        const double x = crossfadeCounter / crossfadeLength * juce::MathConstants<double>::halfPi;
-        const auto fadeIn = (float) std::cos (x);
-        const auto fadeOut = (float) std::sin (x);
+        float fadeIn = 1.0f, fadeOut = 0.0f;
+        if (crossfading)
+        {
+            const double x = crossfadeCounter / crossfadeLength * juce::MathConstants<double>::halfPi;
+            fadeIn = (float) std::cos (x);
+            fadeOut = (float) std::sin (x);
+        }
 
         for (int ch = 0; ch < numChannels; ++ch)
         {
