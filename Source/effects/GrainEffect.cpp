@@ -85,7 +85,7 @@ void GrainEffect::spawn (const GrainSettings& settings) noexcept
 
     auto& grain = *idle;
     const bool backward = settings.mode == reverse || (settings.mode == both && ((random.next() >> 46) & 1u) != 0);
-    const double sprayOffset = random.uniform() * settings.spray;
+    const double sprayOffset = random.uniform() * settings.maxSprayOffset;
 
     // Forward grains faster than real time start far enough back not to overtake the head; backward grains
     // (and frozen ones, whose head stands still) start a whole span back so that they end clear of it.

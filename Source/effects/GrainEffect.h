@@ -96,7 +96,7 @@ private:
     struct GrainSettings
     {
         Mode mode;
-        double rate, length, spray, forwardLead, backwardSpan;
+        double rate, length, maxSprayOffset, forwardLead, backwardSpan;
     };
 
     void spawn (const GrainSettings& settings) noexcept;
