@@ -209,9 +209,9 @@ TEST_P (HostedPlugin, ProcessesAudioAndBypassesWithItsLatency)
     ASSERT_NE (plugin.instance, nullptr);
     auto& instance = *plugin.instance;
 
+    // The drive's x8 oversampling delays everything by six samples, at any sample rate.
     const int latency = instance.getLatencySamples();
-    EXPECT_GE (latency, 0);
-    EXPECT_LT (latency, 1024);
+    EXPECT_EQ (latency, 6);
 
     juce::MidiBuffer midi;
     float peak = 0.0f;
@@ -228,7 +228,11 @@ TEST_P (HostedPlugin, ProcessesAudioAndBypassesWithItsLatency)
     }
     EXPECT_GT (peak, 0.05f);
 
-    // A host bypass hands back the input delayed by exactly the reported latency.
+    // A VST3 host bypass hands back the input delayed by exactly the reported latency. LV2 has no bypass of
+    // its own: the host bypasses it without calling the plug-in.
+    if (! isVst3())
+        return;
+
     const int total = 4 * blockSize;
     std::vector<float> in, out;
     for (int block = 0; block < 4; ++block)
