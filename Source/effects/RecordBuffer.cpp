@@ -21,24 +21,25 @@ void RecordBuffer::prepare (double seconds, double sampleRate, bool withFiltered
 
     // Eighth-order Butterworth low passes: four bilinear sections with the Butterworth Qs.
     constexpr std::array<double, maxLayers> cutoffRatio { 0.0, 0.2, 0.1 };
+    constexpr double pi = 3.14159265358979323846;
 
-    for (int l = 1; l < numLayers; ++l)
+    for (int lane = 0; lane < numLanes; ++lane)
     {
-        const auto c = (float) (1.0 / std::tan (juce::MathConstants<double>::pi * cutoffRatio[(size_t) l]));
+        const int layerIndex = 1 + lane / 2;
+        const auto c = (float) (1.0 / std::tan (pi * cutoffRatio[(size_t) layerIndex]));
 
-        for (auto& cascade : filters[(size_t) l])
+        for (int j = 0; j < numSections; ++j)
         {
-            for (int j = 0; j < 4; ++j)
-            {
-                const auto q = (float) (1.0 / (2.0 * std::cos ((2 * j + 1) * juce::MathConstants<double>::pi / 16.0)));
-                const float b0 = 1.0f / (1.0f + c / q + c * c);
-                const float a1 = 2.0f * b0 * (1.0f - c * c);
-                const float a2 = (1.0f - c / q + c * c) * b0;
+            const auto q = (float) (1.0 / (2.0 * std::cos ((2 * j + 1) * pi / 16.0)));
+            const float b0 = 1.0f / (1.0f + c / q + c * c);
 
-                auto& section = cascade[(size_t) j];
-                section.coefficients = new juce::dsp::IIR::Coefficients<float> (b0, 2.0f * b0, b0, 1.0f, a1, a2);
-                section.reset();
-            }
+            auto& section = sections[(size_t) j];
+            section.b0[(size_t) lane] = b0;
+            section.b1[(size_t) lane] = 2.0f * b0;
+            section.b2[(size_t) lane] = b0;
+            section.a1[(size_t) lane] = 2.0f * b0 * (1.0f - c * c);
+            section.a2[(size_t) lane] = (1.0f - c / q + c * c) * b0;
+            section.s1[(size_t) lane] = section.s2[(size_t) lane] = 0.0f;
         }
     }
 }
@@ -46,19 +47,29 @@ void RecordBuffer::prepare (double seconds, double sampleRate, bool withFiltered
 int RecordBuffer::write (float left, float right) noexcept
 {
     const int index = writePos;
-    const std::array<float, 2> input { left, right };
+    layers[0][0][(size_t) index] = left;
+    layers[0][1][(size_t) index] = right;
 
-    for (size_t ch = 0; ch < 2; ++ch)
+    if (numLayers > 1)
     {
-        layers[0][ch][(size_t) index] = input[ch];
+        Lanes x { left, right, left, right };
 
-        for (int l = 1; l < numLayers; ++l)
+        for (auto& section : sections)
         {
-            float filtered = input[ch];
-            for (auto& section : filters[(size_t) l][ch])
-                filtered = section.processSample (filtered);
-            layers[(size_t) l][ch][(size_t) index] = filtered;
+            Lanes y;
+            for (size_t k = 0; k < numLanes; ++k)
+            {
+                y[k] = (section.b0[k] * x[k]) + section.s1[k];
+                section.s1[k] = (section.b1[k] * x[k]) - (section.a1[k] * y[k]) + section.s2[k];
+                section.s2[k] = (section.b2[k] * x[k]) - (section.a2[k] * y[k]);
+            }
+            x = y;
         }
+
+        layers[1][0][(size_t) index] = x[0];
+        layers[1][1][(size_t) index] = x[1];
+        layers[2][0][(size_t) index] = x[2];
+        layers[2][1][(size_t) index] = x[3];
     }
 
     if (++writePos >= size)

@@ -3,7 +3,7 @@
 #include <array>
 #include <vector>
 
-#include <juce_dsp/juce_dsp.h>
+#include <cmath>
 
 namespace tz
 {
@@ -66,10 +66,20 @@ public:
     }
 
 private:
-    using Cascade = std::array<juce::dsp::IIR::Filter<float>, 4>;
+    // The four anti-alias chains (layers 1 and 2, left and right) run side by side as lanes, so the compiler
+    // can process them in one vector; each lane is a transposed direct form II biquad cascade.
+    static constexpr int numLanes = 4;
+    static constexpr int numSections = 4;
+    using Lanes = std::array<float, numLanes>;
+
+    struct Section
+    {
+        Lanes b0 {}, b1 {}, b2 {}, a1 {}, a2 {};
+        Lanes s1 {}, s2 {};
+    };
 
     std::array<std::array<std::vector<float>, 2>, maxLayers> layers;
-    std::array<std::array<Cascade, 2>, maxLayers> filters; // entry 0 unused: layer 0 is raw
+    std::array<Section, numSections> sections;
     int size = 0;
     int writePos = 0;
     int numLayers = 1;

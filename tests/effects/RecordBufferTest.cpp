@@ -1,0 +1,110 @@
+#include <gtest/gtest.h>
+
+#include <cmath>
+
+#include "effects/RecordBuffer.h"
+#include "effects/EffectTestSignals.h"
+
+namespace
+{
+using tz::RecordBuffer;
+
+TEST (RecordBuffer, WritesCircularlyAndSizesBySeconds)
+{
+    RecordBuffer buffer;
+    buffer.prepare (4.5, 48000.0, true);
+    EXPECT_EQ (buffer.capacity(), 4.5 * 48000 + 4);
+
+    RecordBuffer tape;
+    tape.prepare (13.0, 48000.0, false);
+    EXPECT_EQ (tape.capacity(), 13 * 48000 + 4);
+    EXPECT_EQ (tape.layerCount(), 1);
+
+    RecordBuffer small;
+    small.prepare (0.0001, 10000.0, false); // 1 sample + 4
+    for (int i = 0; i < 12; ++i)
+        EXPECT_EQ (small.write ((float) i, 0.0f), i % 5);
+}
+
+TEST (RecordBuffer, ReadersPickTheLayerForTheirSpeed)
+{
+    RecordBuffer buffer;
+    buffer.prepare (0.1, 48000.0, true);
+    const struct
+    {
+        double speed;
+        int layer;
+    } cases[] = { { 1.0, 0 }, { -1.01, 0 }, { 1.5, 1 }, { -2.0, 1 }, { 2.01, 1 }, { 4.0, 2 }, { -3.0, 2 } };
+    for (const auto& c : cases)
+        EXPECT_EQ (buffer.layerFor (c.speed), c.layer) << c.speed;
+
+    RecordBuffer single;
+    single.prepare (0.1, 48000.0, false);
+    EXPECT_EQ (single.layerFor (4.0), 0);
+}
+
+TEST (RecordBuffer, ReadsAreExactOnSamplesAndCubicBetweenAndWrapAround)
+{
+    RecordBuffer buffer;
+    buffer.prepare (0.001, 8000.0, false); // 12 samples
+    const int n = buffer.capacity();
+    for (int i = 0; i < n; ++i)
+        buffer.write ((float) (i * i), (float) -i);
+
+    // A reader at whole positions returns the samples; halfway between, Catmull-Rom is exact for a parabola.
+    EXPECT_EQ (buffer.read (0, 0, 5.0), 25.0f);
+    EXPECT_EQ (buffer.read (0, 1, 7.0), -7.0f);
+    EXPECT_NEAR (buffer.read (0, 0, 5.5), 30.25f, 1e-4f);
+    EXPECT_NEAR (buffer.read (0, 1, 6.25), -6.25f, 1e-5f);
+
+    // Negative positions and positions past the end wrap into the layer.
+    EXPECT_EQ (buffer.read (0, 0, -1.0), (float) ((n - 1) * (n - 1)));
+    EXPECT_EQ (buffer.read (0, 1, (double) n + 3.0), -3.0f);
+}
+
+// Gain in dB of a sine at `frequency` through layer `layer`, measured after the filters settle.
+double layerGainDb (int layer, double frequency)
+{
+    constexpr double rate = 48000.0;
+    RecordBuffer buffer;
+    buffer.prepare (0.5, rate, true);
+    const auto input = tz::test::sine (frequency, rate, 20000);
+    for (const float s : input)
+        buffer.write (s, s);
+
+    const auto& out = buffer.layer (layer, 1);
+    double in2 = 0.0, out2 = 0.0;
+    for (int i = 10000; i < 20000; ++i)
+    {
+        in2 += (double) input[(size_t) i] * input[(size_t) i];
+        out2 += (double) out[(size_t) i] * out[(size_t) i];
+    }
+    return 10.0 * std::log10 (out2 / in2);
+}
+
+TEST (RecordBuffer, FilteredLayersAreEighthOrderButterworthLowPasses)
+{
+    // Bilinear Butterworth: |H|^2 = 1 / (1 + (tan(pi f / fs) / tan(pi fc / fs))^16).
+    auto expectedDb = [] (double f, double fc) {
+        const double ratio = std::tan (juce::MathConstants<double>::pi * f / 48000.0)
+                             / std::tan (juce::MathConstants<double>::pi * fc / 48000.0);
+        return -10.0 * std::log10 (1.0 + std::pow (ratio, 16.0));
+    };
+
+    const struct
+    {
+        int layer;
+        double frequency, cutoff;
+    } cases[] = {
+        { 1, 1000.0, 9600.0 }, { 1, 9600.0, 9600.0 }, { 1, 12000.0, 9600.0 },
+        { 2, 1000.0, 4800.0 }, { 2, 4800.0, 4800.0 }, { 2, 7000.0, 4800.0 },
+    };
+
+    for (const auto& c : cases)
+        EXPECT_NEAR (layerGainDb (c.layer, c.frequency), expectedDb (c.frequency, c.cutoff), 0.05)
+            << "layer " << c.layer << " at " << c.frequency << " Hz";
+
+    EXPECT_NEAR (layerGainDb (1, 9600.0), -3.01, 0.05);
+    EXPECT_LT (layerGainDb (1, 14400.0), -44.0); // 0.3 x fs, what a +12 st reader folds back
+}
+} // namespace

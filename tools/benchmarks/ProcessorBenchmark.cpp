@@ -1,0 +1,154 @@
+// CPU cost of one second of 48 kHz stereo audio through the processor, per effect setting.
+// The "x_realtime" counter is the real-time factor: seconds of audio processed per second of CPU.
+
+#include <benchmark/benchmark.h>
+
+#include <functional>
+
+#include <juce_audio_processors/juce_audio_processors.h>
+
+#include "core/PluginProcessor.h"
+
+namespace
+{
+constexpr double sampleRate = 48000.0;
+constexpr int blockSize = 512;
+
+struct Setting
+{
+    int param;
+    float value;
+};
+
+using Patch = std::vector<Setting>;
+
+Patch effectOn (tz::EffectId id, Patch extra = {})
+{
+    extra.insert (extra.begin(), { tz::effectParams[(size_t) id].on, 1.0f });
+    return extra;
+}
+
+const Patch driveHeaviest { { tz::driveOn, 1.0f }, { tz::driveAmount, 80.0f }, { tz::driveType, 3.0f } };
+const Patch grainHeaviest { { tz::grainOn, 1.0f }, { tz::grainDensity, 60.0f }, { tz::grainSize, 500.0f },
+                            { tz::grainPitch, 24.0f }, { tz::grainMix, 100.0f } };
+const Patch stutterHeaviest { { tz::stutterOn, 1.0f }, { tz::stutterPitch, 12.0f }, { tz::stutterHold, 0.0f } };
+
+Patch join (std::initializer_list<Patch> patches)
+{
+    Patch all;
+    for (const auto& p : patches)
+        all.insert (all.end(), p.begin(), p.end());
+    return all;
+}
+
+// Every modulator running, with all sixteen routes spread over modulatable targets.
+Patch allRoutes()
+{
+    Patch patch;
+    for (int r = 0; r < tz::numRoutes; ++r)
+    {
+        patch.push_back ({ tz::routeParam (r, tz::routeField::source), (float) (1 + r % 6) });
+        patch.push_back ({ tz::routeParam (r, tz::routeField::target), (float) (1 + (r * 2) % 33) });
+        patch.push_back ({ tz::routeParam (r, tz::routeField::depth), 40.0f });
+    }
+    for (int m = 0; m < tz::numModulators; ++m)
+        patch.push_back ({ tz::modParam (m, tz::modField::smooth), 30.0f });
+    return patch;
+}
+
+struct PlayingHead : juce::AudioPlayHead
+{
+    double ppq = 0.0;
+
+    juce::Optional<PositionInfo> getPosition() const override
+    {
+        PositionInfo info;
+        info.setBpm (120.0);
+        info.setIsPlaying (true);
+        info.setPpqPosition (ppq);
+        return info;
+    }
+};
+
+void processOneSecond (benchmark::State& state, const Patch& patch)
+{
+    const juce::ScopedJuceInitialiser_GUI juce;
+    TazzleAudioProcessor processor;
+    for (int e = 0; e < tz::numEffects; ++e)
+        processor.setValue (tz::effectParams[(size_t) e].on, 0.0f);
+    for (const auto& setting : patch)
+        processor.setValue (setting.param, setting.value);
+
+    PlayingHead playHead;
+    processor.setPlayHead (&playHead);
+    processor.setPlayConfigDetails (2, 2, sampleRate, blockSize);
+    processor.prepareToPlay (sampleRate, blockSize);
+
+    constexpr int blocksPerSecond = (int) sampleRate / blockSize;
+    juce::AudioBuffer<float> noise (2, blocksPerSecond * blockSize);
+    juce::Random random (1);
+    for (int ch = 0; ch < 2; ++ch)
+        for (int i = 0; i < noise.getNumSamples(); ++i)
+            noise.setSample (ch, i, 0.25f * (random.nextFloat() * 2.0f - 1.0f));
+
+    juce::AudioBuffer<float> buffer (2, blockSize);
+    juce::MidiBuffer midi;
+
+    for (auto _ : state)
+    {
+        for (int block = 0; block < blocksPerSecond; ++block)
+        {
+            for (int ch = 0; ch < 2; ++ch)
+                buffer.copyFrom (ch, 0, noise, ch, block * blockSize, blockSize);
+
+            processor.processBlock (buffer, midi);
+            playHead.ppq += blockSize / (sampleRate * 60.0 / 120.0);
+        }
+        benchmark::DoNotOptimize (buffer.getReadPointer (0));
+    }
+
+    state.counters["x_realtime"] = benchmark::Counter ((double) state.iterations() * blocksPerSecond * blockSize
+                                                           / sampleRate,
+                                                       benchmark::Counter::kIsRate);
+}
+
+void registerAll()
+{
+    const std::vector<std::pair<std::string, Patch>> cases {
+        { "idle", {} },
+        { "filter", effectOn (tz::filter, { { tz::filterResonance, 40.0f } }) },
+        { "volume", effectOn (tz::volume, { { tz::volumePan, 30.0f } }) },
+        { "crush", effectOn (tz::crush) },
+        { "drive", effectOn (tz::drive) },
+        { "delay", effectOn (tz::delay) },
+        { "reverb", effectOn (tz::reverb) },
+        { "six_continuous", join ({ effectOn (tz::filter), effectOn (tz::volume), effectOn (tz::crush),
+                                    effectOn (tz::drive), effectOn (tz::delay), effectOn (tz::reverb) }) },
+        { "stutter", effectOn (tz::stutter) },
+        { "tapestop", effectOn (tz::tapestop) },
+        { "reverse", effectOn (tz::reverse) },
+        { "grain", effectOn (tz::grain) },
+        { "stutter_heaviest", stutterHeaviest },
+        { "grain_heaviest", grainHeaviest },
+        { "all_ten_heaviest", join ({ effectOn (tz::filter), effectOn (tz::volume), effectOn (tz::crush),
+                                      driveHeaviest, effectOn (tz::delay), effectOn (tz::reverb), stutterHeaviest,
+                                      effectOn (tz::tapestop), effectOn (tz::reverse), grainHeaviest }) },
+        { "modulators_16_routes", allRoutes() },
+    };
+
+    for (const auto& [name, patch] : cases)
+        benchmark::RegisterBenchmark (("one_second/" + name).c_str(),
+                                      [patch = patch] (benchmark::State& state) { processOneSecond (state, patch); })
+            ->Unit (benchmark::kMillisecond)
+            ->MinTime (0.5);
+}
+} // namespace
+
+int main (int argc, char** argv)
+{
+    registerAll();
+    benchmark::Initialize (&argc, argv);
+    benchmark::RunSpecifiedBenchmarks();
+    benchmark::Shutdown();
+    return 0;
+}
