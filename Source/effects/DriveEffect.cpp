@@ -1,5 +1,7 @@
 #include "effects/DriveEffect.h"
 
+#include "effects/FastTanh.h"
+
 #include <algorithm>
 #include <cmath>
 
@@ -16,7 +18,7 @@ namespace
         tube
     };
 
-    constexpr float tanhOfTubeBias = 0.2913126f; // tanh (0.3): keeps silence silent
+    constexpr float tanhOfTubeBias = fastTanh (0.3f); // the same tanh as the curve: silence stays silent
 
     float hardClip (float u) noexcept
     {
@@ -39,9 +41,9 @@ namespace
         else if constexpr (curve == fold)
             return std::sin (u * juce::MathConstants<float>::halfPi);
         else if constexpr (curve == tube)
-            return std::tanh (u + 0.3f) - tanhOfTubeBias;
+            return fastTanh (u + 0.3f) - tanhOfTubeBias;
         else
-            return std::tanh (u);
+            return fastTanh (u);
     }
 
     struct DriveGain

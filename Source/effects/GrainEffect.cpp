@@ -1,5 +1,7 @@
 #include "effects/GrainEffect.h"
 
+#include "effects/FastTanh.h"
+
 #include <algorithm>
 #include <cmath>
 
@@ -170,8 +172,8 @@ void GrainEffect::process (float* const* channels, int numChannels, int numSampl
         const float inRight = right != nullptr ? right[i] : inLeft;
 
         if (mode != freeze)
-            lastWriteIndex = recordBuffer.write (inLeft + std::tanh (dcOutLeft * feedback),
-                                                 inRight + std::tanh (dcOutRight * feedback));
+            lastWriteIndex = recordBuffer.write (inLeft + fastTanh (dcOutLeft * feedback),
+                                                 inRight + fastTanh (dcOutRight * feedback));
 
         spawnCountdown -= 1.0;
         if (spawnCountdown <= 0.0)
