@@ -51,6 +51,26 @@ struct GainRamp
     }
 };
 
+// A value moved linearly across a chunk, landing on its target at the chunk's last sample.
+struct LinearRamp
+{
+    float current = 0.0f;
+    float step = 0.0f;
+    bool primed = false;
+
+    void beginChunk (float target, int numSamples) noexcept
+    {
+        if (! primed)
+        {
+            current = target;
+            primed = true;
+        }
+        step = (target - current) / (float) numSamples;
+    }
+
+    float next() noexcept { return current += step; }
+};
+
 // dB to linear gain: exactly 1 near 0 dB, silence at -100 dB and below.
 inline float decibelsToGain (float dB) noexcept
 {

@@ -3,6 +3,7 @@
 #include <array>
 #include <vector>
 
+#include "core/GainRamp.h"
 #include "core/Parameters.h"
 #include "core/Transport.h"
 
@@ -26,26 +27,6 @@ public:
     double currentDelaySamples() const noexcept { return delayStage2; }
 
 private:
-    // A value moved linearly across a chunk toward its target.
-    struct Ramp
-    {
-        float current = 0.0f;
-        float step = 0.0f;
-        bool primed = false;
-
-        void beginChunk (float target, int numSamples) noexcept
-        {
-            if (! primed)
-            {
-                current = target;
-                primed = true;
-            }
-            step = (target - current) / (float) numSamples;
-        }
-
-        float next() noexcept { return current += step; }
-    };
-
     float sampleRate = 44100.0f;
     // Double: in float the two glide stages stall a few samples short of a new delay time.
     double glideCoef = 0.0;
@@ -55,7 +36,7 @@ private:
     int writePos = 0;
     std::array<std::vector<float>, 2> lines;
     std::array<float, 2> toneState {};
-    Ramp feedback, pingPong, tone;
+    LinearRamp feedback, pingPong, tone;
 };
 
 } // namespace tz

@@ -6,6 +6,7 @@
 #include <juce_dsp/juce_dsp.h>
 
 #include "core/LatencyDelay.h"
+#include "core/GainRamp.h"
 #include "core/Parameters.h"
 #include "core/Transport.h"
 
@@ -33,26 +34,6 @@ public:
 private:
     static constexpr int maxChannels = 2;
     static constexpr int maxChunk = 32;
-
-    // A value moved linearly across a chunk, landing on its target at the chunk's last sample.
-    struct LinearRamp
-    {
-        float current = 0.0f;
-        float step = 0.0f;
-        bool primed = false;
-
-        void beginChunk (float target, int numSamples) noexcept
-        {
-            if (! primed)
-            {
-                current = target;
-                primed = true;
-            }
-            step = (target - current) / (float) numSamples;
-        }
-
-        float next() noexcept { return current += step; }
-    };
 
     void processPiece (float* const* channels, int numChannels, int numSamples, const ParamValues& values) noexcept;
 
