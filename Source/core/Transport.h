@@ -42,10 +42,12 @@ inline constexpr std::array<double, 5> reverseLengthBeats { 0.25, 0.5, 1.0, 2.0,
 // A choice value as a safe table index: rounded to the nearest whole number and clamped.
 inline int choiceIndex (float value, int tableSize) noexcept
 {
-    if (! (value == value)) // NaN
+    if (! (value > 0.0f)) // negative, zero or NaN
         return 0;
-    const auto index = (long) std::lround (value);
-    return (int) (index < 0 ? 0 : (index >= tableSize ? tableSize - 1 : index));
+    if (value >= (float) tableSize)
+        return tableSize - 1;
+    const auto index = (int) (value + 0.5f); // called per chunk and per sample: no libm call
+    return index < tableSize ? index : tableSize - 1;
 }
 
 template <typename Table>
