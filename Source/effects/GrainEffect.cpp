@@ -79,21 +79,15 @@ double GrainEffect::wrapPosition (double position) const noexcept
     return wrapStep (wrapped, size);
 }
 
-void GrainEffect::spawn (const GrainSettings& settings) noexcept
+void GrainEffect::startGrain (Grain& grain, const GrainSettings& settings, int writeIndex) noexcept
 {
-    const auto idle = std::find_if (grains.begin(), grains.end(), [] (const Grain& grain) { return ! grain.active; });
-    if (idle == grains.end())
-        return;
-
-    auto& grain = *idle;
     const bool backward = settings.mode == reverse || (settings.mode == both && ((random.next() >> 46) & 1u) != 0);
     const double sprayOffset = random.uniform() * settings.maxSprayOffset;
 
     // Forward grains faster than real time start far enough back not to overtake the head; backward grains
     // (and frozen ones, whose head stands still) start a whole span back so that they end clear of it.
     const double distance = (backward || settings.mode == freeze) ? settings.backwardSpan : settings.forwardLead;
-    const double start =
-        lastWriteIndex + (backward ? settings.backwardSpan : 0.0) - (distance + headGuard + sprayOffset);
+    const double start = writeIndex + (backward ? settings.backwardSpan : 0.0) - (distance + headGuard + sprayOffset);
 
     grain.active = true;
     grain.length = settings.length;
@@ -110,27 +104,62 @@ void GrainEffect::spawn (const GrainSettings& settings) noexcept
     grain.gainRight = std::sqrt ((1.0f + pan) * 0.5f) * juce::MathConstants<float>::sqrt2;
 }
 
-void GrainEffect::addGrains (float& sumLeft, float& sumRight) noexcept
+// Runs the spawn clock over the chunk and draws every new grain, in sample order, before any grain plays.
+// This is possible because grains never read audio written in the chunk they play in: they stay more than a
+// chunk behind the write head.
+int GrainEffect::scheduleSpawns (const GrainSettings& settings, double interval, int numSamples) noexcept
+{
+    // The chunk sample from which each pool slot is free, counting the reads its grain has left.
+    std::array<double, maxGrains> freeFrom {};
+    for (size_t k = 0; k < grains.size(); ++k)
+        freeFrom[k] = grains[k].active ? std::ceil (grains[k].length - grains[k].age) : 0.0;
+
+    const int size = recordBuffer.capacity();
+    const int firstWrite = recordBuffer.writePosition();
+    int numSpawns = 0;
+
+    for (int i = 0; i < numSamples; ++i)
+    {
+        spawnCountdown -= 1.0;
+        if (spawnCountdown > 0.0)
+            continue;
+
+        spawnCountdown += interval * (0.75 + 0.5 * random.uniform());
+
+        const auto slot = std::find_if (freeFrom.begin(), freeFrom.end(), [i] (double from) { return from <= i; });
+        if (slot == freeFrom.end())
+            continue;
+
+        const int writeIndex = settings.mode == freeze ? lastWriteIndex : (firstWrite + i) % size;
+        auto& pending = pendingSpawns[(size_t) numSpawns++];
+        pending.slot = (int) std::distance (freeFrom.begin(), slot);
+        pending.sample = i;
+        startGrain (pending.grain, settings, writeIndex);
+        *slot = i + std::ceil (pending.grain.length);
+    }
+
+    return numSpawns;
+}
+
+// Adds one grain's samples from..to-1 of the chunk into the cloud.
+void GrainEffect::playGrain (Grain& grain, int from, int to) noexcept
 {
     const int size = recordBuffer.capacity();
     const auto sizeAsDouble = (double) size;
     const auto wrap = [size] (int index) { return index < 0 ? index + size : (index >= size ? index - size : index); };
+    const float* left = recordBuffer.layer (grain.layer, 0).data();
+    const float* right = recordBuffer.layer (grain.layer, 1).data();
 
-    for (auto& grain : grains)
+    for (int s = from; s < to && grain.active; ++s)
     {
-        if (! grain.active)
-            continue;
-
         // Both channels share the taps of one Catmull-Rom read.
         const int i = (int) grain.position;
         const auto t = (float) (grain.position - i);
         const int im1 = wrap (i - 1), i1 = wrap (i + 1), i2 = wrap (i + 2);
-        const float* left = recordBuffer.layer (grain.layer, 0).data();
-        const float* right = recordBuffer.layer (grain.layer, 1).data();
 
         const auto w = (float) grain.window.value();
-        sumLeft += grain.gainLeft * w * RecordBuffer::catmullRom (left[im1], left[i], left[i1], left[i2], t);
-        sumRight += grain.gainRight * w * RecordBuffer::catmullRom (right[im1], right[i], right[i1], right[i2], t);
+        cloudLeft[(size_t) s] += grain.gainLeft * w * RecordBuffer::catmullRom (left[im1], left[i], left[i1], left[i2], t);
+        cloudRight[(size_t) s] += grain.gainRight * w * RecordBuffer::catmullRom (right[im1], right[i], right[i1], right[i2], t);
 
         grain.position = wrapStep (grain.position + grain.rate, sizeAsDouble);
         grain.age += 1.0;
@@ -147,6 +176,13 @@ void GrainEffect::process (float* const* channels, int numChannels, int numSampl
     if (numChannels < 1)
         return;
 
+    for (int start = 0; start < numSamples; start += maxChunk)
+        processChunk (channels[0] + start, numChannels > 1 ? channels[1] + start : nullptr,
+                      std::min (maxChunk, numSamples - start), values);
+}
+
+void GrainEffect::processChunk (float* left, float* right, int numSamples, const ParamValues& values) noexcept
+{
     const double rate = std::pow (2.0, (double) values[grainPitch] / 12.0);
     const auto mode = (Mode) choiceIndex (values[grainMode], 4);
     const double length = juce::jlimit (64.0, 0.6 * sampleRate, (double) values[grainSize] * 0.001 * sampleRate);
@@ -163,8 +199,27 @@ void GrainEffect::process (float* const* channels, int numChannels, int numSampl
                                    std::max ((rate - 1.0) * length, 0.0),
                                    length * rate };
 
-    float* left = channels[0];
-    float* right = numChannels > 1 ? channels[1] : nullptr;
+    const int numSpawns = scheduleSpawns (settings, interval, numSamples);
+
+    // Grain by grain in pool order, so every sample sums its grains in the same order as a sample-by-sample loop.
+    std::fill_n (cloudLeft.begin(), numSamples, 0.0f);
+    std::fill_n (cloudRight.begin(), numSamples, 0.0f);
+
+    for (int k = 0; k < maxGrains; ++k)
+    {
+        auto& grain = grains[(size_t) k];
+        if (grain.active)
+            playGrain (grain, 0, numSamples);
+
+        for (int p = 0; p < numSpawns; ++p)
+        {
+            if (pendingSpawns[(size_t) p].slot != k)
+                continue;
+
+            grain = pendingSpawns[(size_t) p].grain;
+            playGrain (grain, pendingSpawns[(size_t) p].sample, numSamples);
+        }
+    }
 
     for (int i = 0; i < numSamples; ++i)
     {
@@ -175,22 +230,12 @@ void GrainEffect::process (float* const* channels, int numChannels, int numSampl
             lastWriteIndex = recordBuffer.write (inLeft + fastTanh (dcOutLeft * feedback),
                                                  inRight + fastTanh (dcOutRight * feedback));
 
-        spawnCountdown -= 1.0;
-        if (spawnCountdown <= 0.0)
-        {
-            spawnCountdown += interval * (0.75 + 0.5 * random.uniform());
-            spawn (settings);
-        }
-
-        float sumLeft = 0.0f, sumRight = 0.0f;
-        addGrains (sumLeft, sumRight);
-
-        const float cloudLeft = sumLeft * norm;
-        const float cloudRight = sumRight * norm;
-        dcOutLeft = dcCoefficient * dcOutLeft + cloudLeft - dcInLeft;
-        dcOutRight = dcCoefficient * dcOutRight + cloudRight - dcInRight;
-        dcInLeft = cloudLeft;
-        dcInRight = cloudRight;
+        const float scaledLeft = cloudLeft[(size_t) i] * norm;
+        const float scaledRight = cloudRight[(size_t) i] * norm;
+        dcOutLeft = dcCoefficient * dcOutLeft + scaledLeft - dcInLeft;
+        dcOutRight = dcCoefficient * dcOutRight + scaledRight - dcInRight;
+        dcInLeft = scaledLeft;
+        dcInRight = scaledRight;
 
         if (right != nullptr)
         {

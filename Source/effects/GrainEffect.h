@@ -99,13 +99,26 @@ private:
         double rate, length, maxSprayOffset, forwardLead, backwardSpan;
     };
 
-    void spawn (const GrainSettings& settings) noexcept;
-    void addGrains (float& sumLeft, float& sumRight) noexcept;
+    static constexpr int maxChunk = 32;
+
+    // A grain due to start at `sample` of the current chunk, in pool slot `slot`.
+    struct PendingSpawn
+    {
+        int slot, sample;
+        Grain grain;
+    };
+
+    void processChunk (float* left, float* right, int numSamples, const ParamValues& values) noexcept;
+    int scheduleSpawns (const GrainSettings& settings, double interval, int numSamples) noexcept;
+    void startGrain (Grain& grain, const GrainSettings& settings, int writeIndex) noexcept;
+    void playGrain (Grain& grain, int from, int to) noexcept;
     double wrapPosition (double position) const noexcept;
 
     double sampleRate = 44100.0;
     RecordBuffer recordBuffer;
     std::array<Grain, maxGrains> grains {};
+    std::array<PendingSpawn, maxChunk> pendingSpawns {};
+    std::array<float, maxChunk> cloudLeft {}, cloudRight {};
     Rand48 random;
     double spawnCountdown = 0.0;
     int lastWriteIndex = 0;
