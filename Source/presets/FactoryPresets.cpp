@@ -18,7 +18,8 @@ namespace
     Resource resourceAt (int index)
     {
         Resource resource;
-        resource.data = FactoryPresetData::getNamedResource (FactoryPresetData::namedResourceList[index], resource.size);
+        resource.data =
+            FactoryPresetData::getNamedResource (FactoryPresetData::namedResourceList[index], resource.size);
         return resource;
     }
 
@@ -43,10 +44,7 @@ namespace
     }
 } // namespace
 
-juce::String factoryMarkerName()
-{
-    return ".factory-presets-v" + juce::String (factoryPresetSetVersion);
-}
+juce::String factoryMarkerName() { return ".factory-presets-v" + juce::String (factoryPresetSetVersion); }
 
 std::unique_ptr<juce::XmlElement> parseFactoryPreset (const juce::String& fileName)
 {
@@ -79,8 +77,7 @@ void installFactoryPresets (const juce::File& root)
         if (document == nullptr)
             continue;
 
-        const auto target = presetFileFor (root,
-                                           document->getStringAttribute (stateIds::presetCategory, "Other"),
+        const auto target = presetFileFor (root, document->getStringAttribute (stateIds::presetCategory, "Other"),
                                            document->getStringAttribute (stateIds::presetName));
 
         if (! target.existsAsFile())

@@ -13,7 +13,7 @@ juce::File presetRoot()
 
 const juce::StringArray& presetCategories()
 {
-    static const juce::StringArray categories { "Gates", "Rhythmic", "Glitch", "Lo-Fi",
+    static const juce::StringArray categories { "Gates", "Rhythmic", "Glitch",      "Lo-Fi",
                                                 "Space", "Textures", "Transitions", "User" };
     return categories;
 }

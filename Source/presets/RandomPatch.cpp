@@ -28,7 +28,16 @@ namespace
         { 1, 0, 0, 0, 1, 0, 1, 0, 1, 0, 0, 1, 0, 0, 1, 0 },
     } };
 
-    enum Family { gates, filterMoves, glitch, crushing, driving, grains, numFamilies };
+    enum Family
+    {
+        gates,
+        filterMoves,
+        glitch,
+        crushing,
+        driving,
+        grains,
+        numFamilies
+    };
     constexpr std::array<int, numFamilies> familyWeights { 30, 25, 20, 10, 8, 12 };
 
     // Route sources after the four modulators.
@@ -40,7 +49,10 @@ namespace
     class Draws
     {
     public:
-        explicit Draws (juce::Random& r) : random (r) {}
+        explicit Draws (juce::Random& r)
+            : random (r)
+        {
+        }
 
         float u() { return juce::jmin (random.nextFloat(), 0.9999999f); }
         int pick (int n) { return random.nextInt (n); }
@@ -86,7 +98,11 @@ namespace
     class Builder
     {
     public:
-        Builder (TazzleAudioProcessor& p, juce::Random& random) : processor (p), draw (random) {}
+        Builder (TazzleAudioProcessor& p, juce::Random& random)
+            : processor (p)
+            , draw (random)
+        {
+        }
 
         void set (int p, float plainValue) { processor.setValue (p, plainValue); }
 
@@ -156,7 +172,12 @@ namespace
 
     void addFilterMove (Builder& b)
     {
-        enum { lowPass, highPass, bandPass };
+        enum
+        {
+            lowPass,
+            highPass,
+            bandPass
+        };
         auto& d = b.draw;
 
         b.set (filterOn, 1.0f);
@@ -164,7 +185,8 @@ namespace
         const int type = r < 70 ? lowPass : (r < 85 ? highPass : bandPass);
         b.set (filterType, (float) type);
 
-        b.set (filterCutoff, type == highPass ? 80.0f * std::pow (10.0f, d.u()) : 300.0f * std::pow (11.666667f, d.u()));
+        b.set (filterCutoff,
+               type == highPass ? 80.0f * std::pow (10.0f, d.u()) : 300.0f * std::pow (11.666667f, d.u()));
         b.set (filterResonance, type == bandPass ? 10.0f + 30.0f * d.u() : 10.0f + 50.0f * d.u());
 
         if (d.u() < 0.5f)

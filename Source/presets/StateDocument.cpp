@@ -11,10 +11,7 @@ namespace
     constexpr int hostBlobHeaderSize = 8;
 } // namespace
 
-bool isStateDocument (const juce::XmlElement& root)
-{
-    return root.getTagName().equalsIgnoreCase (stateType);
-}
+bool isStateDocument (const juce::XmlElement& root) { return root.getTagName().equalsIgnoreCase (stateType); }
 
 std::unique_ptr<juce::XmlElement> readHostBlob (const void* data, int sizeInBytes)
 {

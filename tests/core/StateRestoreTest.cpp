@@ -99,8 +99,8 @@ TEST (StateRestore, UnusableValuesFallBackToDefaults)
         { R"(<PARAM id="filter_cutoff" value="-inf"/>)", 1000.0f },
         { R"(<PARAM id="filter_cutoff"/>)", 1000.0f },
         { R"(<PARAM id="FILTER_CUTOFF" value="300"/>)", 1000.0f }, // IDs match exactly
-        { R"(<PARAM id="filter_cutoff" value="abc"/>)", 20.0f },  // reads as 0, clamped into the range
-        { R"(<OTHER id="filter_cutoff" value="300"/>)", 300.0f }, // any tag carries a value
+        { R"(<PARAM id="filter_cutoff" value="abc"/>)", 20.0f },   // reads as 0, clamped into the range
+        { R"(<OTHER id="filter_cutoff" value="300"/>)", 300.0f },  // any tag carries a value
         { R"(<PARAM id="filter_cutoff" value="300"/><PARAM id="not_a_param" value="1"/>)", 300.0f },
     };
 
@@ -174,7 +174,8 @@ TEST (StateRestore, UnusableBlobsChangeNothing)
     juce::MemoryBlock noMagic (valid);
     noMagic[0] = 'X';
 
-    const auto unparsable = [] {
+    const auto unparsable = []
+    {
         juce::MemoryBlock blob;
         juce::MemoryOutputStream out (blob, false);
         const juce::String text ("<Tazzle presetName=\"Broken\"><PARAM id=\"mix\" value=\"10\"></Tazzle>");
@@ -191,7 +192,8 @@ TEST (StateRestore, UnusableBlobsChangeNothing)
     juce::MemoryBlock truncated (valid);
     static_cast<juce::uint32*> (truncated.getData())[1] = juce::ByteOrder::swapIfBigEndian ((juce::uint32) 20);
 
-    for (const juce::MemoryBlock* blob : std::initializer_list<const juce::MemoryBlock*> { &header, &noMagic, &unparsable, &otherRoot, &truncated })
+    for (const juce::MemoryBlock* blob :
+         std::initializer_list<const juce::MemoryBlock*> { &header, &noMagic, &unparsable, &otherRoot, &truncated })
     {
         TazzleAudioProcessor processor;
         processor.setValue (tz::mix, 55.0f);

@@ -19,32 +19,35 @@ struct Group
 const std::vector<Group>& factoryTable()
 {
     static const std::vector<Group> table {
-        { "Gates", { "Breathing Gate", "Classic 1-16 Gate", "Crushed Accent Gate", "Ghost Notes Gate",
-                     "Half-Time Glide Gate", "Offbeat Pump", "Sidechain Pump", "Sidechain Wash", "Stereo Chopper",
-                     "Stereo Ping Gate", "Swing Gate 62", "Trance Gate Pluck", "Tresillo Chop", "Triplet Slicer",
-                     "XY Gate Morph", "XY Gate Rider" } },
-        { "Glitch", { "Beat Repeat Bar End", "Bit Shatter", "Broken Machine", "Glitch Grains", "Glitch Machine",
-                      "Pitch Drop Repeats", "Pitch Stutter Riser", "Random Reverse", "Ratchet Rolls",
-                      "Reverse Glitches", "Reverse Snares", "Stutter Fills", "Stutter Roll Down", "Tape Glitch Bar",
-                      "XY Glitch Pad" } },
-        { "Lo-Fi", { "8-Bit Arcade", "Bit Sweep", "Bitcrush Climb", "Broken Cassette", "Cassette Wobble",
-                     "Crushed Offbeats", "Downsampled Dreams", "Dusty Delay", "Dusty Vinyl", "Lo-Fi Gate",
-                     "Radio Tuning", "SP Sampler 26k", "Sampler 12-Bit", "Telephone Line" } },
-        { "Rhythmic", { "Acid Wobble", "Band Pass Walker", "Dub Siren Delay", "Echo Swell", "Filter Sequence",
-                        "Funky Envelope", "Glide Bass Filter", "Hat Shredder", "Offbeat Echoes", "Tazzle Machine",
-                        "Resonant Steps", "Stepped Sample Rate", "Swung Hi-Pass", "Triplet Auto-Pan", "Wah Chords",
-                        "XY Filter Dance" } },
-        { "Space", { "Ambient Smear", "Bar End Wash", "Big Hall Swells", "Dotted Dub", "Echo Chamber", "Gated Plate",
-                     "Gated Reverb", "Infinite Hall", "Ping Pong Dotted", "Shimmer Space", "Spacious Filter Swell",
-                     "Triplet Ping Pong", "Washed Out", "XY Space Morph" } },
-        { "Textures", { "Both Ways Swarm", "Crushed Grains", "Feedback Bloom", "Glass Particles", "Grain Cloud",
-                        "Grain Stepper", "Granular Choir", "Octave Down Haze", "Pitch Walk Grains", "Reverse Cloud",
-                        "Reverse Grain Wash", "Shimmer Grains", "Sub Grains", "Tidal Texture", "XY Cloud Control",
-                        "XY Grain Portal" } },
-        { "Transitions", { "8 Bar Riser", "Build-Up Stutter", "Downlifter", "Filter Riser 4 Bars", "Gate Accelerator",
-                           "Glitch Breakdown", "Lo-Fi Fade Out", "Pre-Drop Filter Dive", "Reverse Riser 2 Bars",
-                           "Reverse Swell Into Drop", "Snare Roll Builder", "Tape Stop Every 4 Bars",
-                           "Tape Stop Every 8 Bars", "Washout Exit", "XY Build Machine" } },
+        { "Gates",
+          { "Breathing Gate", "Classic 1-16 Gate", "Crushed Accent Gate", "Ghost Notes Gate", "Half-Time Glide Gate",
+            "Offbeat Pump", "Sidechain Pump", "Sidechain Wash", "Stereo Chopper", "Stereo Ping Gate", "Swing Gate 62",
+            "Trance Gate Pluck", "Tresillo Chop", "Triplet Slicer", "XY Gate Morph", "XY Gate Rider" } },
+        { "Glitch",
+          { "Beat Repeat Bar End", "Bit Shatter", "Broken Machine", "Glitch Grains", "Glitch Machine",
+            "Pitch Drop Repeats", "Pitch Stutter Riser", "Random Reverse", "Ratchet Rolls", "Reverse Glitches",
+            "Reverse Snares", "Stutter Fills", "Stutter Roll Down", "Tape Glitch Bar", "XY Glitch Pad" } },
+        { "Lo-Fi",
+          { "8-Bit Arcade", "Bit Sweep", "Bitcrush Climb", "Broken Cassette", "Cassette Wobble", "Crushed Offbeats",
+            "Downsampled Dreams", "Dusty Delay", "Dusty Vinyl", "Lo-Fi Gate", "Radio Tuning", "SP Sampler 26k",
+            "Sampler 12-Bit", "Telephone Line" } },
+        { "Rhythmic",
+          { "Acid Wobble", "Band Pass Walker", "Dub Siren Delay", "Echo Swell", "Filter Sequence", "Funky Envelope",
+            "Glide Bass Filter", "Hat Shredder", "Offbeat Echoes", "Tazzle Machine", "Resonant Steps",
+            "Stepped Sample Rate", "Swung Hi-Pass", "Triplet Auto-Pan", "Wah Chords", "XY Filter Dance" } },
+        { "Space",
+          { "Ambient Smear", "Bar End Wash", "Big Hall Swells", "Dotted Dub", "Echo Chamber", "Gated Plate",
+            "Gated Reverb", "Infinite Hall", "Ping Pong Dotted", "Shimmer Space", "Spacious Filter Swell",
+            "Triplet Ping Pong", "Washed Out", "XY Space Morph" } },
+        { "Textures",
+          { "Both Ways Swarm", "Crushed Grains", "Feedback Bloom", "Glass Particles", "Grain Cloud", "Grain Stepper",
+            "Granular Choir", "Octave Down Haze", "Pitch Walk Grains", "Reverse Cloud", "Reverse Grain Wash",
+            "Shimmer Grains", "Sub Grains", "Tidal Texture", "XY Cloud Control", "XY Grain Portal" } },
+        { "Transitions",
+          { "8 Bar Riser", "Build-Up Stutter", "Downlifter", "Filter Riser 4 Bars", "Gate Accelerator",
+            "Glitch Breakdown", "Lo-Fi Fade Out", "Pre-Drop Filter Dive", "Reverse Riser 2 Bars",
+            "Reverse Swell Into Drop", "Snare Roll Builder", "Tape Stop Every 4 Bars", "Tape Stop Every 8 Bars",
+            "Washout Exit", "XY Build Machine" } },
     };
     return table;
 }
@@ -75,14 +78,16 @@ juce::String resourceNameFor (const juce::String& fileName)
     return juce::CharacterFunctions::isDigit (name[0]) ? "_" + name : name;
 }
 
-const char* const reverseSnares = "<?xml version='1.0' encoding='UTF-8'?>\n"
+const char* const reverseSnares =
+    "<?xml version='1.0' encoding='UTF-8'?>\n"
     "<Tazzle presetName=\"Reverse Snares\" presetCategory=\"Glitch\" chainOrder=\"6,8,9,0,3,2,1,4,5,7\" "
     "grid=\"0:0,0:0,0:0,0:0,0:0,0:0,0:0,0:0,4112:1,0:0\">\n"
     "  <PARAM id=\"reverse_on\" value=\"1.0\" />\n"
     "  <PARAM id=\"reverse_length\" value=\"0.0\" />\n"
     "</Tazzle>\n";
 
-const char* const tapeGlitchBar = "<?xml version='1.0' encoding='UTF-8'?>\n"
+const char* const tapeGlitchBar =
+    "<?xml version='1.0' encoding='UTF-8'?>\n"
     "<Tazzle presetName=\"Tape Glitch Bar\" presetCategory=\"Glitch\" chainOrder=\"6,8,9,0,3,2,1,4,5,7\" "
     "grid=\"0:0,0:0,0:0,0:0,0:0,0:0,24576:1,32768:1,0:0,0:0\">\n"
     "  <PARAM id=\"tapestop_on\" value=\"1.0\" />\n"
@@ -93,7 +98,8 @@ const char* const tapeGlitchBar = "<?xml version='1.0' encoding='UTF-8'?>\n"
     "  <PARAM id=\"stutter_hold\" value=\"5.0\" />\n"
     "</Tazzle>\n";
 
-const char* const bitSweep = "<?xml version='1.0' encoding='UTF-8'?>\n"
+const char* const bitSweep =
+    "<?xml version='1.0' encoding='UTF-8'?>\n"
     "<Tazzle presetName=\"Bit Sweep\" presetCategory=\"Lo-Fi\" chainOrder=\"6,8,9,0,3,2,1,4,5,7\">\n"
     "  <PARAM id=\"crush_on\" value=\"1.0\" />\n"
     "  <PARAM id=\"crush_bits\" value=\"6.0\" />\n"
@@ -109,7 +115,8 @@ const char* const bitSweep = "<?xml version='1.0' encoding='UTF-8'?>\n"
     "  <PARAM id=\"route02_depth\" value=\"25.0\" />\n"
     "</Tazzle>\n";
 
-const char* const infiniteHall = "<?xml version='1.0' encoding='UTF-8'?>\n"
+const char* const infiniteHall =
+    "<?xml version='1.0' encoding='UTF-8'?>\n"
     "<Tazzle presetName=\"Infinite Hall\" presetCategory=\"Space\" chainOrder=\"6,8,9,0,3,2,1,4,5,7\">\n"
     "  <PARAM id=\"reverb_on\" value=\"1.0\" />\n"
     "  <PARAM id=\"reverb_size\" value=\"98.0\" />\n"
@@ -204,8 +211,8 @@ TEST (FactoryInstall, WritesEveryResourceAndTheMarker)
     for (const auto& resource : resources())
     {
         const auto document = juce::parseXML (resource.text);
-        const auto file = factoryFile (document->getStringAttribute ("presetCategory"),
-                                       document->getStringAttribute ("presetName"));
+        const auto file =
+            factoryFile (document->getStringAttribute ("presetCategory"), document->getStringAttribute ("presetName"));
         ASSERT_TRUE (file.existsAsFile()) << file.getFullPathName();
         EXPECT_EQ (file.loadFileAsString(), resource.text);
         ++written;

@@ -76,17 +76,19 @@ TEST (PresetHandOver, LoadsAgainstARunningAudioThreadRestartCleanly)
     std::atomic<int> blocks { 0 };
     std::atomic<bool> stop { false };
 
-    std::thread audio ([&] {
-        juce::AudioBuffer<float> buffer (2, blockSize);
-        while (! stop.load())
+    std::thread audio (
+        [&]
         {
-            for (int ch = 0; ch < 2; ++ch)
-                juce::FloatVectorOperations::fill (buffer.getWritePointer (ch), level, blockSize);
-            harness.processor.processBlock (buffer, harness.midi);
-            watch.check (buffer);
-            ++blocks;
-        }
-    });
+            juce::AudioBuffer<float> buffer (2, blockSize);
+            while (! stop.load())
+            {
+                for (int ch = 0; ch < 2; ++ch)
+                    juce::FloatVectorOperations::fill (buffer.getWritePointer (ch), level, blockSize);
+                harness.processor.processBlock (buffer, harness.midi);
+                watch.check (buffer);
+                ++blocks;
+            }
+        });
 
     constexpr int loads = 3000;
     for (int i = 0; i < loads; ++i)
@@ -109,9 +111,9 @@ TEST (PresetHandOver, LoadsAgainstARunningAudioThreadRestartCleanly)
     RecordProperty ("silences", watch.silences);
     RecordProperty ("blocks", blocks.load());
     EXPECT_EQ (watch.nonFinite, 0);
-    EXPECT_LE (watch.peak, level * 1.0001f);                        // never a mixture of the two presets
+    EXPECT_LE (watch.peak, level * 1.0001f);                       // never a mixture of the two presets
     EXPECT_LE (watch.steepest, level / 240.0f * 1.001f + 1.0e-7f); // every change is faded
-    EXPECT_GT (watch.silences, loads / 10);                         // and the restarts did happen
+    EXPECT_GT (watch.silences, loads / 10);                        // and the restarts did happen
 
     // The last load was A; after the hand-over the engine plays it, at unity.
     EXPECT_EQ (harness.processor.getPresetName(), "A");

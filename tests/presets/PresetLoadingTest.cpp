@@ -41,10 +41,13 @@ TEST (PresetLoading, ValuesAreReadLenientlyAndClamped)
         int param;
         float expected;
     } cases[] = {
-        { "inf", tz::filterCutoff, 1000.0f },  { "nan", tz::filterCutoff, 1000.0f },
+        { "inf", tz::filterCutoff, 1000.0f },
+        { "nan", tz::filterCutoff, 1000.0f },
         { "1e39", tz::filterCutoff, 1000.0f }, // beyond single precision
-        { "300", tz::filterCutoff, 300.0f },   { "99999", tz::filterCutoff, 20000.0f },
-        { "-5", tz::mix, 0.0f },               { "7.4", tz::delayTime, 7.0f },
+        { "300", tz::filterCutoff, 300.0f },
+        { "99999", tz::filterCutoff, 20000.0f },
+        { "-5", tz::mix, 0.0f },
+        { "7.4", tz::delayTime, 7.0f },
         { "abc", tz::mix, 0.0f },
     };
 
@@ -181,7 +184,8 @@ TEST (PresetFiles, PackIsTheFolderUnderPacks)
 
     for (const auto& c : cases)
     {
-        writeText (c.file, R"(<Tazzle presetName="Kick" presetCategory="Gates"><PARAM id="crush_on" value="1"/></Tazzle>)");
+        writeText (c.file,
+                   R"(<Tazzle presetName="Kick" presetCategory="Gates"><PARAM id="crush_on" value="1"/></Tazzle>)");
 
         TazzleAudioProcessor processor;
         processor.getParameterState().state.setProperty ("presetPack", "Stale", nullptr);
@@ -248,7 +252,8 @@ TEST (PresetFiles, FolderAndCategories)
     EXPECT_EQ (TazzleAudioProcessor::presetFolder(), expected);
     EXPECT_FALSE (expected.exists()); // asking creates nothing
 
-    EXPECT_EQ (TazzleAudioProcessor::presetCategories(),
-               juce::StringArray ({ "Gates", "Rhythmic", "Glitch", "Lo-Fi", "Space", "Textures", "Transitions", "User" }));
+    EXPECT_EQ (
+        TazzleAudioProcessor::presetCategories(),
+        juce::StringArray ({ "Gates", "Rhythmic", "Glitch", "Lo-Fi", "Space", "Textures", "Transitions", "User" }));
 }
 } // namespace

@@ -16,8 +16,8 @@ class ScopedTemporaryHome
 {
 public:
     ScopedTemporaryHome()
-        : previous (juce::SystemStats::getEnvironmentVariable ("HOME", {})),
-          folder (juce::File::getSpecialLocation (juce::File::userHomeDirectory)
+        : previous (juce::SystemStats::getEnvironmentVariable ("HOME", {}))
+        , folder (juce::File::getSpecialLocation (juce::File::userHomeDirectory)
                       .getNonexistentChildFile ("tazzle-test-home", {}, false))
     {
         folder.createDirectory();

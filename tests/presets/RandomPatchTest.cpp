@@ -65,7 +65,8 @@ TEST (RandomPatch, ShapeOfThousandsOfPatches)
 
         const bool hasGates = isOn (processor, tz::volumeOn);
         const bool hasFilter = isOn (processor, tz::filterOn);
-        const bool hasGlitch = isOn (processor, tz::stutterOn) || isOn (processor, tz::reverseOn) || isOn (processor, tz::tapestopOn);
+        const bool hasGlitch =
+            isOn (processor, tz::stutterOn) || isOn (processor, tz::reverseOn) || isOn (processor, tz::tapestopOn);
         const bool hasCrush = isOn (processor, tz::crushOn);
         const bool hasGrain = isOn (processor, tz::grainOn);
         const bool hasDrive = isOn (processor, tz::driveOn);
@@ -114,11 +115,12 @@ TEST (RandomPatch, ShapeOfThousandsOfPatches)
             ASSERT_TRUE (target > 0 && target < 36);
             const int effect = tz::effectOf (tz::modTargets()[(size_t) target]);
             ASSERT_GE (effect, 0);
-            EXPECT_TRUE (isOn (processor, tz::effectParams[(size_t) effect].on)) << infos()[(size_t) tz::modTargets()[(size_t) target]].id;
+            EXPECT_TRUE (isOn (processor, tz::effectParams[(size_t) effect].on))
+                << infos()[(size_t) tz::modTargets()[(size_t) target]].id;
         }
 
         const bool anyCandidate = hasFilter || isOn (processor, tz::stutterOn) || hasCrush || hasDrive || hasGrain
-                                  || isOn (processor, tz::delayOn) || isOn (processor, tz::reverbOn);
+            || isOn (processor, tz::delayOn) || isOn (processor, tz::reverbOn);
         withoutCandidates += ! anyCandidate;
         EXPECT_EQ (xRoutes, anyCandidate ? 1 : 0);
         EXPECT_LE (yRoutes, 1);
@@ -195,7 +197,8 @@ TEST (Variation, TouchesOnlyWhatItMay)
     {
         tz::makeRandomPatch (processor, random);
         const auto before = allValues (processor);
-        const auto normalisedBefore = [&] {
+        const auto normalisedBefore = [&]
+        {
             std::vector<float> v;
             for (int p = 0; p < tz::numFixedParams; ++p)
                 v.push_back (normalised (processor, p));
@@ -212,7 +215,7 @@ TEST (Variation, TouchesOnlyWhatItMay)
             const auto& info = infos()[(size_t) p];
             const int effect = tz::effectOf ((tz::P) p);
             const bool movable = info.kind == tz::ParamKind::Float && effect >= 0
-                                 && before[(size_t) tz::effectParams[(size_t) effect].on] >= 0.5f;
+                && before[(size_t) tz::effectParams[(size_t) effect].on] >= 0.5f;
 
             if (! movable)
             {
