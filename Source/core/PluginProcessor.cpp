@@ -11,6 +11,7 @@ namespace
 {
     const juce::Identifier chainOrderProperty ("chainOrder");
     const juce::Identifier gridProperty ("grid");
+    const juce::Identifier lockedProperty ("locked");
 
     std::unique_ptr<juce::RangedAudioParameter> makeParameter (const tz::ParamInfo& info)
     {
@@ -80,6 +81,9 @@ TazzleAudioProcessor::TazzleAudioProcessor()
 
     for (auto& modulated : uiModulated)
         modulated.store (-1.0f);
+
+    // Built here so that the first route evaluation on the audio thread does not allocate it.
+    tz::modTargets();
 
     if (const auto welcome = tz::parseFactoryPreset (welcomePresetFileName))
         loadPreset (*welcome);
@@ -175,6 +179,92 @@ void TazzleAudioProcessor::loadGridFromState()
 }
 
 //==============================================================================
+int TazzleAudioProcessor::findRoute (int source, tz::P target) const noexcept
+{
+    if (source < 0 || source >= tz::routeSource::count)
+        return -1;
+
+    const long position = tz::targetPosition (target);
+
+    for (int r = 0; r < tz::numRoutes; ++r)
+        if (std::lround (getValue (tz::routeParam (r, tz::routeField::source))) == source + 1
+            && std::lround (getValue (tz::routeParam (r, tz::routeField::target))) == position)
+            return r;
+
+    return -1;
+}
+
+void TazzleAudioProcessor::addRoute (int source, tz::P target)
+{
+    const int position = tz::targetPosition (target);
+
+    if (source < 0 || source >= tz::routeSource::count || position == 0 || findRoute (source, target) >= 0)
+        return;
+
+    for (int r = 0; r < tz::numRoutes; ++r)
+    {
+        if (std::lround (getValue (tz::routeParam (r, tz::routeField::source))) != 0)
+            continue;
+
+        // The source goes last: the audio thread ignores the slot until it is complete.
+        setValue (tz::routeParam (r, tz::routeField::target), (float) position);
+        setValue (tz::routeParam (r, tz::routeField::depth), 50.0f);
+        setValue (tz::routeParam (r, tz::routeField::source), (float) (source + 1));
+        return;
+    }
+}
+
+void TazzleAudioProcessor::removeRoute (int slot)
+{
+    if (slot < 0 || slot >= tz::numRoutes)
+        return;
+
+    // The source goes first, so the slot falls silent before its target changes.
+    setValue (tz::routeParam (slot, tz::routeField::source), 0.0f);
+    setValue (tz::routeParam (slot, tz::routeField::target), 0.0f);
+    setValue (tz::routeParam (slot, tz::routeField::depth), 50.0f);
+}
+
+float TazzleAudioProcessor::modDepthOn (tz::P target) const noexcept
+{
+    const long position = tz::targetPosition (target);
+    float depth = 0.0f;
+
+    for (int r = 0; r < tz::numRoutes; ++r)
+        if (std::lround (getValue (tz::routeParam (r, tz::routeField::source))) > 0
+            && std::lround (getValue (tz::routeParam (r, tz::routeField::target))) == position)
+            depth += getValue (tz::routeParam (r, tz::routeField::depth)) / 100.0f;
+
+    return depth;
+}
+
+bool TazzleAudioProcessor::isLocked (tz::P p) const
+{
+    if (p != tz::mix && p != tz::outputGain)
+        return false;
+
+    const auto text = parameterState.state.getProperty (lockedProperty).toString();
+    return juce::StringArray::fromTokens (text, ",", {}).contains (tz::allParams()[(size_t) p].id);
+}
+
+void TazzleAudioProcessor::toggleLock (tz::P p)
+{
+    if (p != tz::mix && p != tz::outputGain)
+        return;
+
+    const bool wasLocked = isLocked (p);
+    const auto& id = tz::allParams()[(size_t) p].id;
+
+    auto items = juce::StringArray::fromTokens (parameterState.state.getProperty (lockedProperty).toString(), ",", {});
+    items.removeString (id);
+
+    if (! wasLocked)
+        items.add (id);
+
+    parameterState.state.setProperty (lockedProperty, items.joinIntoString (","), nullptr);
+}
+
+//==============================================================================
 void TazzleAudioProcessor::getStateInformation (juce::MemoryBlock& destData)
 {
     if (const auto xml = parameterState.copyState().createXml())
@@ -267,6 +357,20 @@ void TazzleAudioProcessor::runEffect (tz::EffectId id, float* const* channels, i
     std::uint32_t gridWord = 0;
     std::memcpy (&gridWord, &baseValues[tz::numParams + (size_t) id], sizeof (gridWord));
     effects.run (id, channels, numChannels, numSamples, transport, values, gridWord, gridStep);
+}
+
+void TazzleAudioProcessor::runModulation (double chunkEndBeat, int numSamples) noexcept
+{
+    tz::advanceModulators (values, chunkEndBeat, numSamples, currentSampleRate, xyLast[0], modOut);
+
+    for (size_t m = 0; m < modOut.size(); ++m)
+    {
+        uiModValue[m].store (modOut[m], std::memory_order_relaxed);
+        uiModBeat[m].store (chunkEndBeat, std::memory_order_relaxed);
+    }
+
+    tz::smoothXY (xySmooth, xyLast, numSamples, currentSampleRate);
+    tz::addRouteContributions (values, modOut, xySmooth, tz::xyIntensity (xyLast[1]), modSum, modTouched);
 }
 
 void TazzleAudioProcessor::applyModulation()
@@ -377,6 +481,7 @@ void TazzleAudioProcessor::processBlock (juce::AudioBuffer<float>& buffer, juce:
 
         std::copy_n (baseValues.begin(), values.size(), values.begin());
 
+        runModulation (chunkStartBeat + n / samplesPerBeat, n);
         applyModulation();
 
         xyLast = { values[tz::xyX], values[tz::xyY] };
@@ -643,15 +748,6 @@ juce::String TazzleAudioProcessor::getPresetCategory() const
 juce::String TazzleAudioProcessor::getPresetPack() const
 {
     return parameterState.state.getProperty (tz::stateIds::presetPack).toString();
-}
-
-bool TazzleAudioProcessor::isLocked (tz::P p) const
-{
-    if (p != tz::mix && p != tz::outputGain)
-        return false;
-
-    const auto locked = parameterState.state.getProperty (tz::stateIds::locked).toString();
-    return juce::StringArray::fromTokens (locked, ",", {}).contains (tz::allParams()[(size_t) p].id);
 }
 
 //==============================================================================

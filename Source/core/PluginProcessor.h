@@ -11,6 +11,8 @@
 #include "core/Transport.h"
 #include "effects/EffectRack.h"
 #include "engine/ChainOrder.h"
+#include "engine/Modulators.h"
+#include "engine/Routes.h"
 #include "engine/StepGrid.h"
 
 class TazzleAudioProcessor : public juce::AudioProcessor
@@ -77,6 +79,17 @@ public:
     void loadGridFromState();
 
     //==============================================================================
+    // Routes. Sources: 0..3 = modulators 1..4, 4 = X, 5 = Y.
+    int findRoute (int source, tz::P target) const noexcept;
+    void addRoute (int source, tz::P target);
+    void removeRoute (int slot);
+    float modDepthOn (tz::P target) const noexcept;
+
+    // Only mix and output gain can be locked; a lock keeps their value through preset loads.
+    bool isLocked (tz::P p) const;
+    void toggleLock (tz::P p);
+
+    //==============================================================================
     // Presets and the identity of the current patch.
     static constexpr const char* welcomePresetFileName = "Tazzle Machine.tzpreset";
 
@@ -94,9 +107,6 @@ public:
     juce::String getPresetCategory() const;
     juce::String getPresetPack() const;
 
-    // Only mix and output gain can be locked against preset changes.
-    bool isLocked (tz::P p) const;
-
     //==============================================================================
     // What the editor polls of the running engine.
     int getLatency() const noexcept { return latencySamples; }
@@ -112,6 +122,7 @@ private:
     void runEffect (tz::EffectId id, float* const* channels, int numChannels, int numSamples, const tz::Transport& transport);
     void resetEffects();
     void startClean();
+    void runModulation (double chunkEndBeat, int numSamples) noexcept;
     void applyModulation();
     void publishGridRows();
 

@@ -1,5 +1,8 @@
 #include "effects/CrushEffect.h"
 
+#include <algorithm>
+#include <cmath>
+
 namespace tz
 {
 
@@ -11,10 +14,36 @@ void CrushEffect::prepare (double newSampleRate, int)
 
 void CrushEffect::reset() noexcept
 {
+    phase = 1.0f;
+    held = {};
 }
 
-void CrushEffect::process (float* const*, int, int, const ParamValues&, const Transport&) noexcept
+void CrushEffect::process (float* const* channels, int numChannels, int numSamples, const ParamValues& values,
+                           const Transport&) noexcept
 {
+    // A whisker below 1 so that rates dividing the sample rate hold whole periods despite rounding in the sum.
+    constexpr double takeThreshold = 1.0 - 1.0e-9;
+
+    // Continuous depth: a fractional bit count gives a non-integer number of steps.
+    const float stepsPerUnit = std::exp2 (values[crushBits] - 1.0f);
+    const double increment = std::min ((double) values[crushRate] / sampleRate, 1.0);
+    const int crushedChannels = std::min (numChannels, maxChannels);
+
+    for (int i = 0; i < numSamples; ++i)
+    {
+        // Test before advancing, so the hold after a reset is as long as every later one.
+        const bool takeSample = phase >= takeThreshold;
+        if (takeSample)
+            phase -= 1.0;
+        phase += increment;
+
+        for (int ch = 0; ch < crushedChannels; ++ch)
+        {
+            if (takeSample)
+                held[(size_t) ch] = std::round (channels[ch][i] * stepsPerUnit) / stepsPerUnit;
+            channels[ch][i] = held[(size_t) ch];
+        }
+    }
 }
 
 } // namespace tz

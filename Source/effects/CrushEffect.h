@@ -1,5 +1,7 @@
 #pragma once
 
+#include <array>
+
 #include "core/Parameters.h"
 #include "core/Transport.h"
 
@@ -16,7 +18,11 @@ public:
                   const Transport& transport) noexcept;
 
 private:
+    static constexpr int maxChannels = 2;
+
     double sampleRate = 44100.0;
+    double phase = 1.0; // starts full so the first sample is taken at once
+    std::array<float, maxChannels> held {};
 };
 
 } // namespace tz

@@ -1,20 +1,121 @@
 #include "effects/DelayEffect.h"
 
+#include <cmath>
+
+#include "effects/RecordBuffer.h"
+
 namespace tz
 {
 
+namespace
+{
+    // Above this the feedback bends smoothly toward 1 instead of clipping.
+    constexpr float ceilingKnee = 0.8f;
+    constexpr float ceilingWidth = 1.0f - ceilingKnee;
+
+    float softCeiling (float x) noexcept
+    {
+        const auto magnitude = std::abs (x);
+        if (magnitude <= ceilingKnee)
+            return x;
+
+        return std::copysign (ceilingKnee + ceilingWidth * std::tanh ((magnitude - ceilingKnee) / ceilingWidth), x);
+    }
+
+    float toneCoefficient (float tonePercent, float sampleRate) noexcept
+    {
+        if (tonePercent >= 99.9f)
+            return 1.0f;
+
+        const auto cutoff = 800.0f * std::pow (25.0f, tonePercent / 100.0f);
+        return 1.0f - std::exp (-juce::MathConstants<float>::twoPi * cutoff / sampleRate);
+    }
+} // namespace
+
 void DelayEffect::prepare (double newSampleRate, int)
 {
-    sampleRate = newSampleRate;
+    sampleRate = (float) newSampleRate;
+    glideCoef = 1.0 - std::exp (-1.0 / (0.04 * sampleRate));
+    length = (int) std::ceil (maxSeconds * newSampleRate) + 4;
+
+    for (auto& line : lines)
+        line.assign ((size_t) length, 0.0f);
+
     reset();
 }
 
 void DelayEffect::reset() noexcept
 {
+    for (auto& line : lines)
+        std::fill (line.begin(), line.end(), 0.0f);
+
+    writePos = 0;
+    delayStage1 = delayStage2 = -1.0;
+    toneState = {};
+    feedback.primed = pingPong.primed = tone.primed = false;
 }
 
-void DelayEffect::process (float* const*, int, int, const ParamValues&, const Transport&) noexcept
+void DelayEffect::process (float* const* channels, int numChannels, int numSamples, const ParamValues& values,
+                           const Transport& transport) noexcept
 {
+    if (numChannels <= 0 || numSamples <= 0 || length == 0)
+        return;
+
+    const auto beats = lookupBeats (delayTimeBeats, values[delayTime]);
+    const auto seconds = (float) (beats * 60.0 / transport.bpm);
+    // fmax/fmin also turn a NaN tempo into the shortest delay instead of an invalid read position.
+    const auto target = std::fmin (std::fmax (seconds * sampleRate, 1.0f), (float) (length - 3));
+
+    if (delayStage2 < 0.0)
+        delayStage1 = delayStage2 = target;
+
+    const bool stereo = numChannels >= 2;
+    feedback.beginChunk (values[delayFeedback] * 0.01f, numSamples);
+    pingPong.beginChunk (stereo ? values[delayPingpong] * 0.01f : 0.0f, numSamples);
+    tone.beginChunk (toneCoefficient (values[delayTone], sampleRate), numSamples);
+
+    auto* left = lines[0].data();
+    auto* right = lines[1].data();
+    float* const out0 = channels[0];
+    float* const out1 = stereo ? channels[1] : nullptr;
+
+    for (int i = 0; i < numSamples; ++i)
+    {
+        delayStage1 += (target - delayStage1) * glideCoef;
+        delayStage2 += (delayStage1 - delayStage2) * glideCoef;
+
+        const auto fb = feedback.next();
+        const auto pp = pingPong.next();
+        const auto toneCoef = tone.next();
+
+        const auto readPos = writePos - delayStage2;
+        const auto delayedL = RecordBuffer::readWrapped (left, length, readPos);
+        const auto delayedR = RecordBuffer::readWrapped (right, length, readPos);
+
+        toneState[0] += (delayedL - toneState[0]) * toneCoef;
+        toneState[1] += (delayedR - toneState[1]) * toneCoef;
+        const auto lpL = toneState[0];
+        const auto lpR = toneState[1];
+
+        const auto xL = out0[i];
+        const auto xR = stereo ? out1[i] : xL;
+        const auto mono = (xL + xR) * 0.5f;
+
+        const auto fbL = softCeiling (fb * (lpL + (lpR - lpL) * pp));
+        const auto fbR = softCeiling (fb * (lpR + (lpL - lpR) * pp));
+
+        // At full ping-pong the input enters the left line only, as mono, and every repeat changes side.
+        left[writePos] = xL + (mono - xL) * pp + fbL;
+        right[writePos] = xR * (1.0f - pp) + fbR;
+
+        // The repeats are darkened by the tone; the first echo leaves the line unfiltered.
+        out0[i] = delayedL;
+        if (stereo)
+            out1[i] = delayedR;
+
+        if (++writePos == length)
+            writePos = 0;
+    }
 }
 
 } // namespace tz

@@ -1,5 +1,8 @@
 #pragma once
 
+#include <array>
+
+#include "core/GainRamp.h"
 #include "core/Parameters.h"
 #include "core/Transport.h"
 
@@ -16,7 +19,22 @@ public:
                   const Transport& transport) noexcept;
 
 private:
+    static constexpr int maxChannels = 2;
+    static constexpr int noType = -1;
+
     double sampleRate = 44100.0;
+    float smoothCoef = 0.0f;
+    float typeStep = 1.0f;
+
+    // Low pass, high pass, band pass; they sum to 1 outside a type change.
+    std::array<float, 3> typeWeights {};
+    int rememberedType = noType;
+
+    // First and second integrator of each channel.
+    std::array<std::array<float, 2>, maxChannels> integrators {};
+
+    GainRamp logCutoff; // natural log of the cutoff in Hz
+    GainRamp damping;   // k = 1 / Q
 };
 
 } // namespace tz

@@ -1,5 +1,8 @@
 #pragma once
 
+#include <array>
+#include <cstdint>
+
 #include "core/Parameters.h"
 #include "core/Transport.h"
 #include "effects/RecordBuffer.h"
@@ -7,11 +10,55 @@
 namespace tz
 {
 
+// The 48-bit linear congruential generator of POSIX drand48, kept here so that the grain sequence is the
+// same on every platform and the audio thread never touches the C library's shared state.
+class Rand48
+{
+public:
+    void seed (std::uint64_t value) noexcept { state = value & mask; }
+
+    // Advances once and returns the new 48-bit state.
+    std::uint64_t next() noexcept
+    {
+        state = (state * 0x5DEECE66Dull + 11u) & mask;
+        return state;
+    }
+
+    // Advances once; bits 16..47 of the new state as a fraction in [0, 1).
+    double uniform() noexcept { return (double) (std::uint32_t) (next() >> 16) / 4294967296.0; }
+
+private:
+    static constexpr std::uint64_t mask = (1ull << 48) - 1;
+    std::uint64_t state = 0;
+};
+
+// Hann window 0.5 - 0.5 cos (2 pi n / length), stepped by rotating a unit phasor so that a grain costs one
+// cos and one sin when it starts instead of a cos for every sample.
+class HannWindow
+{
+public:
+    void start (double length) noexcept;
+    double value() const noexcept { return 0.5 - 0.5 * cosPhase; }
+
+    void advance() noexcept
+    {
+        const double c = cosPhase * cosStep - sinPhase * sinStep;
+        sinPhase = sinPhase * cosStep + cosPhase * sinStep;
+        cosPhase = c;
+    }
+
+private:
+    double cosPhase = 1.0, sinPhase = 0.0;
+    double cosStep = 1.0, sinStep = 0.0;
+};
+
 // Granular cloud drawn from the recent input. Turns the chunk into its pure wet signal; the slot mixes.
 class GrainEffect
 {
 public:
     static constexpr double bufferSeconds = 4.0;
+    static constexpr int maxGrains = 48;
+    static constexpr std::uint64_t randomSeed = 0x5EED;
 
     void prepare (double sampleRate, int numChannels);
     void reset() noexcept;
@@ -23,9 +70,48 @@ public:
 
     const RecordBuffer& buffer() const noexcept { return recordBuffer; }
 
+    int activeGrainCount() const noexcept;
+
 private:
+    enum Mode
+    {
+        forward,
+        reverse,
+        both,
+        freeze
+    };
+
+    struct Grain
+    {
+        bool active = false;
+        double position = 0.0; // next read, kept wrapped into the buffer
+        double rate = 1.0;     // buffer samples per output sample, negative backward
+        double age = 0.0;
+        double length = 0.0;
+        float gainLeft = 1.0f, gainRight = 1.0f;
+        int layer = 0;
+        HannWindow window;
+    };
+
+    struct GrainSettings
+    {
+        Mode mode;
+        double rate, length, maxSprayOffset, forwardLead, backwardSpan;
+    };
+
+    void spawn (const GrainSettings& settings) noexcept;
+    void addGrains (float& sumLeft, float& sumRight) noexcept;
+    double wrapPosition (double position) const noexcept;
+
     double sampleRate = 44100.0;
     RecordBuffer recordBuffer;
+    std::array<Grain, maxGrains> grains {};
+    Rand48 random;
+    double spawnCountdown = 0.0;
+    int lastWriteIndex = 0;
+    float dcInLeft = 0.0f, dcInRight = 0.0f;
+    float dcOutLeft = 0.0f, dcOutRight = 0.0f; // also the output fed back into the buffer
+    float dcCoefficient = 1.0f;
 };
 
 } // namespace tz

@@ -3,18 +3,55 @@
 namespace tz
 {
 
+namespace
+{
+    juce::Reverb::Parameters fullyWet (float size, float damping) noexcept
+    {
+        juce::Reverb::Parameters params;
+        params.roomSize = size;
+        params.damping = damping;
+        params.wetLevel = 0.5f;
+        params.dryLevel = 0.0f;
+        params.width = 1.0f;
+        params.freezeMode = 0.0f;
+        return params;
+    }
+} // namespace
+
 void ReverbEffect::prepare (double newSampleRate, int)
 {
     sampleRate = newSampleRate;
+    // Setting the sample rate snaps the reverb's gain smoothers to their targets; without fully-wet targets
+    // here it would leak its default dry level into the first 10 ms.
+    reverb.setParameters (fullyWet (0.5f, 0.5f));
+    reverb.setSampleRate (sampleRate);
+    dcCoef = (float) (1.0 - 10.0 * juce::MathConstants<double>::pi / sampleRate);
     reset();
 }
 
 void ReverbEffect::reset() noexcept
 {
+    reverb.reset();
+    dcBlockers = {};
 }
 
-void ReverbEffect::process (float* const*, int, int, const ParamValues&, const Transport&) noexcept
+void ReverbEffect::process (float* const* channels, int numChannels, int numSamples, const ParamValues& values,
+                            const Transport&) noexcept
 {
+    if (numChannels <= 0 || numSamples <= 0)
+        return;
+
+    // Set every chunk: the reverb glides to new values itself.
+    reverb.setParameters (fullyWet (juce::jlimit (0.0f, 1.0f, values[reverbSize] * 0.01f),
+                                    juce::jlimit (0.0f, 1.0f, values[reverbDamping] * 0.01f)));
+
+    if (numChannels == 1)
+        reverb.processMono (channels[0], numSamples);
+    else
+        reverb.processStereo (channels[0], channels[1], numSamples);
+
+    for (int ch = 0; ch < juce::jmin (numChannels, 2); ++ch)
+        dcBlockers[(size_t) ch].process (channels[ch], numSamples, dcCoef);
 }
 
 } // namespace tz

@@ -1,5 +1,9 @@
 #pragma once
 
+#include <array>
+
+#include <juce_audio_basics/juce_audio_basics.h>
+
 #include "core/Parameters.h"
 #include "core/Transport.h"
 
@@ -16,7 +20,28 @@ public:
                   const Transport& transport) noexcept;
 
 private:
+    // 5 Hz one-pole high pass: the comb network passes DC with a large gain.
+    struct DcBlocker
+    {
+        float previousInput = 0.0f;
+        float previousOutput = 0.0f;
+
+        void process (float* samples, int numSamples, float coef) noexcept
+        {
+            for (int i = 0; i < numSamples; ++i)
+            {
+                const auto x = samples[i];
+                previousOutput = coef * previousOutput + x - previousInput;
+                previousInput = x;
+                samples[i] = previousOutput;
+            }
+        }
+    };
+
     double sampleRate = 44100.0;
+    juce::Reverb reverb;
+    std::array<DcBlocker, 2> dcBlockers;
+    float dcCoef = 0.0f;
 };
 
 } // namespace tz

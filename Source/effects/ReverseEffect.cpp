@@ -1,21 +1,32 @@
 #include "effects/ReverseEffect.h"
 
+#include <cmath>
+
 namespace tz
 {
 
 void ReverseEffect::prepare (double newSampleRate, int)
 {
     sampleRate = newSampleRate;
+    crossfadeLength = 0.005 * sampleRate;
     recordBuffer.prepare (bufferSeconds, sampleRate, false);
+    lastSegmentIndex = 0;
     reset();
 }
 
 void ReverseEffect::reset() noexcept
 {
+    voice = {};
+    previousVoice = {};
+    crossfadeCounter = 0.0;
+    triggered = false;
+    fresh = false;
 }
 
 void ReverseEffect::trigger() noexcept
 {
+    triggered = true;
+    fresh = true;
 }
 
 void ReverseEffect::record (const float* const* channels, int numChannels, int numSamples) noexcept
@@ -25,10 +36,76 @@ void ReverseEffect::record (const float* const* channels, int numChannels, int n
         recordBuffer.write (channels[0][i], right[i]);
 }
 
-void ReverseEffect::process (float* const* channels, int numChannels, int numSamples, const ParamValues&,
-                     const Transport&) noexcept
+float ReverseEffect::sample (const Voice& v, int channel, double maxDistance) const noexcept
 {
-    record (channels, numChannels, numSamples);
+    // Reading further back would meet the write head coming round; fade out before that distance.
+    const double edgeGain = juce::jlimit (0.0, 1.0, (maxDistance - v.position) / crossfadeLength);
+    if (edgeGain <= 0.0)
+        return 0.0f;
+    return (float) edgeGain * recordBuffer.read (0, channel, v.start - v.position);
+}
+
+void ReverseEffect::process (float* const* channels, int numChannels, int numSamples, const ParamValues& values,
+                             const Transport& transport) noexcept
+{
+    if (numChannels < 1)
+        return;
+
+    const double lengthBeats = lookupBeats (reverseLengthBeats, values[(size_t) reverseLength]);
+    const double maxDistance = 0.45 * recordBuffer.capacity();
+    const float* right = channels[numChannels > 1 ? 1 : 0];
+
+    for (int i = 0; i < numSamples; ++i)
+    {
+        const int index = recordBuffer.write (channels[0][i], right[i]);
+
+        const double segment = transport.beatAt (i) / lengthBeats;
+        const auto k = std::isfinite (segment) ? (std::int64_t) std::floor (segment) : lastSegmentIndex;
+        const bool boundary = k != lastSegmentIndex && voice.position >= crossfadeLength;
+
+        if (triggered || boundary || ! voice.active)
+        {
+            const bool fromDry = (triggered && fresh) || ! voice.active;
+            previousVoice = voice;
+            previousVoice.active = ! fromDry;
+            triggered = false;
+            fresh = false;
+            crossfadeCounter = crossfadeLength;
+            voice = { true, (double) index, 0.0 };
+        }
+
+        lastSegmentIndex = k;
+
+        const bool crossfading = crossfadeCounter > 0.0;
+        double newWeight = 1.0, oldWeight = 0.0;
+        if (crossfading)
+        {
+            // Equal power between two segments; linear from the dry input.
+            const double x = crossfadeCounter / crossfadeLength;
+            newWeight = previousVoice.active ? std::cos (x * juce::MathConstants<double>::halfPi) : 1.0 - x;
+            oldWeight = previousVoice.active ? std::sin (x * juce::MathConstants<double>::halfPi) : x;
+        }
+
+        for (int ch = 0; ch < numChannels; ++ch)
+        {
+            const int bufferChannel = ch > 0 ? 1 : 0;
+            float s = sample (voice, bufferChannel, maxDistance);
+            if (crossfading)
+            {
+                const float old =
+                    previousVoice.active ? sample (previousVoice, bufferChannel, maxDistance) : channels[ch][i];
+                s = s * (float) newWeight + old * (float) oldWeight;
+            }
+            channels[ch][i] = s;
+        }
+
+        voice.position += 1.0;
+        if (crossfading)
+        {
+            previousVoice.position += 1.0;
+            crossfadeCounter -= 1.0;
+        }
+    }
 }
 
 } // namespace tz

@@ -1,5 +1,7 @@
 #pragma once
 
+#include <cstdint>
+
 #include "core/Parameters.h"
 #include "core/Transport.h"
 #include "effects/RecordBuffer.h"
@@ -27,8 +29,23 @@ public:
     const RecordBuffer& buffer() const noexcept { return recordBuffer; }
 
 private:
+    struct Voice
+    {
+        bool active = false;
+        double start = 0.0;    // buffer index at which the segment began
+        double position = 0.0; // samples played, and so samples back from the start being read
+    };
+
+    float sample (const Voice& voice, int channel, double maxDistance) const noexcept;
+
     double sampleRate = 44100.0;
+    double crossfadeLength = 220.5;
+    double crossfadeCounter = 0.0;
     RecordBuffer recordBuffer;
+    Voice voice, previousVoice;
+    bool triggered = false;
+    bool fresh = false;
+    std::int64_t lastSegmentIndex = 0;
 };
 
 } // namespace tz

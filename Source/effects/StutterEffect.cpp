@@ -1,21 +1,33 @@
 #include "effects/StutterEffect.h"
 
+#include <cmath>
+
 namespace tz
 {
 
 void StutterEffect::prepare (double newSampleRate, int)
 {
     sampleRate = newSampleRate;
+    crossfadeLength = 0.005 * sampleRate;
+    gainCoef = (float) (1.0 - std::exp (-1.0 / (0.002 * sampleRate)));
     recordBuffer.prepare (bufferSeconds, sampleRate, true);
+    lastRepeatIndex = 0;
     reset();
 }
 
 void StutterEffect::reset() noexcept
 {
+    voice = {};
+    previousVoice = {};
+    crossfadeCounter = 0.0;
+    triggered = false;
+    fresh = false;
 }
 
 void StutterEffect::trigger() noexcept
 {
+    triggered = true;
+    fresh = true;
 }
 
 void StutterEffect::record (const float* const* channels, int numChannels, int numSamples) noexcept
@@ -25,10 +37,129 @@ void StutterEffect::record (const float* const* channels, int numChannels, int n
         recordBuffer.write (channels[0][i], right[i]);
 }
 
-void StutterEffect::process (float* const* channels, int numChannels, int numSamples, const ParamValues&,
-                     const Transport&) noexcept
+float StutterEffect::sample (const Voice& v, int channel, double sliceLength, double rate) const noexcept
 {
-    record (channels, numChannels, numSamples);
+    const int layerIndex = recordBuffer.layerFor (v.repeats > 0 ? std::abs (rate) : 1.0);
+    const double p = v.start + v.position;
+    const float value = recordBuffer.read (layerIndex, channel, p);
+
+    // The end of each pass fades into the audio that led into the slice, so the wrap is seamless.
+    if (v.position > sliceLength - crossfadeLength)
+    {
+        const auto h = (float) juce::jlimit (0.0, 1.0, (sliceLength - v.position) / crossfadeLength);
+        const float leadIn = recordBuffer.read (layerIndex, channel, p - sliceLength);
+        return (value * h + (1.0f - h) * leadIn) * v.gain;
+    }
+
+    return value * v.gain;
+}
+
+void StutterEffect::advance (Voice& v, double sliceLength, double rate, float decayFactor) const noexcept
+{
+    v.gain += (v.targetGain - v.gain) * gainCoef;
+    v.position += v.repeats > 0 ? rate : 1.0;
+
+    if (v.position >= sliceLength)
+    {
+        v.position = std::fmod (v.position - sliceLength, sliceLength);
+        ++v.repeats;
+        v.targetGain *= decayFactor;
+    }
+}
+
+bool StutterEffect::outlivesBuffer (const Voice& v, int writtenIndex) const noexcept
+{
+    // One buffer length after the capture the write head comes round to the slice's lead-in. Recapture
+    // early enough that the old voice still reads intact audio through the crossfade that follows:
+    // two crossfade lengths plus the interpolator's taps.
+    const int capacity = recordBuffer.capacity();
+    const int reserve = 2 * (int) std::ceil (crossfadeLength) + 4;
+    const int age = (writtenIndex - (int) v.start + capacity) % capacity;
+    return age >= capacity - reserve;
+}
+
+void StutterEffect::process (float* const* channels, int numChannels, int numSamples, const ParamValues& values,
+                             const Transport& transport) noexcept
+{
+    if (numChannels < 1)
+        return;
+
+    const double lengthBeats = lookupBeats (stutterLengthBeats, values[(size_t) stutterLength]);
+    const double holdBeats = lookupBeats (stutterHoldBeats, values[(size_t) stutterHold]);
+    const bool freeHold = holdBeats <= 0.0;
+    const double rate = std::pow (2.0, values[(size_t) stutterPitch] / 12.0);
+    const float decayFactor = 1.0f - 0.005f * values[(size_t) stutterDecay];
+
+    const double shortest = 4.0 * crossfadeLength;
+    const double longest = 0.45 * recordBuffer.capacity();
+    double sliceLength = transport.samplesPerBeat * lengthBeats;
+    sliceLength = sliceLength >= shortest ? juce::jmin (sliceLength, longest) : shortest; // NaN gives the shortest
+
+    const float* right = channels[numChannels > 1 ? 1 : 0];
+
+    for (int i = 0; i < numSamples; ++i)
+    {
+        const int index = recordBuffer.write (channels[0][i], right[i]);
+
+        if (! freeHold)
+        {
+            const double beat = transport.beatAt (i) / holdBeats;
+            if (std::isfinite (beat))
+            {
+                const auto k = (std::int64_t) std::floor (beat);
+                const bool playedEnough = voice.repeats > 0 || voice.position >= crossfadeLength;
+                if (voice.active && k != lastRepeatIndex && playedEnough)
+                    triggered = true;
+                lastRepeatIndex = k;
+            }
+        }
+
+        if (voice.active && outlivesBuffer (voice, index))
+            triggered = true;
+
+        if (triggered)
+        {
+            triggered = false;
+            crossfadeCounter = (fresh || ! voice.active) ? 0.0 : crossfadeLength;
+            previousVoice = voice;
+            fresh = false;
+            voice = { true, (double) index, 0.0, 0, 1.0f, 1.0f };
+        }
+        else if (! voice.active)
+        {
+            continue;
+        }
+
+        const bool crossfading = crossfadeCounter > 0.0;
+        float fadeIn = 1.0f, fadeOut = 0.0f;
+        if (crossfading)
+        {
+            const double x = crossfadeCounter / crossfadeLength * juce::MathConstants<double>::halfPi;
+            fadeIn = (float) std::cos (x);
+            fadeOut = (float) std::sin (x);
+        }
+
+        for (int ch = 0; ch < numChannels; ++ch)
+        {
+            float s = sample (voice, ch > 0 ? 1 : 0, sliceLength, rate);
+            if (crossfading)
+            {
+                const float old =
+                    previousVoice.active ? sample (previousVoice, ch > 0 ? 1 : 0, sliceLength, rate) : channels[ch][i];
+                s = s * fadeIn + old * fadeOut;
+            }
+            channels[ch][i] = s;
+        }
+
+        advance (voice, sliceLength, rate, decayFactor);
+
+        if (crossfading)
+        {
+            if (previousVoice.active)
+                advance (previousVoice, sliceLength, rate, decayFactor);
+            crossfadeCounter -= 1.0;
+        }
+    }
 }
 
 } // namespace tz

@@ -1,5 +1,7 @@
 #pragma once
 
+#include <cstdint>
+
 #include "core/Parameters.h"
 #include "core/Transport.h"
 #include "effects/RecordBuffer.h"
@@ -27,8 +29,29 @@ public:
     const RecordBuffer& buffer() const noexcept { return recordBuffer; }
 
 private:
+    struct Voice
+    {
+        bool active = false;
+        double start = 0.0;    // buffer index of the slice's first sample
+        double position = 0.0; // distance played into the slice, in buffer samples
+        int repeats = 0;       // completed passes
+        float targetGain = 1.0f;
+        float gain = 1.0f;
+    };
+
+    float sample (const Voice& voice, int channel, double sliceLength, double rate) const noexcept;
+    void advance (Voice& voice, double sliceLength, double rate, float decayFactor) const noexcept;
+    bool outlivesBuffer (const Voice& voice, int writtenIndex) const noexcept;
+
     double sampleRate = 44100.0;
+    double crossfadeLength = 220.5;
+    double crossfadeCounter = 0.0;
+    float gainCoef = 0.0f;
     RecordBuffer recordBuffer;
+    Voice voice, previousVoice;
+    bool triggered = false;
+    bool fresh = false;
+    std::int64_t lastRepeatIndex = 0;
 };
 
 } // namespace tz

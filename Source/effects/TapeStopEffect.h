@@ -26,9 +26,18 @@ public:
 
     const RecordBuffer& buffer() const noexcept { return recordBuffer; }
 
+    // 0 at the start of a stop, 1 once the tape stands still.
+    double stopProgress() const noexcept { return progress; }
+
 private:
+    float readBehind (int channel, int newestIndex) const noexcept;
+
     double sampleRate = 44100.0;
+    double lag = 0.0; // how far the read head trails the newest sample written
+    double progress = 0.0;
     RecordBuffer recordBuffer;
+    bool active = false;
+    bool triggered = false;
 };
 
 } // namespace tz

@@ -1,20 +1,47 @@
 #include "effects/VolumeEffect.h"
 
+#include <cmath>
+
 namespace tz
 {
 
 void VolumeEffect::prepare (double newSampleRate, int)
 {
     sampleRate = newSampleRate;
+    smoothCoef = 1.0 - std::exp (-1.0 / (0.001 * sampleRate));
     reset();
 }
 
 void VolumeEffect::reset() noexcept
 {
+    level.reset();
+    pan.reset();
 }
 
-void VolumeEffect::process (float* const*, int, int, const ParamValues&, const Transport&) noexcept
+void VolumeEffect::process (float* const* channels, int numChannels, int numSamples, const ParamValues& values,
+                            const Transport&) noexcept
 {
+    if (numSamples <= 0)
+        return;
+
+    level.beginChunk (values[volumeLevel] * 0.01f, numSamples);
+    pan.beginChunk (values[volumePan] * 0.01f, numSamples);
+
+    for (int i = 0; i < numSamples; ++i)
+    {
+        const float gain = level.next (smoothCoef);
+        const float balance = pan.next (smoothCoef); // kept moving on mono so a layout change does not jump
+
+        if (numChannels >= 2)
+        {
+            channels[0][i] *= (balance > 0.0f ? 1.0f - balance : 1.0f) * gain;
+            channels[1][i] *= (balance < 0.0f ? 1.0f + balance : 1.0f) * gain;
+        }
+        else if (numChannels == 1)
+        {
+            channels[0][i] *= gain;
+        }
+    }
 }
 
 } // namespace tz

@@ -1,12 +1,14 @@
 #pragma once
 
+#include "core/GainRamp.h"
 #include "core/Parameters.h"
 #include "core/Transport.h"
 
 namespace tz
 {
 
-// Level and equal-power pan. Turns the chunk into its pure wet signal; the slot mixes.
+// Level and linear balance: panning turns the far side down and leaves the near side at unity.
+// Turns the chunk into its pure wet signal.
 class VolumeEffect
 {
 public:
@@ -17,6 +19,8 @@ public:
 
 private:
     double sampleRate = 44100.0;
+    double smoothCoef = 1.0;
+    GainRamp level, pan;
 };
 
 } // namespace tz

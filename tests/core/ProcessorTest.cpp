@@ -61,8 +61,16 @@ TEST (BlockLoop, IdleChainPassesAudioUnchanged)
         for (auto& s : channel)
             s = random.nextFloat() * 2.0f - 1.0f;
 
+    // Everything arrives delayed by the reported latency, otherwise untouched.
     const auto out = harness.process (noise, 333);
-    EXPECT_EQ (out, noise);
+    const auto latency = (size_t) harness.processor.getLatencySamples();
+    for (size_t ch = 0; ch < out.size(); ++ch)
+    {
+        const std::vector<float> head (out[ch].begin(), out[ch].begin() + (long) latency);
+        const std::vector<float> delayed (out[ch].begin() + (long) latency, out[ch].end());
+        EXPECT_EQ (head, std::vector<float> (latency, 0.0f));
+        EXPECT_EQ (delayed, std::vector<float> (noise[ch].begin(), noise[ch].end() - (long) latency));
+    }
 }
 
 TEST (BlockLoop, GainsApplyAtOnceAfterACleanStart)
@@ -74,7 +82,7 @@ TEST (BlockLoop, GainsApplyAtOnceAfterACleanStart)
 
     const auto out = harness.processConstant (0.5f, 64);
     const float expected = 0.5f * dBToGain (6.0f) * dBToGain (-12.0f);
-    EXPECT_NEAR (out.front(), expected, 1e-6f);
+    EXPECT_NEAR (out[(size_t) harness.processor.getLatencySamples()], expected, 1e-6f);
     EXPECT_NEAR (out.back(), expected, 1e-6f);
 }
 
@@ -169,7 +177,7 @@ TEST (BlockLoop, PresetChangeBeforeTheFirstBlockRestartsWithoutAFade)
     ProcessorHarness harness;
     harness.processor.incrementPresetGeneration();
     const auto out = harness.processConstant (1.0f, 256);
-    EXPECT_EQ (out.front(), 1.0f);
+    EXPECT_EQ (out[(size_t) harness.processor.getLatencySamples()], 1.0f);
     EXPECT_EQ (out.back(), 1.0f);
 }
 
@@ -204,14 +212,16 @@ TEST (BlockLoop, ResumingAfterBypassCrossfadesFromTheDryInput)
     for (int ch = 0; ch < 2; ++ch)
         juce::FloatVectorOperations::fill (bypassed.getWritePointer (ch), 0.7f, 256);
     harness.processor.processBlockBypassed (bypassed, harness.midi);
-    EXPECT_EQ (bypassed.getSample (0, 100), 0.7f); // no latency yet: the input passes unchanged
+    EXPECT_EQ (bypassed.getSample (0, 100), 0.7f); // the input passes, delayed by the latency
 
     const auto out = harness.processConstant (1.0f, 512);
     const float wet = dBToGain (-24.0f);
+    const int latency = harness.processor.getLatencySamples();
     for (int i = 0; i < fadeSamples; ++i)
     {
         const float fade = (float) (i + 1) / fadeSamples;
-        ASSERT_NEAR (out[(size_t) i], 1.0f + fade * (wet - 1.0f), 1e-4f) << i;
+        const float dry = i < latency ? 0.7f : 1.0f; // the dry side is the latency-aligned input
+        ASSERT_NEAR (out[(size_t) i], dry + fade * (wet - dry), 1e-4f) << i;
     }
     EXPECT_NEAR (out.back(), wet, 1e-6f);
 }
@@ -225,10 +235,11 @@ TEST (BlockLoop, NonFiniteInputBecomesSilence)
     input[0][30] = -std::numeric_limits<float>::infinity();
 
     const auto out = harness.process (input);
-    EXPECT_EQ (out[0][10], 0.0f);
-    EXPECT_EQ (out[1][20], 0.0f);
-    EXPECT_EQ (out[0][30], 0.0f);
-    EXPECT_EQ (out[0][11], 0.25f);
+    const auto latency = (size_t) harness.processor.getLatencySamples();
+    EXPECT_EQ (out[0][10 + latency], 0.0f);
+    EXPECT_EQ (out[1][20 + latency], 0.0f);
+    EXPECT_EQ (out[0][30 + latency], 0.0f);
+    EXPECT_EQ (out[0][11 + latency], 0.25f);
     for (const auto& channel : out)
         for (const float s : channel)
             ASSERT_TRUE (std::isfinite (s));

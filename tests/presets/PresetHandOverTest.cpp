@@ -10,16 +10,16 @@ namespace
 {
 using namespace tz::test;
 
-// Both presets pass audio at unity, one through +12 dB in and -12 dB out, the other the other way round.
-// Any mixture of the two is 24 dB off, so a half-applied preset cannot hide in the output.
-const char* const presetA = R"(<Tazzle presetName="A" chainOrder="0,1,2,3,4,5,6,7,8,9">
-    <PARAM id="input_gain" value="12"/><PARAM id="output_gain" value="-12"/></Tazzle>)";
-const char* const presetB = R"(<Tazzle presetName="B" grid="1:1">
-    <PARAM id="input_gain" value="-12"/><PARAM id="output_gain" value="12"/></Tazzle>)";
+// Both presets play at the same level, one through full volume and -12 dB output, the other through a quarter
+// volume and 0 dB output. Output gain is written before the volume level, so a load caught halfway from A to B
+// plays four times too loud. Input gain stays put: the drive's latency line carries audio across a restart.
+const char* const presetA = R"(<Tazzle presetName="A">
+    <PARAM id="volume_on" value="1"/><PARAM id="volume_level" value="100"/><PARAM id="output_gain" value="-12"/></Tazzle>)";
+const char* const presetB = R"(<Tazzle presetName="B" chainOrder="6,8,9,0,3,2,4,1,5,7" grid="1:1">
+    <PARAM id="volume_on" value="1"/><PARAM id="volume_level" value="25.118864"/><PARAM id="output_gain" value="0"/></Tazzle>)";
 
 struct OutputWatch
 {
-    float level = 0.0f;
     float peak = 0.0f;
     float steepest = 0.0f;
     int nonFinite = 0;
@@ -53,7 +53,8 @@ struct OutputWatch
 TEST (PresetHandOver, LoadsAgainstARunningAudioThreadRestartCleanly)
 {
     ProcessorHarness harness; // 48 kHz: a 5 ms fade moves 1/240 of the level per sample
-    constexpr float level = 0.05f;
+    constexpr float input = 0.2f;
+    const float level = input * std::pow (10.0f, -12.0f / 20.0f);
     constexpr int blockSize = 64;
 
     const auto a = parse (presetA);
@@ -69,7 +70,7 @@ TEST (PresetHandOver, LoadsAgainstARunningAudioThreadRestartCleanly)
     }
 
     harness.processor.loadPreset (*a);
-    harness.processConstant (level, 4096, blockSize);
+    ASSERT_NEAR (harness.processConstant (input, 4096, blockSize).back(), level, 1.0e-6f);
 
     OutputWatch watch;
     watch.previous = level;
@@ -83,7 +84,7 @@ TEST (PresetHandOver, LoadsAgainstARunningAudioThreadRestartCleanly)
             while (! stop.load())
             {
                 for (int ch = 0; ch < 2; ++ch)
-                    juce::FloatVectorOperations::fill (buffer.getWritePointer (ch), level, blockSize);
+                    juce::FloatVectorOperations::fill (buffer.getWritePointer (ch), input, blockSize);
                 harness.processor.processBlock (buffer, harness.midi);
                 watch.check (buffer);
                 ++blocks;
@@ -115,11 +116,10 @@ TEST (PresetHandOver, LoadsAgainstARunningAudioThreadRestartCleanly)
     EXPECT_LE (watch.steepest, level / 240.0f * 1.001f + 1.0e-7f); // every change is faded
     EXPECT_GT (watch.silences, loads / 10);                        // and the restarts did happen
 
-    // The last load was A; after the hand-over the engine plays it, at unity.
+    // The last load was A; after the hand-over the engine plays it.
     EXPECT_EQ (harness.processor.getPresetName(), "A");
-    const auto settled = harness.processConstant (level, 2048, blockSize);
-    EXPECT_NEAR (settled.back(), level, 1.0e-6f);
-    EXPECT_EQ (harness.processor.getChainOrder(), (tz::ChainOrder { 0, 1, 2, 3, 4, 5, 6, 7, 8, 9 }));
+    EXPECT_NEAR (harness.processConstant (input, 2048, blockSize).back(), level, 1.0e-6f);
+    EXPECT_EQ (harness.processor.getChainOrder(), tz::defaultChainOrder);
 }
 
 TEST (PresetHandOver, EveryLoadFadesOutAndBackIn)
