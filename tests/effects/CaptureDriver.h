@@ -8,21 +8,12 @@
 
 #include "core/Parameters.h"
 #include "core/Transport.h"
+#include "effects/EffectTestSignals.h"
 
 namespace tz::test
 {
 
-using Signal = std::vector<float>;
 using Channels = std::vector<Signal>;
-
-inline Signal noise (int length, int seed)
-{
-    juce::Random random (seed);
-    Signal signal ((size_t) length);
-    for (auto& s : signal)
-        s = random.nextFloat() * 2.0f - 1.0f;
-    return signal;
-}
 
 // Drives one capture effect the way the slot does: chunks of at most 32 samples, each with a transport
 // whose beat position has advanced by the samples already played. Triggers land on chunk starts.

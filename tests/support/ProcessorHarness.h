@@ -40,6 +40,8 @@ public:
     explicit ProcessorHarness (double sampleRate = 48000.0, int numChannels = 2, int maxBlock = 512)
         : rate (sampleRate), channels (numChannels)
     {
+        // Engine tests start from the init patch rather than the welcome preset.
+        processor.resetToInit();
         processor.setPlayHead (&playHead);
         playHead.bpm = 120.0;
         prepare (maxBlock);
@@ -65,6 +67,7 @@ public:
                 buffer.copyFrom (ch, 0, input[(size_t) ch].data() + start, n);
 
             processor.processBlock (buffer, midi);
+            advancePlayHead (n);
 
             for (int ch = 0; ch < channels; ++ch)
                 std::copy_n (buffer.getReadPointer (ch), n, output[(size_t) ch].data() + start);
@@ -85,6 +88,13 @@ public:
     }
 
     void setValue (int p, float plainValue) { processor.setValue (p, plainValue); }
+
+    // A playing host moves its position on by each block it has processed.
+    void advancePlayHead (int numSamples)
+    {
+        if (playHead.playing && playHead.ppq)
+            *playHead.ppq += numSamples * playHead.bpm.value_or (120.0) / (60.0 * rate);
+    }
 
     double rate;
     int channels;
