@@ -45,7 +45,8 @@ int runBench (const Options& options)
     const auto input = synthesiseDemoLoop (benchRate, options.bpm, (int) (benchSeconds * benchRate));
 
     const std::vector<BenchCase> cases {
-        [] (TazzleAudioProcessor& p) {
+        [] (TazzleAudioProcessor& p)
+        {
             p.resetToInit();
             return juce::String ("init patch");
         },
@@ -53,8 +54,8 @@ int runBench (const Options& options)
         heaviestSettings,
     };
 
-    std::cout << "tazzle-render --bench: " << benchSeconds << " s of the demo loop at " << benchRate
-              << " Hz, stereo, " << settings.blockSize << "-sample blocks, " << options.bpm << " BPM\n";
+    std::cout << "tazzle-render --bench: " << benchSeconds << " s of the demo loop at " << benchRate << " Hz, stereo, "
+              << settings.blockSize << "-sample blocks, " << options.bpm << " BPM\n";
 
     for (const auto& benchCase : cases)
     {

@@ -21,8 +21,8 @@ namespace
 
         double process (double x, double cutoffHz, double q, double sampleRate)
         {
-            const double g = std::tan (juce::MathConstants<double>::pi * juce::jmin (cutoffHz, 0.45 * sampleRate)
-                                       / sampleRate);
+            const double g =
+                std::tan (juce::MathConstants<double>::pi * juce::jmin (cutoffHz, 0.45 * sampleRate) / sampleRate);
             const double k = 1.0 / q;
             const double a1 = 1.0 / (1.0 + g * (g + k));
             const double a2 = g * a1;
@@ -85,47 +85,57 @@ namespace
     class Voices
     {
     public:
-        Voices (juce::AudioBuffer<float>& target, double rate) : buffer (target), sampleRate (rate) {}
+        Voices (juce::AudioBuffer<float>& target, double rate)
+            : buffer (target)
+            , sampleRate (rate)
+        {
+        }
 
         void kick (int start, float velocity)
         {
             double phase = 0.0;
-            render (start, 0.45, [&] (double t) {
-                const double frequency = 45.0 + 110.0 * std::exp (-t / 0.035);
-                phase += twoPi * frequency / sampleRate;
-                const double body = std::sin (phase) * std::exp (-t / 0.16) * juce::jmin (1.0, t / 0.001);
-                const double click = noise.nextFloat() * 2.0 - 1.0;
-                const double level = velocity * (0.9 * body + 0.15 * click * std::exp (-t / 0.002));
-                return std::pair { level, level };
-            });
+            render (start, 0.45,
+                    [&] (double t)
+                    {
+                        const double frequency = 45.0 + 110.0 * std::exp (-t / 0.035);
+                        phase += twoPi * frequency / sampleRate;
+                        const double body = std::sin (phase) * std::exp (-t / 0.16) * juce::jmin (1.0, t / 0.001);
+                        const double click = noise.nextFloat() * 2.0 - 1.0;
+                        const double level = velocity * (0.9 * body + 0.15 * click * std::exp (-t / 0.002));
+                        return std::pair { level, level };
+                    });
         }
 
         void snare (int start, float velocity)
         {
             double low = 0.0;
-            render (start, 0.28, [&] (double t) {
-                const double white = noise.nextFloat() * 2.0 - 1.0;
-                low += 0.25 * (white - low);
-                const double rattle = (white - low) * std::exp (-t / 0.09) * 0.55;
-                const double body = (0.5 * std::sin (twoPi * 185.0 * t) * std::exp (-t / 0.06)
-                                     + 0.25 * std::sin (twoPi * 330.0 * t) * std::exp (-t / 0.04));
-                const double level = velocity * (rattle + body);
-                return std::pair { level, level };
-            });
+            render (start, 0.28,
+                    [&] (double t)
+                    {
+                        const double white = noise.nextFloat() * 2.0 - 1.0;
+                        low += 0.25 * (white - low);
+                        const double rattle = (white - low) * std::exp (-t / 0.09) * 0.55;
+                        const double body = (0.5 * std::sin (twoPi * 185.0 * t) * std::exp (-t / 0.06)
+                                             + 0.25 * std::sin (twoPi * 330.0 * t) * std::exp (-t / 0.04));
+                        const double level = velocity * (rattle + body);
+                        return std::pair { level, level };
+                    });
         }
 
         void hat (int start, float velocity, bool open)
         {
             double low1 = 0.0, low2 = 0.0;
             const double decay = open ? 0.18 : 0.025;
-            render (start, open ? 0.5 : 0.12, [&] (double t) {
-                const double white = noise.nextFloat() * 2.0 - 1.0;
-                low1 += 0.6 * (white - low1);
-                const double high1 = white - low1;
-                low2 += 0.6 * (high1 - low2);
-                const double level = velocity * 0.3 * (high1 - low2) * std::exp (-t / decay);
-                return std::pair { 0.75 * level, level };
-            });
+            render (start, open ? 0.5 : 0.12,
+                    [&] (double t)
+                    {
+                        const double white = noise.nextFloat() * 2.0 - 1.0;
+                        low1 += 0.6 * (white - low1);
+                        const double high1 = white - low1;
+                        low2 += 0.6 * (high1 - low2);
+                        const double level = velocity * 0.55 * (high1 - low2) * std::exp (-t / decay);
+                        return std::pair { 0.75 * level, level };
+                    });
         }
 
         void bass (int start, int note, double lengthSeconds, float velocity)
@@ -133,14 +143,16 @@ namespace
             Saw saw;
             LowPass filter;
             const double increment = midiToHz (note) / sampleRate;
-            render (start, lengthSeconds + 0.03, [&] (double t) {
-                const double envelope = juce::jmin (1.0, t / 0.003)
-                                        * (t < lengthSeconds ? 1.0 : std::exp (-(t - lengthSeconds) / 0.008));
-                const double cutoff = 250.0 + 1400.0 * std::exp (-t / 0.07);
-                const double level = velocity * 0.45 * envelope * filter.process (saw.next (increment), cutoff, 2.5,
-                                                                                  sampleRate);
-                return std::pair { level, level };
-            });
+            render (start, lengthSeconds + 0.03,
+                    [&] (double t)
+                    {
+                        const double envelope = juce::jmin (1.0, t / 0.003)
+                            * (t < lengthSeconds ? 1.0 : std::exp (-(t - lengthSeconds) / 0.008));
+                        const double cutoff = 250.0 + 1400.0 * std::exp (-t / 0.07);
+                        const double level =
+                            velocity * 0.32 * envelope * filter.process (saw.next (increment), cutoff, 2.5, sampleRate);
+                        return std::pair { level, level };
+                    });
         }
 
         void stab (int start, const std::array<int, 3>& notes, float velocity)
@@ -152,20 +164,22 @@ namespace
             saws[3].phase = 0.71;
             saws[5].phase = 0.13;
 
-            render (start, 0.4, [&] (double t) {
-                double left = 0.0, right = 0.0;
-                for (size_t n = 0; n < notes.size(); ++n)
-                {
-                    const double hz = midiToHz (notes[n]);
-                    left += saws[2 * n].next (hz * 0.996 / sampleRate);
-                    right += saws[2 * n + 1].next (hz * 1.004 / sampleRate);
-                }
+            render (start, 0.4,
+                    [&] (double t)
+                    {
+                        double left = 0.0, right = 0.0;
+                        for (size_t n = 0; n < notes.size(); ++n)
+                        {
+                            const double hz = midiToHz (notes[n]);
+                            left += saws[2 * n].next (hz * 0.996 / sampleRate);
+                            right += saws[2 * n + 1].next (hz * 1.004 / sampleRate);
+                        }
 
-                const double cutoff = 700.0 + 3200.0 * std::exp (-t / 0.05);
-                const double envelope = juce::jmin (1.0, t / 0.002) * std::exp (-t / 0.11) * velocity * 0.16;
-                return std::pair { envelope * leftFilter.process (left, cutoff, 1.2, sampleRate),
-                                   envelope * rightFilter.process (right, cutoff, 1.2, sampleRate) };
-            });
+                        const double cutoff = 700.0 + 3200.0 * std::exp (-t / 0.05);
+                        const double envelope = juce::jmin (1.0, t / 0.002) * std::exp (-t / 0.11) * velocity * 0.16;
+                        return std::pair { envelope * leftFilter.process (left, cutoff, 1.2, sampleRate),
+                                           envelope * rightFilter.process (right, cutoff, 1.2, sampleRate) };
+                    });
         }
 
     private:
@@ -225,7 +239,11 @@ juce::AudioBuffer<float> synthesiseDemoLoop (double sampleRate, double bpm, int 
 
         switch (position)
         {
-            case 0: case 3: case 6: case 8: case 11:
+            case 0:
+            case 3:
+            case 6:
+            case 8:
+            case 11:
                 voices.bass (start, chord.bassNote, stepSeconds * 1.6, 1.0f);
                 break;
             case 10:

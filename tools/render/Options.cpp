@@ -84,9 +84,8 @@ namespace
 std::optional<Failure> parseArguments (const juce::StringArray& args, const juce::File& workingDirectory,
                                        Options& options)
 {
-    const auto resolve = [&workingDirectory] (const juce::String& path) {
-        return workingDirectory.getChildFile (path.startsWith ("~") ? juce::File (path).getFullPathName() : path);
-    };
+    const auto resolve = [&workingDirectory] (const juce::String& path)
+    { return workingDirectory.getChildFile (path.startsWith ("~") ? juce::File (path).getFullPathName() : path); };
 
     for (int i = 0; i < args.size(); ++i)
     {
@@ -102,7 +101,8 @@ std::optional<Failure> parseArguments (const juce::StringArray& args, const juce
         }
 
         std::optional<Failure> missingValue;
-        const auto value = [&]() -> juce::String {
+        const auto value = [&]() -> juce::String
+        {
             if (hasInlineValue)
                 return inlineValue;
             if (i + 1 < args.size())
@@ -138,7 +138,7 @@ std::optional<Failure> parseArguments (const juce::StringArray& args, const juce
                     failure = usageError ("--set needs id=value, not '" + assignment + "'");
                 else
                     options.overrides.push_back ({ assignment.upToFirstOccurrenceOf ("=", false, false).trim(),
-                                                  assignment.fromFirstOccurrenceOf ("=", false, false).trim() });
+                                                   assignment.fromFirstOccurrenceOf ("=", false, false).trim() });
             }
         }
         else if (option == "--bpm")
@@ -176,9 +176,10 @@ std::optional<Failure> parseArguments (const juce::StringArray& args, const juce
         }
         else if (option.startsWith ("-") && option.length() > 1)
         {
-            const juce::StringArray known { "--help", "--list", "--bench", "--no-latency-comp", "--preset",
-                                            "--state", "--out", "--png", "--set", "--bpm", "--rate", "--block",
-                                            "--bars", "--seconds" };
+            const juce::StringArray known { "--help",   "--list",   "--bench", "--no-latency-comp",
+                                            "--preset", "--state",  "--out",   "--png",
+                                            "--set",    "--bpm",    "--rate",  "--block",
+                                            "--bars",   "--seconds" };
             const auto near = closestNames (option, known, 1);
             failure = usageError ("unknown option " + option
                                   + (near.isEmpty() ? juce::String() : "; did you mean " + near[0] + "?"));
@@ -202,8 +203,8 @@ std::optional<Failure> parseArguments (const juce::StringArray& args, const juce
 
     if (options.output == juce::File() && ! options.list && ! options.bench)
         options.output = options.usesDemoLoop()
-                             ? workingDirectory.getChildFile ("tazzle-demo.wav")
-                             : options.input.getSiblingFile (options.input.getFileNameWithoutExtension() + "-tazzle.wav");
+            ? workingDirectory.getChildFile ("tazzle-demo.wav")
+            : options.input.getSiblingFile (options.input.getFileNameWithoutExtension() + "-tazzle.wav");
 
     return std::nullopt;
 }
@@ -221,8 +222,8 @@ Without INPUT it plays a built-in demo loop (drums, bass and chords).
   --bpm N               host tempo, 40..300 (default 120)
   --rate HZ             sample rate (default: the input's, or 48000)
   --block N             host block size (default 512)
-  --bars N              length in bars (demo default 8)
-  --seconds S           length in seconds
+  --bars N              length in bars (demo default 8; an input is cut or
+  --seconds S           length in seconds      padded with silence to fit)
   --out FILE            output WAV (default tazzle-demo.wav, or INPUT-tazzle.wav)
   --png FILE            also draw the waveforms and a spectrogram
   --no-latency-comp     keep the plug-in latency in the output
@@ -245,8 +246,9 @@ juce::StringArray closestNames (const juce::String& typed, const juce::StringArr
 
     std::stable_sort (scored.begin(), scored.end(), [] (const auto& a, const auto& b) { return a.first < b.first; });
 
-    // Past about half the length, a "suggestion" is just another name.
-    const int limit = juce::jmax (2, typed.length() / 2 + 1);
+    // Beyond a third of the length a "suggestion" is just another name; and only the best few are worth showing.
+    const int best = scored.empty() ? 0 : scored.front().first;
+    const int limit = juce::jmin (juce::jmax (2, typed.length() / 3), best + 1);
     juce::StringArray result;
 
     for (const auto& [distance, name] : scored)

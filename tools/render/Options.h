@@ -12,9 +12,9 @@ namespace tz::render
 enum ExitCode : int
 {
     exitOk = 0,
-    exitUsage = 2,  // bad arguments, unknown preset or parameter
-    exitInput = 3,  // missing, unreadable or unsupported input
-    exitOutput = 4  // output would replace the input, or cannot be written
+    exitUsage = 2, // bad arguments, unknown preset or parameter
+    exitInput = 3, // missing, unreadable or unsupported input
+    exitOutput = 4 // output would replace the input, or cannot be written
 };
 
 // A failure the user can act on: one line of text and the exit code that goes with it.

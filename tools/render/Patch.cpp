@@ -45,6 +45,17 @@ namespace
 
         return value;
     }
+
+    juce::String describeValues (const ParamInfo& info)
+    {
+        const auto range = "a number from " + juce::String (info.min) + " to " + juce::String (info.max);
+
+        if (info.kind == ParamKind::Bool)
+            return "0 or 1, on or off";
+        if (info.kind == ParamKind::Choice)
+            return range + " or one of " + juce::StringArray::fromTokens (info.choices, "|", {}).joinIntoString (", ");
+        return range;
+    }
 } // namespace
 
 std::vector<FactoryPreset> factoryPresets()
@@ -56,7 +67,8 @@ std::vector<FactoryPreset> factoryPresets()
             presets.push_back ({ xml->getStringAttribute ("presetName"), xml->getStringAttribute ("presetCategory") });
 
     const auto& categories = TazzleAudioProcessor::presetCategories();
-    const auto rank = [&categories] (const FactoryPreset& p) {
+    const auto rank = [&categories] (const FactoryPreset& p)
+    {
         const int index = categories.indexOf (p.category);
         return index < 0 ? categories.size() : index;
     };
@@ -139,9 +151,8 @@ std::optional<Failure> applyOverrides (TazzleAudioProcessor& processor, const st
 
     for (const auto& change : overrides)
     {
-        const auto found = std::find_if (infos.begin(), infos.end(), [&] (const ParamInfo& info) {
-            return info.id == change.id;
-        });
+        const auto found =
+            std::find_if (infos.begin(), infos.end(), [&] (const ParamInfo& info) { return info.id == change.id; });
 
         if (found == infos.end())
         {
@@ -151,14 +162,16 @@ std::optional<Failure> applyOverrides (TazzleAudioProcessor& processor, const st
 
             const auto suggestions = closestNames (change.id, ids);
             return Failure { "unknown parameter '" + change.id + "'"
-                                 + (suggestions.isEmpty() ? juce::String()
-                                                          : "; did you mean " + suggestions.joinIntoString (", ") + "?"),
+                                 + (suggestions.isEmpty()
+                                        ? juce::String()
+                                        : "; did you mean " + suggestions.joinIntoString (", ") + "?"),
                              exitUsage };
         }
 
         const auto value = readParameterValue (*found, change.value);
         if (! value)
-            return Failure { "--set " + change.id + ": '" + change.value + "' is not a value of this parameter",
+            return Failure { "--set " + change.id + ": '" + change.value + "' is not a value of it; give "
+                                 + describeValues (*found),
                              exitUsage };
 
         const float clamped = juce::jlimit (found->min, found->max, *value);
@@ -190,8 +203,7 @@ std::optional<Failure> applyState (TazzleAudioProcessor& processor, const juce::
         // Not a host blob: a plain state document saved as text is accepted too.
         xml = juce::parseXML (blob.toString());
         if (xml == nullptr || ! isStateDocument (*xml))
-            return Failure { "state file " + name + " is neither a Tazzle host state nor a state document",
-                             exitInput };
+            return Failure { "state file " + name + " is neither a Tazzle host state nor a state document", exitInput };
 
         juce::AudioProcessor::copyXmlToBinary (*xml, blob);
     }

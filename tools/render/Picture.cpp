@@ -178,9 +178,8 @@ namespace
             {
                 // Each row spans a band of the log axis: interpolate where bins are coarse, take the loudest
                 // where many bins fall into one row.
-                const auto hzAt = [&] (double r) {
-                    return lowestHz * std::pow (highestHz (content.sampleRate) / lowestHz, 1.0 - r / rows);
-                };
+                const auto hzAt = [&] (double r)
+                { return lowestHz * std::pow (highestHz (content.sampleRate) / lowestHz, 1.0 - r / rows); };
                 const double lowBin = hzAt (row + 1.0) / binHz;
                 const double highBin = hzAt ((double) row) / binHz;
                 float magnitude = 0.0f;
@@ -194,8 +193,7 @@ namespace
                 }
                 else
                 {
-                    for (auto b = (size_t) std::ceil (lowBin); b <= (size_t) highBin && b <= (size_t) fftSize / 2;
-                         ++b)
+                    for (auto b = (size_t) std::ceil (lowBin); b <= (size_t) highBin && b <= (size_t) fftSize / 2; ++b)
                         magnitude = juce::jmax (magnitude, frame[b]);
                 }
 

@@ -96,12 +96,14 @@ std::optional<Failure> readAudioFile (const juce::File& file, LoadedAudio& audio
     const std::unique_ptr<juce::AudioFormatReader> reader (formats.createReaderFor (file));
 
     if (reader == nullptr)
-        return Failure { "cannot read input " + name + ": unsupported format or damaged file (WAV and AIFF can be read)",
-                         exitInput };
+        return Failure {
+            "cannot read input " + name + ": unsupported format or damaged file (WAV and AIFF can be read)", exitInput
+        };
 
     if (reader->numChannels < 1 || reader->numChannels > 2)
         return Failure { "input " + name + " has " + juce::String (reader->numChannels)
-                         + " channels; only mono and stereo are supported", exitInput };
+                             + " channels; only mono and stereo are supported",
+                         exitInput };
 
     if (reader->lengthInSamples <= 0)
         return Failure { "input " + name + " holds no audio", exitInput };
@@ -124,21 +126,55 @@ std::optional<Failure> readAudioFile (const juce::File& file, LoadedAudio& audio
 
 juce::AudioBuffer<float> resample (const juce::AudioBuffer<float>& source, double fromRate, double toRate)
 {
-    const double ratio = fromRate / toRate;
-    const int length = (int) std::ceil (source.getNumSamples() / ratio);
+    // Blackman-windowed sinc, centred on each output instant so nothing shifts in time; the cutoff drops to the
+    // new Nyquist frequency when converting down. The kernel is tabulated finely and read with interpolation.
+    constexpr int halfTaps = 32;
+    constexpr int tableResolution = 512;
+    const double step = fromRate / toRate;
+    const double cutoff = 0.97 * juce::jmin (1.0, 1.0 / step);
+    const int reach = (int) std::ceil (halfTaps / cutoff);
 
-    // The interpolator looks ahead; a zero tail lets it finish the last output samples.
-    const int padding = 256;
-    juce::AudioBuffer<float> padded (source.getNumChannels(), source.getNumSamples() + padding);
-    padded.clear();
-    for (int ch = 0; ch < source.getNumChannels(); ++ch)
-        padded.copyFrom (ch, 0, source, ch, 0, source.getNumSamples());
-
-    juce::AudioBuffer<float> result (source.getNumChannels(), length);
-    for (int ch = 0; ch < source.getNumChannels(); ++ch)
+    std::vector<double> table ((size_t) (reach * tableResolution + 2));
+    for (size_t i = 0; i < table.size(); ++i)
     {
-        juce::WindowedSincInterpolator interpolator;
-        interpolator.process (ratio, padded.getReadPointer (ch), result.getWritePointer (ch), length);
+        const double x = juce::jmin ((double) i / tableResolution, (double) reach);
+        const double phase = juce::MathConstants<double>::pi * (x / reach + 1.0);
+        const double window = 0.42 - 0.5 * std::cos (phase) + 0.08 * std::cos (2.0 * phase);
+        const double arg = juce::MathConstants<double>::pi * cutoff * x;
+        table[i] = cutoff * window * (x == 0.0 ? 1.0 : std::sin (arg) / arg);
+    }
+
+    const auto kernel = [&table] (double x)
+    {
+        const double position = std::abs (x) * tableResolution;
+        const auto index = (size_t) position;
+        if (index + 1 >= table.size())
+            return 0.0;
+        return table[index] + (position - (double) index) * (table[index + 1] - table[index]);
+    };
+
+    const int inputLength = source.getNumSamples();
+    const int length = (int) std::ceil (inputLength / step);
+    juce::AudioBuffer<float> result (source.getNumChannels(), length);
+    std::vector<double> weights ((size_t) (2 * reach + 1));
+
+    for (int n = 0; n < length; ++n)
+    {
+        const double centre = n * step;
+        const int first = juce::jmax (0, (int) std::floor (centre) - reach + 1);
+        const int last = juce::jmin (inputLength - 1, (int) std::floor (centre) + reach);
+
+        for (int k = first; k <= last; ++k)
+            weights[(size_t) (k - first)] = kernel (centre - k);
+
+        for (int ch = 0; ch < source.getNumChannels(); ++ch)
+        {
+            const auto* in = source.getReadPointer (ch);
+            double sum = 0.0;
+            for (int k = first; k <= last; ++k)
+                sum += in[k] * weights[(size_t) (k - first)];
+            result.setSample (ch, n, (float) sum);
+        }
     }
 
     return result;
@@ -165,9 +201,9 @@ std::optional<Failure> checkOutputPath (const juce::File& output, const juce::Fi
 
     std::error_code error;
     const bool sameFile = output == input
-                          || (output.exists()
-                              && std::filesystem::equivalent (output.getFullPathName().toStdString(),
-                                                              input.getFullPathName().toStdString(), error));
+        || (output.exists()
+            && std::filesystem::equivalent (output.getFullPathName().toStdString(),
+                                            input.getFullPathName().toStdString(), error));
     if (input != juce::File() && sameFile)
         return Failure { "output " + name + " is the input file; choose another name with --out", exitOutput };
 

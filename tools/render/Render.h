@@ -23,7 +23,11 @@ struct HostSettings
 class OfflinePlayHead : public juce::AudioPlayHead
 {
 public:
-    OfflinePlayHead (double sampleRate, double bpm) : rate (sampleRate), tempo (bpm) {}
+    OfflinePlayHead (double sampleRate, double bpm)
+        : rate (sampleRate)
+        , tempo (bpm)
+    {
+    }
 
     void setSamplePosition (juce::int64 position) noexcept { samplePosition = position; }
     juce::Optional<PositionInfo> getPosition() const override;
