@@ -32,6 +32,7 @@ Rendering renderThrough (TazzleAudioProcessor& processor, const juce::AudioBuffe
 
     OfflinePlayHead playHead (settings.sampleRate, settings.bpm);
     processor.setPlayHead (&playHead);
+    processor.setNonRealtime (true); // a bounce, as a host renders offline
     processor.setPlayConfigDetails (channels, channels, settings.sampleRate, settings.blockSize);
     processor.prepareToPlay (settings.sampleRate, settings.blockSize);
 
