@@ -107,6 +107,11 @@ public:
     juce::String getPresetCategory() const;
     juce::String getPresetPack() const;
 
+    // Brackets a whole-state change made of many writes (a preset, a host restore, a random patch). The audio
+    // thread fades out and never restarts from a state that is still being written. Calls nest.
+    void beginStateChange() noexcept;
+    void endStateChange() noexcept;
+
     //==============================================================================
     // What the editor polls of the running engine.
     int getLatency() const noexcept { return latencySamples; }
@@ -126,9 +131,6 @@ private:
     void applyModulation();
     void publishGridRows();
 
-    // Bracket every whole-state change; the audio thread never starts cleanly while one is being written.
-    void beginStateChange() noexcept;
-    void endStateChange() noexcept;
     bool takeSnapshot() noexcept;
     void holdWhileStateChanges() noexcept;
 
@@ -157,6 +159,7 @@ private:
 
     std::atomic<int> presetGeneration { 0 };
     std::atomic<int> stateChangesInProgress { 0 };
+    bool valuesAnnounced = false;
     int seenGeneration = 0;
     bool cleanPending = false;
     bool running = false;

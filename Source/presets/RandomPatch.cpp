@@ -327,6 +327,8 @@ namespace
 
 void makeRandomPatch (TazzleAudioProcessor& processor, juce::Random& random)
 {
+    // One change from the audio thread's point of view: it restarts on the finished patch, not on the init patch.
+    processor.beginStateChange();
     processor.resetToInit();
     for (int e = 0; e < numEffects; ++e)
         processor.setGridRow ((EffectId) e, {});
@@ -366,6 +368,7 @@ void makeRandomPatch (TazzleAudioProcessor& processor, juce::Random& random)
     wireXYPad (b);
 
     processor.getParameterState().state.setProperty (stateIds::presetName, "Random", nullptr);
+    processor.endStateChange();
 }
 
 void makeVariation (TazzleAudioProcessor& processor, juce::Random& random)

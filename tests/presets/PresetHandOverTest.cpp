@@ -4,6 +4,7 @@
 #include <thread>
 
 #include "presets/PresetTestSupport.h"
+#include "presets/RandomPatch.h"
 #include "support/ProcessorHarness.h"
 
 namespace
@@ -140,5 +141,36 @@ TEST (PresetHandOver, EveryLoadFadesOutAndBackIn)
     EXPECT_NEAR (out.back(), quiet, 1.0e-6f);
     for (size_t i = 1; i < out.size(); ++i)
         ASSERT_LE (std::abs (out[i] - out[i - 1]), level / 240.0f + 1.0e-6f) << i;
+}
+
+TEST (PresetHandOver, RandomPatchRestartsOnlyOnceItIsComplete)
+{
+    ProcessorHarness harness;
+    constexpr float input = 0.5f;
+    harness.processConstant (input, 1024, 64);
+
+    // The pad is set near the end of a random patch: audio processed at that moment must stay faded out
+    // rather than restart on a patch that is only half built.
+    struct AudioOnWrite : juce::AudioProcessorParameter::Listener
+    {
+        ProcessorHarness& harness;
+        float last = -1.0f;
+        explicit AudioOnWrite (ProcessorHarness& h)
+            : harness (h)
+        {
+        }
+        void parameterValueChanged (int, float) override { last = harness.processConstant (input, 2048, 64).back(); }
+        void parameterGestureChanged (int, bool) override {}
+    } listener (harness);
+
+    auto* pad = harness.processor.getParameterState().getParameter ("xy_y");
+    pad->addListener (&listener);
+    juce::Random random (3);
+    tz::makeRandomPatch (harness.processor, random);
+    pad->removeListener (&listener);
+
+    EXPECT_EQ (listener.last, 0.0f);
+    for (const float sample : harness.processConstant (input, 4096, 64))
+        ASSERT_TRUE (std::isfinite (sample));
 }
 } // namespace
