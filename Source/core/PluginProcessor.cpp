@@ -3,6 +3,10 @@
 #include <cmath>
 #include <cstring>
 
+#include "presets/FactoryPresets.h"
+#include "presets/PresetFolders.h"
+#include "presets/StateDocument.h"
+
 namespace
 {
     const juce::Identifier chainOrderProperty ("chainOrder");
@@ -80,6 +84,9 @@ TazzleAudioProcessor::TazzleAudioProcessor()
 
     // Built here so that the first route evaluation on the audio thread does not allocate it.
     tz::modTargets();
+
+    if (const auto welcome = tz::parseFactoryPreset (welcomePresetFileName))
+        loadPreset (*welcome);
 }
 
 TazzleAudioProcessor::~TazzleAudioProcessor() = default;
@@ -266,39 +273,33 @@ void TazzleAudioProcessor::getStateInformation (juce::MemoryBlock& destData)
 
 void TazzleAudioProcessor::setStateInformation (const void* data, int sizeInBytes)
 {
-    auto xml = getXmlFromBinary (data, sizeInBytes);
+    auto xml = tz::readHostBlob (data, sizeInBytes);
 
     if (xml == nullptr || ! xml->getTagName().equalsIgnoreCase (parameterState.state.getType().toString()))
         return;
 
     xml->setTagName (parameterState.state.getType().toString());
+    tz::completeStateDocument (*xml);
 
-    for (const auto& info : tz::allParams())
-    {
-        auto* element = xml->getChildByAttribute ("id", info.id);
-
-        if (element == nullptr)
-        {
-            element = xml->createNewChildElement ("PARAM");
-            element->setAttribute ("id", info.id);
-            element->setAttribute ("value", info.def);
-        }
-        else if (! element->hasAttribute ("value") || ! std::isfinite (element->getDoubleAttribute ("value")))
-        {
-            element->setAttribute ("value", info.def);
-        }
-    }
-
-    incrementPresetGeneration();
+    beginStateChange();
     parameterState.replaceState (juce::ValueTree::fromXml (*xml));
     loadChainOrderFromState();
     loadGridFromState();
-    incrementPresetGeneration();
+    endStateChange();
 }
 
 //==============================================================================
 void TazzleAudioProcessor::prepareToPlay (double sampleRate, int)
 {
+    // An LV2 host only hears of values that change while it listens, and the welcome preset was applied before
+    // it started listening: tell it once what every parameter holds.
+    if (wrapperType == wrapperType_LV2 && ! valuesAnnounced)
+    {
+        valuesAnnounced = true;
+        for (auto* param : getParameters())
+            param->sendValueChangedMessageToListeners (param->getValue());
+    }
+
     currentSampleRate = sampleRate;
     preparedChannels = getTotalNumOutputChannels() < 2 ? 1 : 2;
 
@@ -449,6 +450,7 @@ void TazzleAudioProcessor::processBlock (juce::AudioBuffer<float>& buffer, juce:
         {
             resetEffects();
             startClean();
+            holdWhileStateChanges();
         }
     }
     running = true;
@@ -461,6 +463,7 @@ void TazzleAudioProcessor::processBlock (juce::AudioBuffer<float>& buffer, juce:
         seenGeneration = generation;
         running = true;
         dryFade = 0.0f;
+        holdWhileStateChanges();
     }
 
     const auto requestedOrder = tz::unpackChainOrder (chainOrderBits.load());
@@ -478,16 +481,11 @@ void TazzleAudioProcessor::processBlock (juce::AudioBuffer<float>& buffer, juce:
         const double chunkStartBeat = blockStartBeat + offset / samplesPerBeat;
         const tz::Transport transport { bpm, chunkStartBeat, samplesPerBeat, playing };
 
-        if (! cleanPending)
+        if (! cleanPending && ! takeSnapshot())
         {
-            for (size_t p = 0; p < rawValues.size(); ++p)
-                baseValues[p] = rawValues[p]->load (std::memory_order_relaxed);
-
-            for (size_t e = 0; e < gridWords.size(); ++e)
-            {
-                const auto word = gridWords[e].load (std::memory_order_relaxed);
-                std::memcpy (&baseValues[tz::numParams + e], &word, sizeof (word));
-            }
+            // A state change began during this block: the last whole snapshot plays on while the output fades.
+            seenGeneration = presetGeneration.load();
+            cleanPending = true;
         }
 
         std::copy_n (baseValues.begin(), values.size(), values.begin());
@@ -601,7 +599,7 @@ void TazzleAudioProcessor::processBlock (juce::AudioBuffer<float>& buffer, juce:
         if (orderChanging && orderFade <= 0.0f)
             activeOrder = requestedOrder;
 
-        if (cleanPending && presetFade <= 0.0f)
+        if (cleanPending && presetFade <= 0.0f && stateChangesInProgress.load() == 0)
         {
             resetEffects();
             const int generation = seenGeneration;
@@ -630,6 +628,135 @@ void TazzleAudioProcessor::processBlockBypassed (juce::AudioBuffer<float>& buffe
     }
 
     resetRequested.store (true, std::memory_order_release);
+}
+
+//==============================================================================
+void TazzleAudioProcessor::beginStateChange() noexcept
+{
+    ++stateChangesInProgress;
+    ++presetGeneration;
+}
+
+void TazzleAudioProcessor::endStateChange() noexcept
+{
+    ++presetGeneration;
+    --stateChangesInProgress;
+}
+
+bool TazzleAudioProcessor::takeSnapshot() noexcept
+{
+    const int generation = presetGeneration.load();
+
+    if (generation != seenGeneration || stateChangesInProgress.load() > 0)
+        return false;
+
+    // Staged in `values` (rebuilt from baseValues right after), so a read torn by a change that starts
+    // meanwhile never reaches the snapshot.
+    for (size_t p = 0; p < rawValues.size(); ++p)
+        values[p] = rawValues[p]->load (std::memory_order_relaxed);
+
+    std::array<std::uint32_t, tz::numEffects> words {};
+    for (size_t e = 0; e < gridWords.size(); ++e)
+        words[e] = gridWords[e].load (std::memory_order_relaxed);
+
+    std::atomic_thread_fence (std::memory_order_acquire);
+
+    if (presetGeneration.load (std::memory_order_relaxed) != generation)
+        return false;
+
+    std::copy_n (values.begin(), values.size(), baseValues.begin());
+    std::memcpy (&baseValues[tz::numParams], words.data(), sizeof (words));
+    return true;
+}
+
+void TazzleAudioProcessor::holdWhileStateChanges() noexcept
+{
+    // A start taken while a change is still being written may hold half of it: keep silent until it ends.
+    if (stateChangesInProgress.load() > 0)
+    {
+        cleanPending = true;
+        presetFade = 0.0f;
+    }
+}
+
+//==============================================================================
+juce::File TazzleAudioProcessor::presetFolder()
+{
+    return tz::presetRoot();
+}
+
+const juce::StringArray& TazzleAudioProcessor::presetCategories()
+{
+    return tz::presetCategories();
+}
+
+void TazzleAudioProcessor::installFactoryPresets()
+{
+    tz::installFactoryPresets (presetFolder());
+}
+
+void TazzleAudioProcessor::loadPreset (const juce::XmlElement& preset)
+{
+    beginStateChange();
+
+    const auto document = juce::ValueTree::fromXml (preset);
+    const auto& infos = tz::allParams();
+
+    for (size_t p = 0; p < infos.size(); ++p)
+    {
+        if (isLocked ((tz::P) p))
+            continue;
+
+        auto* param = params[p];
+        param->beginChangeGesture();
+        param->setValueNotifyingHost (param->convertTo0to1 (tz::presetValueFor (document, infos[p])));
+        param->endChangeGesture();
+    }
+
+    auto& state = parameterState.state;
+    state.setProperty (tz::stateIds::chainOrder, preset.getStringAttribute (tz::stateIds::chainOrder), nullptr);
+    state.setProperty (tz::stateIds::grid, preset.getStringAttribute (tz::stateIds::grid), nullptr);
+    loadChainOrderFromState();
+    loadGridFromState();
+
+    state.setProperty (tz::stateIds::presetName, preset.getStringAttribute (tz::stateIds::presetName, "Untitled"), nullptr);
+    state.setProperty (tz::stateIds::presetCategory, preset.getStringAttribute (tz::stateIds::presetCategory), nullptr);
+    state.setProperty (tz::stateIds::presetPack, juce::String(), nullptr);
+
+    endStateChange();
+}
+
+void TazzleAudioProcessor::loadPresetFile (const juce::File& file)
+{
+    const auto document = tz::readPresetFile (file);
+
+    if (document == nullptr)
+        return;
+
+    loadPreset (*document);
+    parameterState.state.setProperty (tz::stateIds::presetPack, tz::packOfPresetFile (file, presetFolder()), nullptr);
+}
+
+void TazzleAudioProcessor::resetToInit()
+{
+    loadPreset (tz::initPatchDocument());
+    parameterState.state.setProperty (tz::stateIds::presetCategory, juce::String(), nullptr);
+    parameterState.state.setProperty (tz::stateIds::presetPack, juce::String(), nullptr);
+}
+
+juce::String TazzleAudioProcessor::getPresetName() const
+{
+    return parameterState.state.getProperty (tz::stateIds::presetName, "Init").toString();
+}
+
+juce::String TazzleAudioProcessor::getPresetCategory() const
+{
+    return parameterState.state.getProperty (tz::stateIds::presetCategory).toString();
+}
+
+juce::String TazzleAudioProcessor::getPresetPack() const
+{
+    return parameterState.state.getProperty (tz::stateIds::presetPack).toString();
 }
 
 //==============================================================================

@@ -90,6 +90,29 @@ public:
     void toggleLock (tz::P p);
 
     //==============================================================================
+    // Presets and the identity of the current patch.
+    static constexpr const char* welcomePresetFileName = "Tazzle Machine.tzpreset";
+
+    static juce::File presetFolder();
+    static const juce::StringArray& presetCategories();
+    static void installFactoryPresets();
+
+    // Applies a state document on top of the live state; locked parameters keep their values.
+    void loadPreset (const juce::XmlElement& preset);
+    // Loads a preset file and notes the pack it came from; anything unreadable changes nothing.
+    void loadPresetFile (const juce::File& file);
+    void resetToInit();
+
+    juce::String getPresetName() const;
+    juce::String getPresetCategory() const;
+    juce::String getPresetPack() const;
+
+    // Brackets a whole-state change made of many writes (a preset, a host restore, a random patch). The audio
+    // thread fades out and never restarts from a state that is still being written. Calls nest.
+    void beginStateChange() noexcept;
+    void endStateChange() noexcept;
+
+    //==============================================================================
     // What the editor polls of the running engine.
     int getLatency() const noexcept { return latencySamples; }
     const tz::EffectSlot& getEffectSlot (tz::EffectId id) const noexcept { return effects.slot (id); }
@@ -107,6 +130,9 @@ private:
     void runModulation (double chunkEndBeat, int numSamples) noexcept;
     void applyModulation();
     void publishGridRows();
+
+    bool takeSnapshot() noexcept;
+    void holdWhileStateChanges() noexcept;
 
     juce::AudioProcessorValueTreeState parameterState;
     std::array<std::atomic<float>*, tz::numParams> rawValues {};
@@ -132,6 +158,8 @@ private:
     double beatPos = 0.0;
 
     std::atomic<int> presetGeneration { 0 };
+    std::atomic<int> stateChangesInProgress { 0 };
+    bool valuesAnnounced = false;
     int seenGeneration = 0;
     bool cleanPending = false;
     bool running = false;

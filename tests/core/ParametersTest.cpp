@@ -108,6 +108,7 @@ TEST (ParameterTable, ValueTexts)
 TEST (ParameterTable, HostSeesTheSameTextsAndChoiceLabels)
 {
     TazzleAudioProcessor processor;
+    processor.resetToInit(); // defaults, not the welcome preset
     auto& state = processor.getParameterState();
 
     auto* cutoff = state.getParameter ("filter_cutoff");

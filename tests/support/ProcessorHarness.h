@@ -40,6 +40,8 @@ public:
     explicit ProcessorHarness (double sampleRate = 48000.0, int numChannels = 2, int maxBlock = 512)
         : rate (sampleRate), channels (numChannels)
     {
+        // Engine tests start from the init patch rather than the welcome preset.
+        processor.resetToInit();
         processor.setPlayHead (&playHead);
         playHead.bpm = 120.0;
         prepare (maxBlock);

@@ -1,0 +1,91 @@
+#include "presets/FactoryPresets.h"
+
+#include "FactoryPresetData.h"
+#include "presets/PresetFolders.h"
+#include "presets/StateDocument.h"
+
+namespace tz
+{
+
+namespace
+{
+    struct Resource
+    {
+        const char* data = nullptr;
+        int size = 0;
+    };
+
+    Resource resourceAt (int index)
+    {
+        Resource resource;
+        resource.data =
+            FactoryPresetData::getNamedResource (FactoryPresetData::namedResourceList[index], resource.size);
+        return resource;
+    }
+
+    std::unique_ptr<juce::XmlElement> parse (const Resource& resource)
+    {
+        return juce::parseXML (juce::String::fromUTF8 (resource.data, resource.size));
+    }
+
+    // Written next to the target and moved into place, so a crash never leaves half a preset behind.
+    void writeNewFile (const juce::File& target, const Resource& resource)
+    {
+        if (! target.getParentDirectory().createDirectory())
+            return;
+
+        const juce::TemporaryFile temp (target, juce::TemporaryFile::useHiddenFile);
+
+        if (! temp.getFile().replaceWithData (resource.data, (size_t) resource.size))
+            return;
+
+        if (! target.exists())
+            temp.getFile().moveFileTo (target);
+    }
+} // namespace
+
+juce::String factoryMarkerName() { return ".factory-presets-v" + juce::String (factoryPresetSetVersion); }
+
+std::unique_ptr<juce::XmlElement> parseFactoryPreset (const juce::String& fileName)
+{
+    for (int i = 0; i < FactoryPresetData::namedResourceListSize; ++i)
+    {
+        if (juce::String::fromUTF8 (FactoryPresetData::originalFilenames[i]) != fileName)
+            continue;
+
+        const auto resource = resourceAt (i);
+        return resource.data != nullptr ? parse (resource) : nullptr;
+    }
+
+    return {};
+}
+
+void installFactoryPresets (const juce::File& root)
+{
+    const auto marker = root.getChildFile (factoryMarkerName());
+
+    if (marker.existsAsFile())
+        return;
+
+    for (int i = 0; i < FactoryPresetData::namedResourceListSize; ++i)
+    {
+        const auto resource = resourceAt (i);
+        if (resource.data == nullptr)
+            continue;
+
+        const auto document = parse (resource);
+        if (document == nullptr)
+            continue;
+
+        const auto target = presetFileFor (root, document->getStringAttribute (stateIds::presetCategory, "Other"),
+                                           document->getStringAttribute (stateIds::presetName));
+
+        if (! target.existsAsFile())
+            writeNewFile (target, resource);
+    }
+
+    root.createDirectory();
+    marker.create();
+}
+
+} // namespace tz

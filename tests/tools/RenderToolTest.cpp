@@ -1,0 +1,363 @@
+#include <gtest/gtest.h>
+
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <juce_audio_formats/juce_audio_formats.h>
+#include <juce_audio_processors/juce_audio_processors.h>
+
+// Runs the built tazzle-render as a user would and checks what it leaves on disk.
+namespace
+{
+struct ToolRun
+{
+    int exitCode = -1;
+    juce::String output; // stdout and stderr together
+};
+
+class RenderTool : public ::testing::Test
+{
+protected:
+    void SetUp() override
+    {
+        folder = juce::File::getSpecialLocation (juce::File::tempDirectory)
+                     .getChildFile ("tazzle-render-test-" + juce::String::toHexString (juce::Random().nextInt64()));
+        ASSERT_TRUE (folder.createDirectory());
+    }
+
+    void TearDown() override
+    {
+        folder.setReadOnly (false, true);
+        folder.deleteRecursively();
+    }
+
+    ToolRun run (const juce::StringArray& args) const
+    {
+        // The tool resolves relative paths against its working directory; give it absolute ones.
+        juce::StringArray command { TAZZLE_RENDER_PATH };
+        command.addArray (args);
+
+        juce::ChildProcess process;
+        ToolRun result;
+        if (! process.start (command, juce::ChildProcess::wantStdOut | juce::ChildProcess::wantStdErr))
+            return result;
+
+        result.output = process.readAllProcessOutput();
+        process.waitForProcessToFinish (120000);
+        result.exitCode = (int) process.getExitCode();
+        return result;
+    }
+
+    juce::String path (const juce::String& name) const { return folder.getChildFile (name).getFullPathName(); }
+
+    juce::StringArray filesInFolder() const
+    {
+        juce::StringArray names;
+        for (const auto& entry : juce::RangedDirectoryIterator (
+                 folder, false, "*", juce::File::findFilesAndDirectories | juce::File::ignoreHiddenFiles))
+            names.add (entry.getFile().getFileName());
+        names.sort (false);
+        return names;
+    }
+
+    // 24-bit stereo noise: every sample survives the tool's 24-bit output exactly.
+    juce::AudioBuffer<float> writeNoise (const juce::String& name, int numSamples, double rate = 48000.0) const
+    {
+        juce::AudioBuffer<float> noise (2, numSamples);
+        juce::Random random (42);
+        for (int ch = 0; ch < 2; ++ch)
+            for (int i = 0; i < numSamples; ++i)
+                noise.setSample (ch, i, (float) (random.nextInt ({ -4000000, 4000000 })) / 8388608.0f);
+
+        auto stream = folder.getChildFile (name).createOutputStream();
+        juce::WavAudioFormat wav;
+        std::unique_ptr<juce::AudioFormatWriter> writer (wav.createWriterFor (stream.release(), rate, 2, 24, {}, 0));
+        writer->writeFromAudioSampleBuffer (noise, 0, numSamples);
+        return noise;
+    }
+
+    struct Wav
+    {
+        juce::AudioBuffer<float> samples;
+        double rate = 0.0;
+        unsigned int bits = 0;
+    };
+
+    Wav readWav (const juce::String& name) const
+    {
+        Wav wav;
+        juce::WavAudioFormat format;
+        const std::unique_ptr<juce::AudioFormatReader> reader (
+            format.createReaderFor (folder.getChildFile (name).createInputStream().release(), true));
+        if (reader == nullptr)
+            return wav;
+
+        wav.rate = reader->sampleRate;
+        wav.bits = reader->bitsPerSample;
+        wav.samples.setSize ((int) reader->numChannels, (int) reader->lengthInSamples);
+        reader->read (&wav.samples, 0, (int) reader->lengthInSamples, 0, true, true);
+        return wav;
+    }
+
+    static int reportedLatency (const juce::String& summary)
+    {
+        return summary.fromFirstOccurrenceOf ("latency ", false, false).getIntValue();
+    }
+
+    juce::File folder;
+};
+
+// One group per CTest entry: what the tool writes, how it passes audio, how it sets the patch, how it fails.
+using RenderOutput = RenderTool;
+using RenderPassThrough = RenderTool;
+using RenderPatch = RenderTool;
+using RenderErrors = RenderTool;
+
+//==============================================================================
+TEST_F (RenderOutput, DemoLoopRendersAValidWavOfTheExpectedLength)
+{
+    const struct
+    {
+        juce::StringArray args;
+        double rate;
+        int expectedSamples;
+    } cases[] = {
+        { {}, 48000.0, 768000 },                                                   // 8 bars at 120 BPM
+        { { "--rate", "44100", "--bpm", "100", "--bars", "2" }, 44100.0, 211680 }, // 2 × 4 × 0.6 s
+        { { "--seconds", "1.5", "--rate", "32000", "--block", "100" }, 32000.0, 48000 },
+    };
+
+    for (const auto& c : cases)
+    {
+        auto args = c.args;
+        args.addArray ({ "--out", path ("demo.wav") });
+        const auto result = run (args);
+        SCOPED_TRACE (result.output);
+        ASSERT_EQ (result.exitCode, 0);
+
+        const auto wav = readWav ("demo.wav");
+        EXPECT_EQ (wav.rate, c.rate);
+        EXPECT_EQ (wav.bits, 24u);
+        EXPECT_EQ (wav.samples.getNumChannels(), 2);
+        EXPECT_EQ (wav.samples.getNumSamples(), c.expectedSamples);
+        EXPECT_GT (wav.samples.getRMSLevel (0, 0, wav.samples.getNumSamples()), 0.01f);
+        EXPECT_TRUE (result.output.contains ("peak") && result.output.contains ("RMS")) << result.output;
+    }
+}
+
+TEST_F (RenderOutput, PictureIsAPngOfTheFixedSize)
+{
+    const auto result = run ({ "--seconds", "2", "--out", path ("demo.wav"), "--png", path ("demo.png") });
+    ASSERT_EQ (result.exitCode, 0) << result.output;
+
+    const auto image = juce::ImageFileFormat::loadFrom (folder.getChildFile ("demo.png"));
+    ASSERT_TRUE (image.isValid());
+    EXPECT_EQ (image.getWidth(), 1600);
+    EXPECT_EQ (image.getHeight(), 1000);
+    EXPECT_TRUE (result.output.contains (path ("demo.png")));
+}
+
+TEST_F (RenderPassThrough, InitPatchReturnsTheInputWithLatencyCompensated)
+{
+    const int length = 30000;
+    const auto noise = writeNoise ("in.wav", length);
+
+    for (const auto* block : { "512", "77" })
+    {
+        const auto result = run ({ path ("in.wav"), "--preset", "init", "--block", block, "--out", path ("out.wav") });
+        SCOPED_TRACE (result.output);
+        ASSERT_EQ (result.exitCode, 0);
+
+        const auto out = readWav ("out.wav");
+        ASSERT_EQ (out.samples.getNumSamples(), length);
+        for (int ch = 0; ch < 2; ++ch)
+            for (int i = 0; i < length; ++i)
+                ASSERT_EQ (out.samples.getSample (ch, i), noise.getSample (ch, i)) << "channel " << ch << " at " << i;
+    }
+}
+
+TEST_F (RenderPassThrough, WithoutCompensationTheOutputIsDelayedByTheReportedLatency)
+{
+    const int length = 30000;
+    const auto noise = writeNoise ("in.wav", length);
+
+    const auto result = run ({ path ("in.wav"), "--preset", "init", "--no-latency-comp", "--out", path ("out.wav") });
+    ASSERT_EQ (result.exitCode, 0) << result.output;
+
+    const int latency = reportedLatency (result.output);
+    ASSERT_GT (latency, 0) << result.output; // the oversampled drive stage always reports some
+
+    const auto out = readWav ("out.wav");
+    ASSERT_EQ (out.samples.getNumSamples(), length);
+    for (int ch = 0; ch < 2; ++ch)
+        for (int i = 0; i < length; ++i)
+            ASSERT_EQ (out.samples.getSample (ch, i), i < latency ? 0.0f : noise.getSample (ch, i - latency)) << i;
+}
+
+TEST_F (RenderPassThrough, MonoInputAtAnotherRateIsResampledToBothChannels)
+{
+    {
+        auto stream = folder.getChildFile ("mono.wav").createOutputStream();
+        juce::WavAudioFormat wav;
+        std::unique_ptr<juce::AudioFormatWriter> writer (wav.createWriterFor (stream.release(), 24000.0, 1, 16, {}, 0));
+        juce::AudioBuffer<float> sine (1, 24000);
+        for (int i = 0; i < sine.getNumSamples(); ++i)
+            sine.setSample (0, i, 0.5f * std::sin (juce::MathConstants<float>::twoPi * 1000.0f * (float) i / 24000.0f));
+        writer->writeFromAudioSampleBuffer (sine, 0, sine.getNumSamples());
+    }
+
+    const auto result = run ({ path ("mono.wav"), "--preset", "init", "--rate", "48000", "--out", path ("out.wav") });
+    ASSERT_EQ (result.exitCode, 0) << result.output;
+
+    const auto out = readWav ("out.wav");
+    ASSERT_EQ (out.samples.getNumSamples(), 48000);
+    // The same 1 kHz sine, now sampled at 48 kHz, in both channels and not shifted in time (away from the edges).
+    for (int ch = 0; ch < 2; ++ch)
+        for (int i = 4800; i < 43200; ++i)
+            ASSERT_NEAR (out.samples.getSample (ch, i),
+                         0.5f * std::sin (juce::MathConstants<float>::twoPi * 1000.0f * (float) i / 48000.0f), 2.0e-3f)
+                << "channel " << ch << " at " << i;
+}
+
+//==============================================================================
+TEST_F (RenderPatch, PatchOptionsReachTheProcessor)
+{
+    {
+        // A state document with a name of its own, stored as a host stores it.
+        juce::XmlElement state ("Tazzle");
+        state.setAttribute ("presetName", "From The Host");
+        auto* param = state.createNewChildElement ("PARAM");
+        param->setAttribute ("id", "output_gain");
+        param->setAttribute ("value", -6.0);
+        juce::MemoryBlock blob;
+        juce::AudioProcessor::copyXmlToBinary (state, blob);
+        ASSERT_TRUE (folder.getChildFile ("host.state").replaceWithData (blob.getData(), blob.getSize()));
+    }
+    writeNoise ("in.wav", 4800);
+    const auto input = readWav ("in.wav");
+
+    const struct
+    {
+        juce::StringArray args;
+        const char* summaryStart;
+        float gainDb;
+    } cases[] = {
+        { { "--state", path ("host.state") }, "From The Host:", -6.0f },
+        { { "--preset", "INIT", "--set", "output_gain=-12" }, "Init (+1 set):", -12.0f },
+        { { "--preset", "infinite hall", "--set", "reverb_on=off" }, "Infinite Hall (+1 set):", 0.0f },
+    };
+
+    for (const auto& c : cases)
+    {
+        auto args = c.args;
+        args.addArray ({ path ("in.wav"), "--out", path ("out.wav") });
+        const auto result = run (args);
+        SCOPED_TRACE (result.output);
+        ASSERT_EQ (result.exitCode, 0);
+        EXPECT_TRUE (result.output.startsWith (c.summaryStart));
+
+        const auto out = readWav ("out.wav");
+        const float expected = input.samples.getRMSLevel (0, 0, 4800) * std::pow (10.0f, c.gainDb / 20.0f);
+        EXPECT_NEAR (out.samples.getRMSLevel (0, 0, 4800), expected, 0.002f);
+    }
+}
+
+TEST_F (RenderPatch, ListShowsTheFactoryPresetsByCategory)
+{
+    const auto result = run ({ "--list" });
+    ASSERT_EQ (result.exitCode, 0);
+
+    const auto lines = juce::StringArray::fromLines (result.output);
+    const int rhythmic = lines.indexOf ("Rhythmic");
+    const int space = lines.indexOf ("Space");
+    ASSERT_GE (rhythmic, 0) << result.output;
+    ASSERT_GT (space, rhythmic);
+    const int machine = lines.indexOf ("  Tazzle Machine");
+    EXPECT_GT (machine, rhythmic);
+    EXPECT_LT (machine, space);
+    EXPECT_GT (lines.indexOf ("  Infinite Hall"), space);
+}
+
+TEST_F (RenderPatch, OutOfRangeValueIsClampedWithAWarning)
+{
+    writeNoise ("in.wav", 4800);
+    const auto result =
+        run ({ path ("in.wav"), "--preset", "init", "--set", "output_gain=40", "--out", path ("out.wav") });
+    ASSERT_EQ (result.exitCode, 0) << result.output;
+    EXPECT_TRUE (result.output.contains ("warning: --set output_gain=40 is outside")) << result.output;
+    EXPECT_TRUE (folder.getChildFile ("out.wav").existsAsFile());
+}
+
+//==============================================================================
+TEST_F (RenderErrors, BadInputFailsWithOneLineAndLeavesNoFileBehind)
+{
+    writeNoise ("in.wav", 4800);
+    ASSERT_TRUE (folder.getChildFile ("notes.wav").replaceWithText ("these are not samples"));
+    ASSERT_TRUE (folder.getChildFile ("foreign.tzpreset").replaceWithText ("<Other/>"));
+    const auto inputBytes = folder.getChildFile ("in.wav").loadFileAsString();
+
+    const struct
+    {
+        juce::StringArray args;
+        int exitCode;
+        const char* message;
+    } cases[] = {
+        { { path ("missing.wav") }, 3, "does not exist" },
+        { { path ("notes.wav") }, 3, "unsupported format" },
+        { { path ("in.wav"), "--out", path ("in.wav") }, 4, "is the input file" },
+        { { path ("in.wav"), "--out", folder.getFullPathName() + "/./in.wav" }, 4, "is the input file" },
+        { { path ("in.wav"), "--out", path ("no/such/folder/out.wav") }, 4, "does not exist" },
+        { { path ("in.wav"), "--out", folder.getFullPathName() }, 4, "is a folder" },
+        { { "--preset", "Infinit Hal" }, 2, "did you mean 'Infinite Hall'" },
+        { { "--preset", path ("missing.tzpreset") }, 3, "does not exist" },
+        { { "--preset", path ("foreign.tzpreset") }, 3, "is not a Tazzle preset" },
+        { { "--state", path ("notes.wav") }, 3, "neither a Tazzle host state" },
+        { { "--set", "filter_cutof=100" }, 2, "did you mean filter_cutoff" },
+        { { "--set", "filter_cutoff=loud" }, 2, "not a value" },
+        { { "--bpm", "fast" }, 2, "needs a number" },
+        { { "--bpm", "500" }, 2, "between 40 and 300" },
+        { { "--bars", "2", "--seconds", "1" }, 2, "either --bars or --seconds" },
+        { { "--prset", "init" }, 2, "did you mean --preset" },
+    };
+
+    for (const auto& c : cases)
+    {
+        auto args = c.args;
+        if (! args.contains ("--out"))
+            args.addArray ({ "--out", path ("out.wav") });
+        args.addArray ({ "--png", path ("out.png") });
+
+        const auto result = run (args);
+        SCOPED_TRACE (args.joinIntoString (" "));
+        EXPECT_EQ (result.exitCode, c.exitCode) << result.output;
+        EXPECT_TRUE (result.output.startsWith ("tazzle-render: error: ")) << result.output;
+        EXPECT_TRUE (result.output.contains (c.message)) << result.output;
+        EXPECT_EQ (juce::StringArray::fromLines (result.output.trimEnd()).size(), 1) << result.output;
+        EXPECT_EQ (filesInFolder(), juce::StringArray ({ "foreign.tzpreset", "in.wav", "notes.wav" }));
+    }
+
+    EXPECT_EQ (folder.getChildFile ("in.wav").loadFileAsString(), inputBytes);
+}
+
+TEST_F (RenderErrors, UnwritableOrUnreadableFilesAreRefused)
+{
+    if (geteuid() == 0)
+        GTEST_SKIP() << "file permissions do not bind the superuser";
+
+    writeNoise ("in.wav", 4800);
+    const auto locked = folder.getChildFile ("locked");
+    ASSERT_TRUE (locked.createDirectory());
+    ASSERT_TRUE (locked.setReadOnly (true));
+
+    auto result = run ({ path ("in.wav"), "--out", locked.getChildFile ("out.wav").getFullPathName() });
+    EXPECT_EQ (result.exitCode, 4) << result.output;
+    EXPECT_TRUE (result.output.contains ("permission denied")) << result.output;
+    EXPECT_EQ (locked.getNumberOfChildFiles (juce::File::findFilesAndDirectories), 0);
+
+    ASSERT_EQ (chmod (path ("in.wav").toRawUTF8(), 0), 0);
+    result = run ({ path ("in.wav"), "--out", path ("out.wav") });
+    EXPECT_EQ (result.exitCode, 3) << result.output;
+    EXPECT_TRUE (result.output.contains ("cannot read")) << result.output;
+    EXPECT_FALSE (folder.getChildFile ("out.wav").exists());
+}
+} // namespace
