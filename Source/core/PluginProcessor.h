@@ -65,9 +65,6 @@ public:
     // Writes a plain value through the host parameter, so the host hears about it.
     void setValue (int p, float plainValue);
 
-    // Every whole-state change is bracketed by two increments; the audio thread fades around them.
-    void incrementPresetGeneration() noexcept { ++presetGeneration; }
-
     //==============================================================================
     void setChainOrder (const tz::ChainOrder& order);
     void moveEffect (tz::EffectId id, int delta);
@@ -114,7 +111,6 @@ public:
 
     //==============================================================================
     // What the editor polls of the running engine.
-    int getLatency() const noexcept { return latencySamples; }
     const tz::EffectSlot& getEffectSlot (tz::EffectId id) const noexcept { return effects.slot (id); }
 
     int getUiGridStep() const noexcept { return uiGridStep.load (std::memory_order_relaxed); }

@@ -134,9 +134,10 @@ TEST (BlockLoop, PresetChangeFadesOutResetsAndFadesIn)
     ProcessorHarness harness;
     harness.processConstant (1.0f, 512);
 
-    harness.processor.incrementPresetGeneration();
     // The snapshot stays frozen during the fade-out: this change is heard only after the restart.
+    harness.processor.beginStateChange();
     harness.setValue (tz::outputGain, -6.0f);
+    harness.processor.endStateChange();
 
     const auto out = harness.processConstant (1.0f, 1024);
     for (int i = 0; i < fadeSamples; ++i)
@@ -157,10 +158,10 @@ TEST (BlockLoop, ALoadFinishedDuringTheFadeOutRestartsOnceOnTheFinishedPreset)
     ProcessorHarness harness;
     harness.processConstant (1.0f, 512);
 
-    harness.processor.incrementPresetGeneration();
+    harness.processor.beginStateChange();
     auto out = harness.processConstant (1.0f, 64, 64);
     harness.setValue (tz::outputGain, -6.0f);
-    harness.processor.incrementPresetGeneration(); // the load's closing increment arrives mid-fade
+    harness.processor.endStateChange(); // the load finishes mid-fade
     const auto rest = harness.processConstant (1.0f, 2048, 64);
     out.insert (out.end(), rest.begin(), rest.end());
 
@@ -172,10 +173,30 @@ TEST (BlockLoop, ALoadFinishedDuringTheFadeOutRestartsOnceOnTheFinishedPreset)
     EXPECT_NEAR (out.back(), dBToGain (-6.0f), 1e-6f);
 }
 
+TEST (BlockLoop, ALoadStillRunningAfterTheFadeOutHoldsSilenceUntilItEnds)
+{
+    ProcessorHarness harness;
+    harness.processConstant (1.0f, 512);
+
+    harness.processor.beginStateChange();
+    harness.setValue (tz::outputGain, -6.0f);
+    const auto held = harness.processConstant (1.0f, 2048);
+    for (size_t i = fadeSamples; i < held.size(); ++i)
+        ASSERT_EQ (held[i], 0.0f) << i; // no half-written preset is ever heard
+
+    harness.setValue (tz::inputGain, 6.0f);
+    harness.processor.endStateChange();
+    const auto out = harness.processConstant (1.0f, 1024);
+    const float finished = dBToGain (-6.0f) * dBToGain (6.0f);
+    EXPECT_LT (out[10], finished * 0.1f);
+    EXPECT_NEAR (out.back(), finished, 1e-5f);
+}
+
 TEST (BlockLoop, PresetChangeBeforeTheFirstBlockRestartsWithoutAFade)
 {
     ProcessorHarness harness;
-    harness.processor.incrementPresetGeneration();
+    harness.processor.beginStateChange();
+    harness.processor.endStateChange();
     const auto out = harness.processConstant (1.0f, 256);
     EXPECT_EQ (out[(size_t) harness.processor.getLatencySamples()], 1.0f);
     EXPECT_EQ (out.back(), 1.0f);

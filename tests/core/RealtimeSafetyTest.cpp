@@ -23,7 +23,10 @@ void processVariedBlocks (tz::test::ProcessorHarness& harness, int numChannels, 
         for (int repeat = 0; repeat < 8; ++repeat)
         {
             if (repeat == 3)
-                harness.processor.incrementPresetGeneration();
+            {
+                harness.processor.beginStateChange();
+                harness.processor.endStateChange();
+            }
 
             const AllocationCounter counter;
             harness.processor.processBlock (buffer, harness.midi);
