@@ -20,6 +20,19 @@ public:
     // Stores one stereo sample in every layer and returns the index written.
     int write (float left, float right) noexcept;
 
+    // Stores a chunk (a single channel serves as both sides) and returns the last index written, or -1 for none.
+    int write (const float* const* channels, int numChannels, int numSamples) noexcept
+    {
+        if (numChannels < 1)
+            return -1;
+
+        int last = -1;
+        const float* right = channels[numChannels > 1 ? 1 : 0];
+        for (int i = 0; i < numSamples; ++i)
+            last = write (channels[0][i], right[i]);
+        return last;
+    }
+
     int capacity() const noexcept { return size; }
     int writePosition() const noexcept { return writePos; }
     int layerCount() const noexcept { return numLayers; }

@@ -31,9 +31,7 @@ void ReverseEffect::trigger() noexcept
 
 void ReverseEffect::record (const float* const* channels, int numChannels, int numSamples) noexcept
 {
-    const float* right = channels[numChannels > 1 ? 1 : 0];
-    for (int i = 0; i < numSamples; ++i)
-        recordBuffer.write (channels[0][i], right[i]);
+    recordBuffer.write (channels, numChannels, numSamples);
 }
 
 float ReverseEffect::sample (const Voice& v, int channel, double maxDistance) const noexcept

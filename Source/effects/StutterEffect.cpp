@@ -32,9 +32,7 @@ void StutterEffect::trigger() noexcept
 
 void StutterEffect::record (const float* const* channels, int numChannels, int numSamples) noexcept
 {
-    const float* right = channels[numChannels > 1 ? 1 : 0];
-    for (int i = 0; i < numSamples; ++i)
-        recordBuffer.write (channels[0][i], right[i]);
+    recordBuffer.write (channels, numChannels, numSamples);
 }
 
 float StutterEffect::sample (const Voice& v, int channel, double sliceLength, double rate) const noexcept

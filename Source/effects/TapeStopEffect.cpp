@@ -33,9 +33,7 @@ void TapeStopEffect::trigger() noexcept { triggered = true; }
 
 void TapeStopEffect::record (const float* const* channels, int numChannels, int numSamples) noexcept
 {
-    const float* right = channels[numChannels > 1 ? 1 : 0];
-    for (int i = 0; i < numSamples; ++i)
-        recordBuffer.write (channels[0][i], right[i]);
+    recordBuffer.write (channels, numChannels, numSamples);
 }
 
 float TapeStopEffect::readBehind (int channel, int newestIndex) const noexcept
