@@ -47,13 +47,15 @@ const std::array<ParamDef, numFixedParams> paramDefs { {
     { reverbDamping, "reverb_damping", "Reverb Damping", K::Float, 0, 100, 40, 0, F::Percent, nullptr },
     { reverbMix, "reverb_mix", "Reverb Mix", K::Float, 0, 100, 25, 0, F::Percent, nullptr },
     { stutterOn, "stutter_on", "Stutter On", K::Bool, 0, 1, 0, 0, F::Plain, nullptr },
-    { stutterLength, "stutter_length", "Stutter Length", K::Choice, 0, 5, 2, 0, F::Plain, "1/64|1/32|1/16|1/8|1/4|1/2" },
+    { stutterLength, "stutter_length", "Stutter Length", K::Choice, 0, 5, 2, 0, F::Plain,
+      "1/64|1/32|1/16|1/8|1/4|1/2" },
     { stutterHold, "stutter_hold", "Stutter Repeat", K::Choice, 0, 5, 2, 0, F::Plain, "1/16|1/8|1/4|1/2|1 Bar|Free" },
     { stutterDecay, "stutter_decay", "Stutter Decay", K::Float, 0, 100, 0, 0, F::Percent, nullptr },
     { stutterPitch, "stutter_pitch", "Stutter Pitch", K::Float, -12, 12, 0, 0, F::Semitones, nullptr },
     { stutterMix, "stutter_mix", "Stutter Mix", K::Float, 0, 100, 100, 0, F::Percent, nullptr },
     { tapestopOn, "tapestop_on", "Tape Stop On", K::Bool, 0, 1, 0, 0, F::Plain, nullptr },
-    { tapestopTime, "tapestop_time", "Tape Stop Time", K::Choice, 0, 5, 2, 0, F::Plain, "1/16|1/8|1/4|1/2|1 Bar|2 Bars" },
+    { tapestopTime, "tapestop_time", "Tape Stop Time", K::Choice, 0, 5, 2, 0, F::Plain,
+      "1/16|1/8|1/4|1/2|1 Bar|2 Bars" },
     { tapestopCurve, "tapestop_curve", "Tape Stop Curve", K::Float, 0, 100, 50, 0, F::Percent, nullptr },
     { tapestopMix, "tapestop_mix", "Tape Stop Mix", K::Float, 0, 100, 100, 0, F::Percent, nullptr },
     { reverseOn, "reverse_on", "Reverse On", K::Bool, 0, 1, 0, 0, F::Plain, nullptr },
@@ -73,13 +75,11 @@ const std::array<ParamDef, numFixedParams> paramDefs { {
     { xyY, "xy_y", "XY Y (Intensity)", K::Float, 0, 100, 100, 0, F::Percent, nullptr },
 } };
 
-const std::array<const char*, numEffects> effectKeys {
-    "filter", "volume", "crush", "drive", "delay", "reverb", "stutter", "tapestop", "reverse", "grain"
-};
+const std::array<const char*, numEffects> effectKeys { "filter", "volume",  "crush",    "drive",   "delay",
+                                                       "reverb", "stutter", "tapestop", "reverse", "grain" };
 
-const std::array<const char*, numEffects> effectNames {
-    "FILTER", "VOLUME", "CRUSH", "DRIVE", "DELAY", "REVERB", "STUTTER", "TAPE STOP", "REVERSE", "GRAIN"
-};
+const std::array<const char*, numEffects> effectNames { "FILTER", "VOLUME",  "CRUSH",     "DRIVE",   "DELAY",
+                                                        "REVERB", "STUTTER", "TAPE STOP", "REVERSE", "GRAIN" };
 
 const std::array<EffectParams, numEffects> effectParams { {
     { filterOn, filterMix },
@@ -112,7 +112,8 @@ namespace
             const juce::String namePrefix = "Mod " + juce::String (m + 1) + " ";
 
             auto add = [&] (const char* idSuffix, const char* nameSuffix, ParamKind kind, float lo, float hi, float def,
-                            ParamFormat format, const char* choices) {
+                            ParamFormat format, const char* choices)
+            {
                 infos.push_back ({ idPrefix + idSuffix, namePrefix + nameSuffix, kind, lo, hi, def, 0.0f, format,
                                    choices != nullptr ? juce::String (choices) : juce::String() });
             };
@@ -130,8 +131,15 @@ namespace
             for (int s = 0; s < numModSteps; ++s)
             {
                 const auto number = juce::String (s + 1);
-                infos.push_back ({ idPrefix + "step" + number.paddedLeft ('0', 2), namePrefix + "Step " + number,
-                                   K::Float, 0, 100, (s % 2) == 0 ? 100.0f : 0.0f, 0.0f, F::Percent, {} });
+                infos.push_back ({ idPrefix + "step" + number.paddedLeft ('0', 2),
+                                   namePrefix + "Step " + number,
+                                   K::Float,
+                                   0,
+                                   100,
+                                   (s % 2) == 0 ? 100.0f : 0.0f,
+                                   0.0f,
+                                   F::Percent,
+                                   {} });
             }
 
             for (int s = 0; s < numModSteps; ++s)
@@ -152,7 +160,8 @@ namespace
             infos.push_back ({ idPrefix + "source", namePrefix + "Source", K::Choice, 0, 6, 0, 0.0f, F::Plain,
                                "Off|Mod 1|Mod 2|Mod 3|Mod 4|X|Y" });
             infos.push_back ({ idPrefix + "target", namePrefix + "Target", K::Int, 0, 255, 0, 0.0f, F::Plain, {} });
-            infos.push_back ({ idPrefix + "depth", namePrefix + "Depth", K::Float, -100, 100, 50, 0.0f, F::Percent, {} });
+            infos.push_back (
+                { idPrefix + "depth", namePrefix + "Depth", K::Float, -100, 100, 50, 0.0f, F::Percent, {} });
         }
 
         jassert ((int) infos.size() == numParams);
@@ -192,12 +201,12 @@ ParamValues defaultParamValues()
 const std::vector<P>& modTargets()
 {
     static const std::vector<P> targets {
-        none,          filterCutoff,   filterResonance, filterMix,     volumeLevel,   volumePan,
-        crushBits,     crushRate,      crushMix,        driveAmount,   driveTone,     driveMix,
-        delayFeedback, delayPingpong,  delayTone,       delayMix,      reverbSize,    reverbDamping,
-        reverbMix,     mix,            inputGain,       outputGain,    stutterDecay,  stutterPitch,
-        stutterMix,    tapestopCurve,  tapestopMix,     reverseMix,    grainSize,     grainDensity,
-        grainPitch,    grainSpray,     grainFeedback,   grainMix,      xyX,           xyY,
+        none,          filterCutoff,  filterResonance, filterMix,   volumeLevel,  volumePan,
+        crushBits,     crushRate,     crushMix,        driveAmount, driveTone,    driveMix,
+        delayFeedback, delayPingpong, delayTone,       delayMix,    reverbSize,   reverbDamping,
+        reverbMix,     mix,           inputGain,       outputGain,  stutterDecay, stutterPitch,
+        stutterMix,    tapestopCurve, tapestopMix,     reverseMix,  grainSize,    grainDensity,
+        grainPitch,    grainSpray,    grainFeedback,   grainMix,    xyX,          xyY,
     };
     return targets;
 }
@@ -230,8 +239,9 @@ juce::String valueToText (const ParamInfo& info, float v)
         if (info.id.endsWith ("_target"))
         {
             const auto& targets = modTargets();
-            return (whole > 0 && whole < (int) targets.size()) ? juce::String (paramDefs[(size_t) targets[(size_t) whole]].name)
-                                                               : juce::String ("None");
+            return (whole > 0 && whole < (int) targets.size())
+                ? juce::String (paramDefs[(size_t) targets[(size_t) whole]].name)
+                : juce::String ("None");
         }
 
         return juce::String (whole);

@@ -89,7 +89,7 @@ namespace modField
 {
     constexpr int mode = 0, shape = 1, rate = 2, length = 3, smooth = 4, swing = 5, phase = 6, followsXY = 7;
     constexpr int firstStep = 8, firstStepShape = 24;
-}
+} // namespace modField
 
 // Fields of one route (f in routeParam).
 namespace routeField
@@ -97,7 +97,13 @@ namespace routeField
     constexpr int source = 0, target = 1, depth = 2;
 }
 
-enum class ParamKind : int { Float = 0, Bool = 1, Choice = 2, Int = 3 };
+enum class ParamKind : int
+{
+    Float = 0,
+    Bool = 1,
+    Choice = 2,
+    Int = 3
+};
 
 enum class ParamFormat : int
 {
@@ -146,7 +152,19 @@ ParamValues defaultParamValues();
 // Route target list: entry 0 is P::none, 1..35 the modulatable fixed rows.
 const std::vector<P>& modTargets();
 
-enum EffectId : int { filter, volume, crush, drive, delay, reverb, stutter, tapestop, reverse, grain };
+enum EffectId : int
+{
+    filter,
+    volume,
+    crush,
+    drive,
+    delay,
+    reverb,
+    stutter,
+    tapestop,
+    reverse,
+    grain
+};
 constexpr int numEffects = 10;
 
 struct EffectParams

@@ -9,66 +9,66 @@
 
 namespace
 {
-    const juce::Identifier chainOrderProperty ("chainOrder");
-    const juce::Identifier gridProperty ("grid");
-    const juce::Identifier lockedProperty ("locked");
+const juce::Identifier chainOrderProperty ("chainOrder");
+const juce::Identifier gridProperty ("grid");
+const juce::Identifier lockedProperty ("locked");
 
-    std::unique_ptr<juce::RangedAudioParameter> makeParameter (const tz::ParamInfo& info)
+std::unique_ptr<juce::RangedAudioParameter> makeParameter (const tz::ParamInfo& info)
+{
+    const juce::ParameterID id { info.id, 1 };
+
+    switch (info.kind)
     {
-        const juce::ParameterID id { info.id, 1 };
+        case tz::ParamKind::Bool:
+            return std::make_unique<juce::AudioParameterBool> (id, info.name, info.def > 0.5f);
 
-        switch (info.kind)
-        {
-            case tz::ParamKind::Bool:
-                return std::make_unique<juce::AudioParameterBool> (id, info.name, info.def > 0.5f);
+        case tz::ParamKind::Choice:
+            return std::make_unique<juce::AudioParameterChoice> (
+                id, info.name, juce::StringArray::fromTokens (info.choices, "|", {}), (int) info.def);
 
-            case tz::ParamKind::Choice:
-                return std::make_unique<juce::AudioParameterChoice> (
-                    id, info.name, juce::StringArray::fromTokens (info.choices, "|", {}), (int) info.def);
+        case tz::ParamKind::Int:
+            return std::make_unique<juce::AudioParameterInt> (
+                id, info.name, juce::roundToInt (info.min), juce::roundToInt (info.max), juce::roundToInt (info.def),
+                juce::AudioParameterIntAttributes()
+                    .withStringFromValueFunction ([&info] (int v, int) { return tz::valueToText (info, (float) v); })
+                    .withValueFromStringFunction ([&info] (const juce::String& text)
+                                                  { return juce::roundToInt (tz::textToValue (info, text)); }));
 
-            case tz::ParamKind::Int:
-                return std::make_unique<juce::AudioParameterInt> (
-                    id, info.name, juce::roundToInt (info.min), juce::roundToInt (info.max), juce::roundToInt (info.def),
-                    juce::AudioParameterIntAttributes()
-                        .withStringFromValueFunction ([&info] (int v, int) { return tz::valueToText (info, (float) v); })
-                        .withValueFromStringFunction (
-                            [&info] (const juce::String& text) { return juce::roundToInt (tz::textToValue (info, text)); }));
-
-            case tz::ParamKind::Float:
-                break;
-        }
-
-        juce::NormalisableRange<float> range (info.min, info.max);
-        range.skew = tz::skewFor (info);
-
-        // The host hands back values through the skewed 0..1 range; hide the float round trip (999.99994 Hz).
-        const auto hostText = [&info] (float v, int) {
-            const float whole = std::round (v);
-            return tz::valueToText (info, std::abs (v - whole) < 1.0e-4f * juce::jmax (1.0f, std::abs (v)) ? whole : v);
-        };
-
-        return std::make_unique<juce::AudioParameterFloat> (
-            id, info.name, range, info.def,
-            juce::AudioParameterFloatAttributes()
-                .withStringFromValueFunction (hostText)
-                .withValueFromStringFunction ([&info] (const juce::String& text) { return tz::textToValue (info, text); }));
+        case tz::ParamKind::Float:
+            break;
     }
 
-    // NaN or infinity from a broken upstream plug-in would poison every filter and buffer downstream.
-    void replaceNonFinite (float* samples, int numSamples) noexcept
+    juce::NormalisableRange<float> range (info.min, info.max);
+    range.skew = tz::skewFor (info);
+
+    // The host hands back values through the skewed 0..1 range; hide the float round trip (999.99994 Hz).
+    const auto hostText = [&info] (float v, int)
     {
-        for (int i = 0; i < numSamples; ++i)
-            if (! std::isfinite (samples[i]))
-                samples[i] = 0.0f;
-    }
+        const float whole = std::round (v);
+        return tz::valueToText (info, std::abs (v - whole) < 1.0e-4f * juce::jmax (1.0f, std::abs (v)) ? whole : v);
+    };
+
+    return std::make_unique<juce::AudioParameterFloat> (
+        id, info.name, range, info.def,
+        juce::AudioParameterFloatAttributes().withStringFromValueFunction (hostText).withValueFromStringFunction (
+            [&info] (const juce::String& text) { return tz::textToValue (info, text); }));
+}
+
+// NaN or infinity from a broken upstream plug-in would poison every filter and buffer downstream.
+void replaceNonFinite (float* samples, int numSamples) noexcept
+{
+    for (int i = 0; i < numSamples; ++i)
+        if (! std::isfinite (samples[i]))
+            samples[i] = 0.0f;
+}
 } // namespace
 
 //==============================================================================
 TazzleAudioProcessor::TazzleAudioProcessor()
     : AudioProcessor (BusesProperties()
                           .withInput ("Input", juce::AudioChannelSet::stereo(), true)
-                          .withOutput ("Output", juce::AudioChannelSet::stereo(), true)),
-      parameterState (*this, nullptr, "Tazzle", createParameterLayout())
+                          .withOutput ("Output", juce::AudioChannelSet::stereo(), true))
+    , parameterState (*this, nullptr, "Tazzle", createParameterLayout())
 {
     const auto& infos = tz::allParams();
 
@@ -497,7 +497,8 @@ void TazzleAudioProcessor::processBlock (juce::AudioBuffer<float>& buffer, juce:
         uiXY[0].store (xyLast[0], std::memory_order_relaxed);
         uiXY[1].store (xyLast[1], std::memory_order_relaxed);
 
-        gridStep = tz::gridStepAt (chunkStartBeat + n / (2.0 * samplesPerBeat), values[tz::gridRate], values[tz::gridLength]);
+        gridStep =
+            tz::gridStepAt (chunkStartBeat + n / (2.0 * samplesPerBeat), values[tz::gridRate], values[tz::gridLength]);
         uiGridStep.store (gridStep, std::memory_order_relaxed);
 
         // Raw input, made safe, kept aside latency-aligned for the bypass crossfade.
@@ -680,20 +681,11 @@ void TazzleAudioProcessor::holdWhileStateChanges() noexcept
 }
 
 //==============================================================================
-juce::File TazzleAudioProcessor::presetFolder()
-{
-    return tz::presetRoot();
-}
+juce::File TazzleAudioProcessor::presetFolder() { return tz::presetRoot(); }
 
-const juce::StringArray& TazzleAudioProcessor::presetCategories()
-{
-    return tz::presetCategories();
-}
+const juce::StringArray& TazzleAudioProcessor::presetCategories() { return tz::presetCategories(); }
 
-void TazzleAudioProcessor::installFactoryPresets()
-{
-    tz::installFactoryPresets (presetFolder());
-}
+void TazzleAudioProcessor::installFactoryPresets() { tz::installFactoryPresets (presetFolder()); }
 
 void TazzleAudioProcessor::loadPreset (const juce::XmlElement& preset)
 {
@@ -719,7 +711,8 @@ void TazzleAudioProcessor::loadPreset (const juce::XmlElement& preset)
     loadChainOrderFromState();
     loadGridFromState();
 
-    state.setProperty (tz::stateIds::presetName, preset.getStringAttribute (tz::stateIds::presetName, "Untitled"), nullptr);
+    state.setProperty (tz::stateIds::presetName, preset.getStringAttribute (tz::stateIds::presetName, "Untitled"),
+                       nullptr);
     state.setProperty (tz::stateIds::presetCategory, preset.getStringAttribute (tz::stateIds::presetCategory), nullptr);
     state.setProperty (tz::stateIds::presetPack, juce::String(), nullptr);
 
@@ -760,7 +753,4 @@ juce::String TazzleAudioProcessor::getPresetPack() const
 }
 
 //==============================================================================
-juce::AudioProcessor* JUCE_CALLTYPE createPluginFilter()
-{
-    return new TazzleAudioProcessor();
-}
+juce::AudioProcessor* JUCE_CALLTYPE createPluginFilter() { return new TazzleAudioProcessor(); }

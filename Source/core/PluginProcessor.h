@@ -120,7 +120,8 @@ public:
     float getUiModulated (int p) const noexcept { return uiModulated[(size_t) p].load (std::memory_order_relaxed); }
 
 private:
-    void runEffect (tz::EffectId id, float* const* channels, int numChannels, int numSamples, const tz::Transport& transport);
+    void runEffect (tz::EffectId id, float* const* channels, int numChannels, int numSamples,
+                    const tz::Transport& transport);
     void resetEffects();
     void startClean();
     void runModulation (double chunkEndBeat, int numSamples) noexcept;

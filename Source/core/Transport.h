@@ -30,9 +30,8 @@ inline double samplesPerBeatFor (double sampleRate, double bpm) noexcept { retur
 inline constexpr std::array<double, 16> modRateBeats {
     0.0625, 0.125, 1.0 / 6.0, 0.25, 0.375, 1.0 / 3.0, 0.5, 0.75, 2.0 / 3.0, 1.0, 1.5, 2.0, 4.0, 8.0, 16.0, 32.0
 };
-inline constexpr std::array<double, 13> delayTimeBeats {
-    0.125, 1.0 / 6.0, 0.25, 0.375, 1.0 / 3.0, 0.5, 0.75, 2.0 / 3.0, 1.0, 1.5, 2.0, 3.0, 4.0
-};
+inline constexpr std::array<double, 13> delayTimeBeats { 0.125,     1.0 / 6.0, 0.25, 0.375, 1.0 / 3.0, 0.5, 0.75,
+                                                         2.0 / 3.0, 1.0,       1.5,  2.0,   3.0,       4.0 };
 inline constexpr std::array<double, 6> stutterLengthBeats { 0.0625, 0.125, 0.25, 0.5, 1.0, 2.0 };
 inline constexpr double stutterHoldFree = -1.0;
 inline constexpr std::array<double, 6> stutterHoldBeats { 0.25, 0.5, 1.0, 2.0, 4.0, stutterHoldFree };

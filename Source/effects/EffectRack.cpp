@@ -53,16 +53,36 @@ void EffectRack::resetEffect (EffectId id) noexcept
 {
     switch (id)
     {
-        case filter:   filterEffect.reset(); break;
-        case volume:   volumeEffect.reset(); break;
-        case crush:    crushEffect.reset(); break;
-        case drive:    driveEffect.reset(); break;
-        case delay:    delayEffect.reset(); break;
-        case reverb:   reverbEffect.reset(); break;
-        case stutter:  stutterEffect.reset(); break;
-        case tapestop: tapeStopEffect.reset(); break;
-        case reverse:  reverseEffect.reset(); break;
-        case grain:    grainEffect.reset(); break;
+        case filter:
+            filterEffect.reset();
+            break;
+        case volume:
+            volumeEffect.reset();
+            break;
+        case crush:
+            crushEffect.reset();
+            break;
+        case drive:
+            driveEffect.reset();
+            break;
+        case delay:
+            delayEffect.reset();
+            break;
+        case reverb:
+            reverbEffect.reset();
+            break;
+        case stutter:
+            stutterEffect.reset();
+            break;
+        case tapestop:
+            tapeStopEffect.reset();
+            break;
+        case reverse:
+            reverseEffect.reset();
+            break;
+        case grain:
+            grainEffect.reset();
+            break;
     }
 }
 
@@ -94,11 +114,21 @@ void EffectRack::recordWhileAsleep (EffectId id, float* const* channels, int num
 {
     switch (id)
     {
-        case stutter:  stutterEffect.record (channels, numChannels, numSamples); break;
-        case tapestop: tapeStopEffect.record (channels, numChannels, numSamples); break;
-        case reverse:  reverseEffect.record (channels, numChannels, numSamples); break;
-        case grain:    grainEffect.record (channels, numChannels, numSamples); break;
-        case drive:    driveEffect.delayOnly (channels, numChannels, numSamples); break;
+        case stutter:
+            stutterEffect.record (channels, numChannels, numSamples);
+            break;
+        case tapestop:
+            tapeStopEffect.record (channels, numChannels, numSamples);
+            break;
+        case reverse:
+            reverseEffect.record (channels, numChannels, numSamples);
+            break;
+        case grain:
+            grainEffect.record (channels, numChannels, numSamples);
+            break;
+        case drive:
+            driveEffect.delayOnly (channels, numChannels, numSamples);
+            break;
         case filter:
         case volume:
         case crush:
@@ -113,16 +143,36 @@ void EffectRack::runBody (EffectId id, float* const* channels, float* const* dry
 {
     switch (id)
     {
-        case filter:   filterEffect.process (channels, numChannels, numSamples, values, transport); break;
-        case volume:   volumeEffect.process (channels, numChannels, numSamples, values, transport); break;
-        case crush:    crushEffect.process (channels, numChannels, numSamples, values, transport); break;
-        case drive:    driveEffect.process (channels, dry, numChannels, numSamples, values, transport); break;
-        case delay:    delayEffect.process (channels, numChannels, numSamples, values, transport); break;
-        case reverb:   reverbEffect.process (channels, numChannels, numSamples, values, transport); break;
-        case stutter:  stutterEffect.process (channels, numChannels, numSamples, values, transport); break;
-        case tapestop: tapeStopEffect.process (channels, numChannels, numSamples, values, transport); break;
-        case reverse:  reverseEffect.process (channels, numChannels, numSamples, values, transport); break;
-        case grain:    grainEffect.process (channels, numChannels, numSamples, values, transport); break;
+        case filter:
+            filterEffect.process (channels, numChannels, numSamples, values, transport);
+            break;
+        case volume:
+            volumeEffect.process (channels, numChannels, numSamples, values, transport);
+            break;
+        case crush:
+            crushEffect.process (channels, numChannels, numSamples, values, transport);
+            break;
+        case drive:
+            driveEffect.process (channels, dry, numChannels, numSamples, values, transport);
+            break;
+        case delay:
+            delayEffect.process (channels, numChannels, numSamples, values, transport);
+            break;
+        case reverb:
+            reverbEffect.process (channels, numChannels, numSamples, values, transport);
+            break;
+        case stutter:
+            stutterEffect.process (channels, numChannels, numSamples, values, transport);
+            break;
+        case tapestop:
+            tapeStopEffect.process (channels, numChannels, numSamples, values, transport);
+            break;
+        case reverse:
+            reverseEffect.process (channels, numChannels, numSamples, values, transport);
+            break;
+        case grain:
+            grainEffect.process (channels, numChannels, numSamples, values, transport);
+            break;
     }
 }
 

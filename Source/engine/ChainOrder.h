@@ -13,7 +13,8 @@ namespace tz
 // Slot 0 runs first; each slot holds an EffectId.
 using ChainOrder = std::array<int, numEffects>;
 
-inline constexpr ChainOrder defaultChainOrder { stutter, reverse, grain, filter, drive, crush, volume, delay, reverb, tapestop };
+inline constexpr ChainOrder defaultChainOrder { stutter, reverse, grain, filter, drive,
+                                                crush,   volume,  delay, reverb, tapestop };
 
 // Slot i lives in bits 4i..4i+3, so one 64-bit atomic carries a whole order across threads.
 constexpr std::uint64_t packChainOrder (const ChainOrder& order) noexcept

@@ -13,10 +13,10 @@ TEST (ParameterTable, HasEveryParameterAtItsIndex)
     ASSERT_EQ (infos.size(), 263u);
 
     const std::vector<std::pair<int, const char*>> expectedIds {
-        { 0, "input_gain" },          { 43, "grid_rate" },      { 44, "grid_length" },   { 54, "xy_y" },
-        { 55, "mod1_mode" },          { 63, "mod1_step01" },    { 70, "mod1_step08" },   { 94, "mod1_step16_shape" },
-        { 95, "mod2_mode" },          { 214, "mod4_step16_shape" }, { 215, "route01_source" },
-        { 216, "route01_target" },    { 262, "route16_depth" },
+        { 0, "input_gain" },      { 43, "grid_rate" },          { 44, "grid_length" },     { 54, "xy_y" },
+        { 55, "mod1_mode" },      { 63, "mod1_step01" },        { 70, "mod1_step08" },     { 94, "mod1_step16_shape" },
+        { 95, "mod2_mode" },      { 214, "mod4_step16_shape" }, { 215, "route01_source" }, { 216, "route01_target" },
+        { 262, "route16_depth" },
     };
     for (const auto& [index, id] : expectedIds)
         EXPECT_EQ (infos[(size_t) index].id, id) << index;
@@ -34,7 +34,8 @@ TEST (ParameterTable, HasEveryParameterAtItsIndex)
 TEST (ParameterTable, ModulatorAndRouteDefaults)
 {
     const auto& infos = allParams();
-    auto def = [&] (const char* id) {
+    auto def = [&] (const char* id)
+    {
         for (const auto& info : infos)
             if (info.id == id)
                 return info.def;
@@ -79,19 +80,32 @@ TEST (ParameterTable, ValueTexts)
         float value;
         const char* text;
     } cases[] = {
-        { tz::inputGain, 0.04f, "0.0 dB" },        { tz::inputGain, -0.04f, "0.0 dB" },
-        { tz::inputGain, 6.0f, "+6.0 dB" },        { tz::inputGain, -24.0f, "-24.0 dB" },
-        { tz::outputGain, 3.0f, "+3.0 dB" },       { tz::outputGain, -12.5f, "-12.5 dB" },
-        { tz::volumePan, 0.4f, "C" },              { tz::volumePan, -0.4f, "C" },
-        { tz::volumePan, -37.6f, "L 38" },         { tz::volumePan, 100.0f, "R 100" },
-        { tz::filterCutoff, 999.0f, "999 Hz" },    { tz::filterCutoff, 1000.0f, "1.00 kHz" },
-        { tz::filterCutoff, 9999.0f, "10.00 kHz" }, { tz::filterCutoff, 10000.0f, "10.0 kHz" },
-        { tz::filterCutoff, 440.0f, "440 Hz" },    { tz::crushRate, 12000.0f, "12.0 kHz" },
-        { tz::mix, 49.5f, "50 %" },                { tz::mix, 50.5f, "50 %" },
-        { tz::mix, 33.3f, "33 %" },                { tz::crushBits, 8.0f, "8.0 bit" },
-        { tz::stutterPitch, 12.0f, "+12.0 st" },   { tz::grainPitch, -7.0f, "-7.0 st" },
-        { tz::grainPitch, 0.0f, "0.0 st" },        { tz::grainSize, 90.0f, "90 ms" },
-        { tz::grainDensity, 4.5f, "4.5 /s" },      { tz::grainDensity, 16.0f, "16 /s" },
+        { tz::inputGain, 0.04f, "0.0 dB" },
+        { tz::inputGain, -0.04f, "0.0 dB" },
+        { tz::inputGain, 6.0f, "+6.0 dB" },
+        { tz::inputGain, -24.0f, "-24.0 dB" },
+        { tz::outputGain, 3.0f, "+3.0 dB" },
+        { tz::outputGain, -12.5f, "-12.5 dB" },
+        { tz::volumePan, 0.4f, "C" },
+        { tz::volumePan, -0.4f, "C" },
+        { tz::volumePan, -37.6f, "L 38" },
+        { tz::volumePan, 100.0f, "R 100" },
+        { tz::filterCutoff, 999.0f, "999 Hz" },
+        { tz::filterCutoff, 1000.0f, "1.00 kHz" },
+        { tz::filterCutoff, 9999.0f, "10.00 kHz" },
+        { tz::filterCutoff, 10000.0f, "10.0 kHz" },
+        { tz::filterCutoff, 440.0f, "440 Hz" },
+        { tz::crushRate, 12000.0f, "12.0 kHz" },
+        { tz::mix, 49.5f, "50 %" },
+        { tz::mix, 50.5f, "50 %" },
+        { tz::mix, 33.3f, "33 %" },
+        { tz::crushBits, 8.0f, "8.0 bit" },
+        { tz::stutterPitch, 12.0f, "+12.0 st" },
+        { tz::grainPitch, -7.0f, "-7.0 st" },
+        { tz::grainPitch, 0.0f, "0.0 st" },
+        { tz::grainSize, 90.0f, "90 ms" },
+        { tz::grainDensity, 4.5f, "4.5 /s" },
+        { tz::grainDensity, 16.0f, "16 /s" },
         { tz::grainDensity, 12.5f, "12.5 /s" },
         { tz::routeParam (0, tz::routeField::target), 0.0f, "None" },
         { tz::routeParam (0, tz::routeField::target), 36.0f, "None" },
@@ -102,7 +116,8 @@ TEST (ParameterTable, ValueTexts)
     };
 
     for (const auto& c : cases)
-        EXPECT_EQ (tz::valueToText (infos[(size_t) c.param], c.value), c.text) << infos[(size_t) c.param].id << " " << c.value;
+        EXPECT_EQ (tz::valueToText (infos[(size_t) c.param], c.value), c.text)
+            << infos[(size_t) c.param].id << " " << c.value;
 }
 
 TEST (ParameterTable, HostSeesTheSameTextsAndChoiceLabels)

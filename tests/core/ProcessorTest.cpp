@@ -36,9 +36,12 @@ TEST (ProcessorIdentity, AcceptsOnlyMatchingMonoOrStereoLayouts)
         Set in, out;
         bool supported;
     } cases[] = {
-        { Set::stereo(), Set::stereo(), true },     { Set::mono(), Set::mono(), true },
-        { Set::stereo(), Set::mono(), false },      { Set::mono(), Set::stereo(), false },
-        { Set::create5point1(), Set::create5point1(), false }, { Set::disabled(), Set::stereo(), false },
+        { Set::stereo(), Set::stereo(), true },
+        { Set::mono(), Set::mono(), true },
+        { Set::stereo(), Set::mono(), false },
+        { Set::mono(), Set::stereo(), false },
+        { Set::create5point1(), Set::create5point1(), false },
+        { Set::disabled(), Set::stereo(), false },
     };
 
     TazzleAudioProcessor processor;
@@ -47,8 +50,8 @@ TEST (ProcessorIdentity, AcceptsOnlyMatchingMonoOrStereoLayouts)
         juce::AudioProcessor::BusesLayout layout;
         layout.inputBuses.add (c.in);
         layout.outputBuses.add (c.out);
-        EXPECT_EQ (processor.checkBusesLayoutSupported (layout), c.supported) << c.in.getDescription() << " -> "
-                                                                             << c.out.getDescription();
+        EXPECT_EQ (processor.checkBusesLayoutSupported (layout), c.supported)
+            << c.in.getDescription() << " -> " << c.out.getDescription();
     }
 }
 
@@ -110,7 +113,8 @@ TEST (BlockLoop, InputGainChangeRampsAndSmoothsWithTenMilliseconds)
 TEST (BlockLoop, HostBlocksAreCutIntoChunksOf32)
 {
     // A 100-sample block runs as chunks of 32, 32, 32 and 4: the same as host blocks of those sizes.
-    auto render = [] (const std::vector<int>& blockSizes) {
+    auto render = [] (const std::vector<int>& blockSizes)
+    {
         ProcessorHarness harness;
         harness.processConstant (1.0f, 512);
         harness.setValue (tz::inputGain, -20.0f);

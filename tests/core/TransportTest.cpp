@@ -37,9 +37,11 @@ TEST (Transport, ChoiceValuesNeverReadOutsideATable)
         float value;
         int index;
     } cases[] = {
-        { -1.0f, 0 }, { std::numeric_limits<float>::quiet_NaN(), 0 }, { 0.4f, 0 }, { 0.5f, 1 }, { 2.49f, 2 },
-        { 2.5f, 3 },  { 4.6f, 5 },                                     { 5.0f, 5 }, { 99.0f, 5 },
-        { std::numeric_limits<float>::infinity(), 5 },
+        { -1.0f, 0 }, { std::numeric_limits<float>::quiet_NaN(), 0 },
+        { 0.4f, 0 },  { 0.5f, 1 },
+        { 2.49f, 2 }, { 2.5f, 3 },
+        { 4.6f, 5 },  { 5.0f, 5 },
+        { 99.0f, 5 }, { std::numeric_limits<float>::infinity(), 5 },
     };
     for (const auto& c : cases)
         EXPECT_EQ (tz::choiceIndex (c.value, 6), c.index) << c.value;

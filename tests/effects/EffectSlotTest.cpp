@@ -61,8 +61,8 @@ TEST_F (MutingVolume, AClosingGridStepLetsTheInputThroughWithinThreeMilliseconds
 
     const int latency = harness.processor.getLatencySamples();
     const auto boundary = (size_t) (samplesPerStep + latency);
-    EXPECT_LT (out[boundary - 1], 1e-3f);      // step 1 plays the muting effect
-    EXPECT_GT (out[boundary + 144], 0.5f);     // 3 ms later the gate is open
+    EXPECT_LT (out[boundary - 1], 1e-3f);  // step 1 plays the muting effect
+    EXPECT_GT (out[boundary + 144], 0.5f); // 3 ms later the gate is open
     EXPECT_GT (out[boundary + 144 + 360], 0.99f);
     EXPECT_LT (largestStep (out, boundary - 64, boundary + 1000), 0.02f);
     EXPECT_LT (out[2 * samplesPerStep + latency + 600], 1e-3f); // step 3 mutes again
@@ -182,7 +182,8 @@ TEST (EffectSlot, StutterPaintedOnTheLastTwoStepsRetriggersEveryBar)
     {
         const auto step15 = (size_t) (b * bar + 14 * samplesPerStep);
         // Step 3 of the bar plays the input untouched.
-        EXPECT_EQ (out[0][(size_t) (b * bar + 2 * samplesPerStep) + latency], ramp[0][(size_t) (b * bar + 2 * samplesPerStep)]);
+        EXPECT_EQ (out[0][(size_t) (b * bar + 2 * samplesPerStep) + latency],
+                   ramp[0][(size_t) (b * bar + 2 * samplesPerStep)]);
         // Step 16 repeats what step 15 captured: the slice taken at this bar's step 15.
         for (const size_t offset : { 300u, 2000u, 5000u })
             EXPECT_NEAR (out[0][step15 + samplesPerStep + offset + latency], ramp[0][step15 + offset], 1e-4f)

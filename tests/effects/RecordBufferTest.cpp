@@ -2,8 +2,8 @@
 
 #include <cmath>
 
-#include "effects/RecordBuffer.h"
 #include "effects/EffectTestSignals.h"
+#include "effects/RecordBuffer.h"
 
 namespace
 {
@@ -85,9 +85,10 @@ double layerGainDb (int layer, double frequency)
 TEST (RecordBuffer, FilteredLayersAreEighthOrderButterworthLowPasses)
 {
     // Bilinear Butterworth: |H|^2 = 1 / (1 + (tan(pi f / fs) / tan(pi fc / fs))^16).
-    auto expectedDb = [] (double f, double fc) {
+    auto expectedDb = [] (double f, double fc)
+    {
         const double ratio = std::tan (juce::MathConstants<double>::pi * f / 48000.0)
-                             / std::tan (juce::MathConstants<double>::pi * fc / 48000.0);
+            / std::tan (juce::MathConstants<double>::pi * fc / 48000.0);
         return -10.0 * std::log10 (1.0 + std::pow (ratio, 16.0));
     };
 

@@ -39,9 +39,9 @@ TEST (ChainOrder, SetChainOrderRefusesAnythingButAPermutation)
     const auto before = processor.getChainOrder();
     const auto property = processor.getParameterState().state.getProperty ("chainOrder");
 
-    for (const tz::ChainOrder& bad : { tz::ChainOrder { 0, 1, 2, 3, 4, 5, 6, 7, 8, 8 },
-                                       tz::ChainOrder { 0, 1, 2, 3, 4, 5, 6, 7, 8, 10 },
-                                       tz::ChainOrder { -1, 1, 2, 3, 4, 5, 6, 7, 8, 9 } })
+    for (const tz::ChainOrder& bad :
+         { tz::ChainOrder { 0, 1, 2, 3, 4, 5, 6, 7, 8, 8 }, tz::ChainOrder { 0, 1, 2, 3, 4, 5, 6, 7, 8, 10 },
+           tz::ChainOrder { -1, 1, 2, 3, 4, 5, 6, 7, 8, 9 } })
     {
         processor.setChainOrder (bad);
         EXPECT_EQ (processor.getChainOrder(), before);

@@ -50,8 +50,11 @@ juce::AudioBuffer<float> sineBlock (int numSamples, int startSample)
     juce::AudioBuffer<float> buffer (2, numSamples);
     for (int ch = 0; ch < 2; ++ch)
         for (int i = 0; i < numSamples; ++i)
-            buffer.setSample (ch, i, 0.5f * (float) std::sin (2.0 * juce::MathConstants<double>::pi * 440.0
-                                                                * (startSample + i) / sampleRate + ch));
+            buffer.setSample (
+                ch, i,
+                0.5f
+                    * (float) std::sin (2.0 * juce::MathConstants<double>::pi * 440.0 * (startSample + i) / sampleRate
+                                        + ch));
     return buffer;
 }
 
@@ -188,7 +191,8 @@ TEST_P (HostedPlugin, AcceptsMatchingMonoAndStereoLayoutsOnly)
     ASSERT_NE (plugin.instance, nullptr);
 
     using Set = juce::AudioChannelSet;
-    auto layout = [] (Set in, Set out) {
+    auto layout = [] (Set in, Set out)
+    {
         juce::AudioProcessor::BusesLayout l;
         l.inputBuses.add (in);
         l.outputBuses.add (out);

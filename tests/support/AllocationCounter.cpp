@@ -13,14 +13,14 @@ extern "C"
 
 namespace
 {
-    thread_local bool counting = false;
-    thread_local std::size_t allocations = 0;
+thread_local bool counting = false;
+thread_local std::size_t allocations = 0;
 
-    inline void noteAllocation() noexcept
-    {
-        if (counting)
-            ++allocations;
-    }
+inline void noteAllocation() noexcept
+{
+    if (counting)
+        ++allocations;
+}
 } // namespace
 
 extern "C"

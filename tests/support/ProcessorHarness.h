@@ -38,7 +38,8 @@ class ProcessorHarness
 {
 public:
     explicit ProcessorHarness (double sampleRate = 48000.0, int numChannels = 2, int maxBlock = 512)
-        : rate (sampleRate), channels (numChannels)
+        : rate (sampleRate)
+        , channels (numChannels)
     {
         // Engine tests start from the init patch rather than the welcome preset.
         processor.resetToInit();

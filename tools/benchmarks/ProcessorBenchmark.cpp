@@ -29,8 +29,11 @@ Patch effectOn (tz::EffectId id, Patch extra = {})
 }
 
 const Patch driveHeaviest { { tz::driveOn, 1.0f }, { tz::driveAmount, 80.0f }, { tz::driveType, 3.0f } };
-const Patch grainHeaviest { { tz::grainOn, 1.0f }, { tz::grainDensity, 60.0f }, { tz::grainSize, 500.0f },
-                            { tz::grainPitch, 24.0f }, { tz::grainMix, 100.0f } };
+const Patch grainHeaviest { { tz::grainOn, 1.0f },
+                            { tz::grainDensity, 60.0f },
+                            { tz::grainSize, 500.0f },
+                            { tz::grainPitch, 24.0f },
+                            { tz::grainMix, 100.0f } };
 const Patch stutterHeaviest { { tz::stutterOn, 1.0f }, { tz::stutterPitch, 12.0f }, { tz::stutterHold, 0.0f } };
 
 Patch join (std::initializer_list<Patch> patches)
@@ -107,9 +110,8 @@ void processOneSecond (benchmark::State& state, const Patch& patch)
         benchmark::DoNotOptimize (buffer.getReadPointer (0));
     }
 
-    state.counters["x_realtime"] = benchmark::Counter ((double) state.iterations() * blocksPerSecond * blockSize
-                                                           / sampleRate,
-                                                       benchmark::Counter::kIsRate);
+    state.counters["x_realtime"] = benchmark::Counter (
+        (double) state.iterations() * blocksPerSecond * blockSize / sampleRate, benchmark::Counter::kIsRate);
 }
 
 void registerAll()
@@ -122,17 +124,19 @@ void registerAll()
         { "drive", effectOn (tz::drive) },
         { "delay", effectOn (tz::delay) },
         { "reverb", effectOn (tz::reverb) },
-        { "six_continuous", join ({ effectOn (tz::filter), effectOn (tz::volume), effectOn (tz::crush),
-                                    effectOn (tz::drive), effectOn (tz::delay), effectOn (tz::reverb) }) },
+        { "six_continuous",
+          join ({ effectOn (tz::filter), effectOn (tz::volume), effectOn (tz::crush), effectOn (tz::drive),
+                  effectOn (tz::delay), effectOn (tz::reverb) }) },
         { "stutter", effectOn (tz::stutter) },
         { "tapestop", effectOn (tz::tapestop) },
         { "reverse", effectOn (tz::reverse) },
         { "grain", effectOn (tz::grain) },
         { "stutter_heaviest", stutterHeaviest },
         { "grain_heaviest", grainHeaviest },
-        { "all_ten_heaviest", join ({ effectOn (tz::filter), effectOn (tz::volume), effectOn (tz::crush),
-                                      driveHeaviest, effectOn (tz::delay), effectOn (tz::reverb), stutterHeaviest,
-                                      effectOn (tz::tapestop), effectOn (tz::reverse), grainHeaviest }) },
+        { "all_ten_heaviest",
+          join ({ effectOn (tz::filter), effectOn (tz::volume), effectOn (tz::crush), driveHeaviest,
+                  effectOn (tz::delay), effectOn (tz::reverb), stutterHeaviest, effectOn (tz::tapestop),
+                  effectOn (tz::reverse), grainHeaviest }) },
         { "modulators_16_routes", allRoutes() },
     };
 
