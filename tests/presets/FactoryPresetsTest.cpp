@@ -1,6 +1,10 @@
 #include <gtest/gtest.h>
 
+#include <array>
+#include <cmath>
 #include <map>
+#include <regex>
+#include <set>
 
 #include "FactoryPresetData.h"
 #include "presets/PresetTestSupport.h"
@@ -124,6 +128,79 @@ const char* const infiniteHall =
     "  <PARAM id=\"reverb_mix\" value=\"50.0\" />\n"
     "</Tazzle>\n";
 
+// The welcome preset, written out from its parameter table in document order.
+juce::String tazzleMachine()
+{
+    std::vector<std::pair<juce::String, float>> params { { "volume_on", 1 },
+                                                         { "volume_level", 18 },
+                                                         { "mod1_mode", 1 },
+                                                         { "mod1_rate", 3 },
+                                                         { "mod1_smooth", 6 } };
+    const auto addSteps = [&params] (int mod, const std::array<float, 16>& levels)
+    {
+        for (int step = 0; step < 16; ++step)
+            params.emplace_back ("mod" + juce::String (mod) + "_step" + juce::String (step + 1).paddedLeft ('0', 2),
+                                 levels[(size_t) step]);
+        for (int step = 0; step < 16; ++step)
+            params.emplace_back (
+                "mod" + juce::String (mod) + "_step" + juce::String (step + 1).paddedLeft ('0', 2) + "_shape", 1.0f);
+    };
+
+    addSteps (1, { 100, 55, 100, 80, 30, 100, 65, 40, 100, 55, 100, 80, 30, 100, 90, 60 });
+    params.insert (params.end(),
+                   { { "filter_on", 1 },
+                     { "filter_cutoff", 2600 },
+                     { "filter_resonance", 38 },
+                     { "mod2_mode", 0 },
+                     { "mod2_shape", 6 },
+                     { "mod2_rate", 12 },
+                     { "mod2_xy", 0 },
+                     { "drive_on", 1 },
+                     { "drive_type", 3 },
+                     { "drive_amount", 22 },
+                     { "delay_on", 1 },
+                     { "delay_time", 6 },
+                     { "delay_feedback", 42 },
+                     { "delay_pingpong", 100 },
+                     { "delay_tone", 62 },
+                     { "delay_mix", 8 },
+                     { "mod3_mode", 1 },
+                     { "mod3_rate", 3 },
+                     { "mod3_smooth", 25 } });
+    addSteps (3, { 0, 0, 100, 0, 0, 0, 100, 0, 0, 0, 100, 0, 0, 0, 100, 0 });
+    params.insert (params.end(),
+                   { { "reverb_on", 1 },
+                     { "reverb_size", 72 },
+                     { "reverb_damping", 35 },
+                     { "reverb_mix", 16 },
+                     { "stutter_on", 1 },
+                     { "stutter_length", 1 },
+                     { "stutter_hold", 5 },
+                     { "reverse_on", 1 },
+                     { "reverse_length", 0 },
+                     { "xy_x", 50 },
+                     { "xy_y", 85 },
+                     { "output_gain", 4 } });
+
+    const std::array<std::array<float, 3>, 6> routes {
+        { { 1, 4, 100 }, { 2, 1, 32 }, { 3, 15, 32 }, { 5, 2, 30 }, { 5, 12, 25 }, { 6, 18, 25 } }
+    };
+    for (size_t r = 0; r < routes.size(); ++r)
+    {
+        const auto prefix = "route" + juce::String ((int) r + 1).paddedLeft ('0', 2) + "_";
+        params.emplace_back (prefix + "source", routes[r][0]);
+        params.emplace_back (prefix + "target", routes[r][1]);
+        params.emplace_back (prefix + "depth", routes[r][2]);
+    }
+
+    juce::String text = "<?xml version='1.0' encoding='UTF-8'?>\n"
+                        "<Tazzle presetName=\"Tazzle Machine\" presetCategory=\"Rhythmic\" "
+                        "chainOrder=\"6,8,9,0,3,2,1,4,5,7\" grid=\"0:0,0:0,0:0,0:0,0:0,0:0,49152:1,0:0,256:1,0:0\">\n";
+    for (const auto& [id, value] : params)
+        text << "  <PARAM id=\"" << id << "\" value=\"" << juce::String (value, 1) << "\" />\n";
+    return text + "</Tazzle>\n";
+}
+
 juce::File factoryFile (const juce::String& category, const juce::String& name)
 {
     return TazzleAudioProcessor::presetFolder().getChildFile (category).getChildFile (name + ".tzpreset");
@@ -137,40 +214,42 @@ TEST (FactoryPresetData, ResourcesFollowTheFactoryTableInOrder)
             expected.emplace_back (juce::String (name) + ".tzpreset", group.category);
     ASSERT_EQ (expected.size(), 106u);
 
-    size_t next = 0;
-    for (const auto& resource : resources())
-    {
-        while (next < expected.size() && expected[next].first != resource.fileName)
-            ++next;
-        ASSERT_LT (next, expected.size()) << resource.fileName << " is not a factory preset or is out of order";
+    const auto list = resources();
+    ASSERT_EQ (list.size(), expected.size());
 
-        EXPECT_EQ (resource.name, resourceNameFor (resource.fileName));
+    for (size_t i = 0; i < list.size(); ++i)
+    {
+        const auto& resource = list[i];
+        const auto& [fileName, category] = expected[i];
+        ASSERT_EQ (resource.fileName, fileName) << "resource " << i;
+        EXPECT_EQ (resource.name, resourceNameFor (fileName));
 
         const auto document = juce::parseXML (resource.text);
-        ASSERT_NE (document, nullptr) << resource.fileName;
+        ASSERT_NE (document, nullptr) << fileName;
         EXPECT_EQ (document->getTagName(), "Tazzle");
-        EXPECT_EQ (document->getStringAttribute ("presetName") + ".tzpreset", resource.fileName);
-        EXPECT_EQ (document->getStringAttribute ("presetCategory"), expected[next].second);
-        EXPECT_TRUE (document->hasAttribute ("chainOrder")) << resource.fileName;
+        EXPECT_EQ (document->getStringAttribute ("presetName") + ".tzpreset", fileName);
+        EXPECT_EQ (document->getStringAttribute ("presetCategory"), category);
+        EXPECT_TRUE (document->hasAttribute ("chainOrder")) << fileName;
 
         for (const auto* param : document->getChildIterator())
             EXPECT_TRUE (std::any_of (tz::allParams().begin(), tz::allParams().end(),
                                       [&] (const auto& info) { return info.id == param->getStringAttribute ("id"); }))
-                << resource.fileName << ": " << param->getStringAttribute ("id");
+                << fileName << ": " << param->getStringAttribute ("id");
 
-        EXPECT_TRUE (resource.text.startsWith ("<?xml version='1.0' encoding='UTF-8'?>\n")) << resource.fileName;
-        EXPECT_TRUE (resource.text.endsWith ("</Tazzle>\n")) << resource.fileName;
-        EXPECT_FALSE (resource.text.containsChar ('\r')) << resource.fileName;
+        EXPECT_TRUE (resource.text.startsWith ("<?xml version='1.0' encoding='UTF-8'?>\n")) << fileName;
+        EXPECT_TRUE (resource.text.endsWith ("</Tazzle>\n")) << fileName;
+        EXPECT_FALSE (resource.text.containsChar ('\r')) << fileName;
     }
 }
 
 TEST (FactoryPresetData, GivenPresetsAreEmbeddedByteForByte)
 {
-    const std::map<juce::String, const char*> given {
+    const std::map<juce::String, juce::String> given {
         { "Reverse Snares.tzpreset", reverseSnares },
         { "Tape Glitch Bar.tzpreset", tapeGlitchBar },
         { "Bit Sweep.tzpreset", bitSweep },
         { "Infinite Hall.tzpreset", infiniteHall },
+        { "Tazzle Machine.tzpreset", tazzleMachine() },
     };
 
     for (const auto& [fileName, text] : given)
@@ -178,14 +257,117 @@ TEST (FactoryPresetData, GivenPresetsAreEmbeddedByteForByte)
         int size = -1;
         const auto* data = FactoryPresetData::getNamedResource (resourceNameFor (fileName).toRawUTF8(), size);
         ASSERT_NE (data, nullptr) << fileName;
-        EXPECT_EQ (std::string (data, (size_t) size), std::string (text)) << fileName;
+        EXPECT_EQ (std::string (data, (size_t) size), text.toStdString()) << fileName;
         EXPECT_STREQ (FactoryPresetData::getNamedResourceOriginalFilename (resourceNameFor (fileName).toRawUTF8()),
                       fileName.toRawUTF8());
     }
+}
 
-    int size = 0;
-    EXPECT_NE (FactoryPresetData::getNamedResource ("Tazzle_Machine_tzpreset", size), nullptr);
-    EXPECT_GT (size, 0);
+// Every resource is the file of the same name in the source folder of its category.
+TEST (FactoryPresetData, EachPresetIsTheFileInItsCategoryFolder)
+{
+    const juce::File sourceFolder (TAZZLE_PRESET_SOURCE_DIR);
+    const auto categories = TazzleAudioProcessor::presetCategories();
+
+    for (const auto& resource : resources())
+    {
+        const auto document = juce::parseXML (resource.text);
+        ASSERT_NE (document, nullptr) << resource.fileName;
+        const auto category = document->getStringAttribute ("presetCategory");
+        EXPECT_TRUE (categories.contains (category) && category != "User") << resource.fileName;
+
+        const auto file = sourceFolder.getChildFile (category).getChildFile (resource.fileName);
+        ASSERT_TRUE (file.existsAsFile()) << file.getFullPathName();
+        juce::MemoryBlock bytes;
+        ASSERT_TRUE (file.loadFileAsData (bytes));
+        EXPECT_EQ (bytes.toString(), resource.text) << resource.fileName;
+    }
+}
+
+// The factory text form, line by line: values as decimals in range, each parameter once, and routes that lead
+// somewhere once they have a source.
+TEST (FactoryPresetData, DocumentsAreSparseWellFormedPatches)
+{
+    const std::regex paramLine (R"re(  <PARAM id="([a-z0-9_]+)" value="(-?[0-9]+\.[0-9]+)" />)re");
+    const auto& infos = tz::allParams();
+
+    for (const auto& resource : resources())
+    {
+        const auto lines = juce::StringArray::fromLines (resource.text.trimEnd());
+        ASSERT_GE (lines.size(), 3) << resource.fileName;
+        EXPECT_TRUE (lines[1].startsWith ("<Tazzle presetName=\""));
+
+        std::map<juce::String, float> values;
+        for (int i = 2; i < lines.size() - 1; ++i)
+        {
+            std::smatch match;
+            const auto line = lines[i].toStdString();
+            ASSERT_TRUE (std::regex_match (line, match, paramLine)) << resource.fileName << ": " << line;
+
+            const juce::String id (match[1].str());
+            const float value = std::stof (match[2].str());
+            const auto info = std::find_if (infos.begin(), infos.end(), [&] (const auto& p) { return p.id == id; });
+            ASSERT_NE (info, infos.end()) << resource.fileName << ": " << id;
+            EXPECT_TRUE (values.emplace (id, value).second) << resource.fileName << ": " << id << " twice";
+            EXPECT_GE (value, info->min) << resource.fileName << ": " << id;
+            EXPECT_LE (value, info->max) << resource.fileName << ": " << id;
+            if (info->kind != tz::ParamKind::Float)
+            {
+                EXPECT_EQ (value, std::round (value)) << resource.fileName << ": " << id;
+            }
+        }
+        EXPECT_EQ (lines[lines.size() - 1], "</Tazzle>");
+
+        for (int route = 1; route <= 16; ++route)
+        {
+            const auto prefix = "route" + juce::String (route).paddedLeft ('0', 2) + "_";
+            if (values.count (prefix + "source") == 0 || values[prefix + "source"] == 0.0f)
+                continue;
+            ASSERT_EQ (values.count (prefix + "target"), 1u) << resource.fileName << ": " << prefix;
+            EXPECT_GE (values[prefix + "target"], 1.0f) << resource.fileName << ": " << prefix;
+            EXPECT_LE (values[prefix + "target"], 35.0f) << resource.fileName << ": " << prefix;
+        }
+    }
+}
+
+TEST (FactoryPresetData, NamesAreUniqueAndOnlyTwoPresetsReorderTheChain)
+{
+    const std::map<juce::String, juce::String> reordered {
+        { "Dusty Delay", "6,8,9,3,1,4,2,0,5,7" },
+        { "Sidechain Wash", "6,8,9,0,3,2,5,1,4,7" },
+    };
+
+    std::set<juce::String> names;
+    for (const auto& resource : resources())
+    {
+        const auto document = juce::parseXML (resource.text);
+        const auto name = document->getStringAttribute ("presetName");
+        EXPECT_TRUE (names.insert (name.toLowerCase()).second) << name;
+
+        const auto found = reordered.find (name);
+        EXPECT_EQ (document->getStringAttribute ("chainOrder"),
+                   found != reordered.end() ? found->second : juce::String ("6,8,9,0,3,2,1,4,5,7"))
+            << name;
+    }
+}
+
+TEST (FactoryPresetData, FifteenPresetsPlayTheGrid)
+{
+    std::map<juce::String, int> withGrid;
+    for (const auto& resource : resources())
+    {
+        const auto document = juce::parseXML (resource.text);
+        if (! document->hasAttribute ("grid"))
+            continue;
+
+        ++withGrid[document->getStringAttribute ("presetCategory")];
+        const auto rows = juce::StringArray::fromTokens (document->getStringAttribute ("grid"), ",", {});
+        EXPECT_EQ (rows.size(), 10) << resource.fileName;
+        EXPECT_TRUE (rows.joinIntoString (",").contains (":1")) << resource.fileName << " enables no grid row";
+    }
+
+    const std::map<juce::String, int> expected { { "Glitch", 11 }, { "Transitions", 3 }, { "Rhythmic", 1 } };
+    EXPECT_EQ (withGrid, expected);
 }
 
 TEST (FactoryPresetData, UnknownNamesFindNothing)
