@@ -1,14 +1,12 @@
 #pragma once
 
 #include <array>
-#include <memory>
-
-#include <juce_dsp/juce_dsp.h>
 
 #include "core/LatencyDelay.h"
 #include "core/GainRamp.h"
 #include "core/Parameters.h"
 #include "core/Transport.h"
+#include "effects/StereoOversampler.h"
 
 namespace tz
 {
@@ -38,7 +36,7 @@ private:
     void processPiece (float* const* channels, int numChannels, int numSamples, const ParamValues& values) noexcept;
 
     template <int curve>
-    void shapeOversampled (juce::dsp::AudioBlock<float>& block) noexcept;
+    void shapeFrames (float* frames, int numFrames) noexcept;
 
     float toneCoefficientFor (float tone) const noexcept;
     void applyTone (float* const* channels, int numChannels, int numSamples, float toneTarget, bool tube) noexcept;
@@ -47,8 +45,8 @@ private:
     int latency = 0;
     LatencyDelay latencyDelay;
 
-    std::unique_ptr<juce::dsp::Oversampling<float>> oversampler;
-    juce::AudioBuffer<float> work; // the oversampler always sees the channel count it was built for
+    StereoOversampler oversampler;
+    bool prepared = false;
 
     LinearRamp amountDb; // per oversampled sample
     LinearRamp toneCoef; // per base-rate sample

@@ -29,7 +29,9 @@ constexpr float fastTanh (float x) noexcept
     q = q * x2 + 2.26843463243900e-03f;
     q = q * x2 + 4.89352518554385e-03f;
 
-    return (x > -tiny && x < tiny) ? x : p / q;
+    // Both sides computed, so that loops over it become branch-free vector code.
+    const float ratio = p / q;
+    return (clamped < 0.0f ? -clamped : clamped) < tiny ? x : ratio;
 }
 
 } // namespace tz
