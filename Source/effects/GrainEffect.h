@@ -32,24 +32,30 @@ private:
     std::uint64_t state = 0;
 };
 
-// Hann window 0.5 - 0.5 cos (2 pi n / length), stepped by rotating a unit phasor so that a grain costs one
-// cos and one sin when it starts instead of a cos for every sample.
-class HannWindow
+// Hann window 0.5 - 0.5 cos (2 pi n / length) from unit phasors, so that a grain costs a few cos and sin calls
+// when it starts instead of one per sample. Four lanes hold samples 4q .. 4q + 3 and move on together by a
+// rotation of four steps: a reader taking four samples at a time gets exactly what single reads get.
+struct HannWindow
 {
-public:
+    static constexpr int numLanes = 4;
+
+    std::array<double, numLanes> cosLanes {}, sinLanes {};
+    double cosFourSteps = 1.0, sinFourSteps = 0.0;
+
     void start (double length) noexcept;
-    double value() const noexcept { return 0.5 - 0.5 * cosPhase; }
 
-    void advance() noexcept
+    // Sample n's value, for n in the current group of four.
+    double value (int n) const noexcept { return 0.5 - 0.5 * cosLanes[(size_t) (n & (numLanes - 1))]; }
+
+    void nextFour() noexcept
     {
-        const double c = cosPhase * cosStep - sinPhase * sinStep;
-        sinPhase = sinPhase * cosStep + cosPhase * sinStep;
-        cosPhase = c;
+        for (size_t k = 0; k < numLanes; ++k)
+        {
+            const double c = cosLanes[k] * cosFourSteps - sinLanes[k] * sinFourSteps;
+            sinLanes[k] = sinLanes[k] * cosFourSteps + cosLanes[k] * sinFourSteps;
+            cosLanes[k] = c;
+        }
     }
-
-private:
-    double cosPhase = 1.0, sinPhase = 0.0;
-    double cosStep = 1.0, sinStep = 0.0;
 };
 
 // Granular cloud drawn from the recent input. Turns the chunk into its pure wet signal; the slot mixes.
@@ -84,9 +90,9 @@ private:
     struct Grain
     {
         bool active = false;
-        double position = 0.0; // next read, kept wrapped into the buffer
-        double rate = 1.0;     // buffer samples per output sample, negative backward
-        double age = 0.0;
+        double origin = 0.0; // buffer position of the first read
+        double rate = 1.0;   // buffer samples per output sample, negative backward
+        int age = 0;         // reads done; read n is at origin + n * rate, wrapped
         double length = 0.0;
         float gainLeft = 1.0f, gainRight = 1.0f;
         int layer = 0;

@@ -133,8 +133,7 @@ void StereoOversampler::prepare (std::initializer_list<StageDesign> designs, int
         fractionalDelay += 1.0f;
 
     fractionalDelayActive = fractionalDelay > 0.0f;
-    fractionalDelayLine.prepare ({ 0.0, (juce::uint32) std::max (maxBaseSamples, 1), 2 });
-    fractionalDelayLine.setDelay (fractionalDelay);
+    thiranAlpha = (1.0f - fractionalDelay) / (1.0f + fractionalDelay);
     latency = juce::roundToInt (uncompensated + fractionalDelay);
 
     reset();
@@ -149,84 +148,84 @@ void StereoOversampler::reset() noexcept
         stage.delayedDown = {};
         std::fill (stage.frames.begin(), stage.frames.end(), 0.0f);
     }
-    fractionalDelayLine.reset();
+    thiranInput = {};
+    thiranOutput = {};
 }
 
+// Both directions go one base-rate sample at a time through every stage rather than a stage at a time
+// through the chunk: each allpass state is a serial dependency, and this way the stages' chains overlap.
 float* StereoOversampler::processUp (const float* left, const float* right, int numSamples) noexcept
 {
-    // Each input sample gives two output frames, which are the four lanes.
-    auto& first = stages.front();
-    for (int i = 0; i < numSamples; ++i)
-        first.up.run (quadOf (left[i], right[i], left[i], right[i])).copyToRawArray (first.frames.data() + 4 * i);
-    first.up.snapStatesToZero();
-
-    int numFrames = 2 * numSamples;
-    for (size_t s = 1; s < stages.size(); ++s)
+    const auto upsampleFrame = [] (Stage& stage, const float* frame, int index)
     {
-        const float* input = stages[s - 1].frames.data();
-        auto& stage = stages[s];
-        for (int i = 0; i < numFrames; ++i)
+        const float l = frame[0], r = frame[1];
+        stage.up.run (quadOf (l, r, l, r)).copyToRawArray (stage.frames.data() + 4 * index);
+    };
+
+    for (int i = 0; i < numSamples; ++i)
+    {
+        const std::array<float, 2> input { left[i], right[i] };
+        upsampleFrame (stages.front(), input.data(), i);
+
+        for (size_t s = 1; s < stages.size(); ++s)
         {
-            const float l = input[2 * i], r = input[2 * i + 1];
-            stage.up.run (quadOf (l, r, l, r)).copyToRawArray (stage.frames.data() + 4 * i);
+            const int count = 1 << s, first = count * i; // frames the stage before made from sample i
+            const float* frames = stages[s - 1].frames.data();
+            for (int j = first; j < first + count; ++j)
+                upsampleFrame (stages[s], frames + 2 * j, j);
         }
-        stage.up.snapStatesToZero();
-        numFrames *= 2;
     }
+
+    for (auto& stage : stages)
+        stage.up.snapStatesToZero();
 
     return stages.back().frames.data();
 }
 
 void StereoOversampler::processDown (float* left, float* right, int numSamples) noexcept
 {
-    // Each stage halves its own frames into the buffer of the stage before it, the first into the output.
-    const auto halve = [] (Stage& stage, int numOutputFrames, auto&& store)
+    // Turns frames 2j and 2j + 1 of a stage into one frame at half its rate.
+    const auto halveFrame = [] (Stage& stage, int j, float* target)
     {
-        const float* input = stage.frames.data();
-        for (int i = 0; i < numOutputFrames; ++i)
-        {
-            alignas (16) float output[4];
-            stage.down.run (Quad::fromRawArray (input + 4 * i)).copyToRawArray (output);
-            store (i, (stage.delayedDown[0] + output[0]) * 0.5f, (stage.delayedDown[1] + output[1]) * 0.5f);
-            stage.delayedDown = { output[2], output[3] };
-        }
-        stage.down.snapStatesToZero();
+        alignas (16) float output[4];
+        stage.down.run (Quad::fromRawArray (stage.frames.data() + 4 * j)).copyToRawArray (output);
+        target[0] = (stage.delayedDown[0] + output[0]) * 0.5f;
+        target[1] = (stage.delayedDown[1] + output[1]) * 0.5f;
+        stage.delayedDown = { output[2], output[3] };
     };
-
-    for (size_t s = stages.size() - 1; s > 0; --s)
-    {
-        float* target = stages[s - 1].frames.data();
-        halve (stages[s], numSamples << s,
-               [target] (int i, float l, float r)
-               {
-                   target[2 * i] = l;
-                   target[2 * i + 1] = r;
-               });
-    }
-
-    halve (stages.front(), numSamples,
-           [left, right] (int i, float l, float r)
-           {
-               left[i] = l;
-               if (right != nullptr)
-                   right[i] = r;
-           });
-
-    if (! fractionalDelayActive)
-        return;
 
     for (int i = 0; i < numSamples; ++i)
     {
-        fractionalDelayLine.pushSample (0, left[i]);
-        left[i] = fractionalDelayLine.popSample (0);
+        for (size_t s = stages.size() - 1; s > 0; --s)
+        {
+            const int count = 1 << s, first = count * i; // frames of the stage before that make sample i
+            float* target = stages[s - 1].frames.data();
+            for (int j = first; j < first + count; ++j)
+                halveFrame (stages[s], j, target + 2 * j);
+        }
+
+        std::array<float, 2> output {};
+        halveFrame (stages.front(), i, output.data());
+
+        // The Thiran allpass that completes the latency to whole samples.
+        if (fractionalDelayActive)
+        {
+            for (size_t ch = 0; ch < 2; ++ch)
+            {
+                const float delayed = thiranInput[ch] + thiranAlpha * (output[ch] - thiranOutput[ch]);
+                thiranInput[ch] = output[ch];
+                thiranOutput[ch] = delayed;
+                output[ch] = delayed;
+            }
+        }
+
+        left[i] = output[0];
+        if (right != nullptr)
+            right[i] = output[1];
     }
 
-    if (right != nullptr)
-        for (int i = 0; i < numSamples; ++i)
-        {
-            fractionalDelayLine.pushSample (1, right[i]);
-            right[i] = fractionalDelayLine.popSample (1);
-        }
+    for (auto& stage : stages)
+        stage.down.snapStatesToZero();
 }
 
 } // namespace tz

@@ -63,8 +63,9 @@ private:
     };
 
     std::vector<Stage> stages;
-    juce::dsp::DelayLine<float, juce::dsp::DelayLineInterpolationTypes::Thiran> fractionalDelayLine { 8 };
     bool fractionalDelayActive = false;
+    float thiranAlpha = 0.0f;
+    std::array<float, 2> thiranInput {}, thiranOutput {};
     int latency = 0;
 };
 
