@@ -5,6 +5,7 @@
 
 #include "core/Parameters.h"
 #include "core/Transport.h"
+#include "effects/GrainReads.h"
 #include "effects/RecordBuffer.h"
 
 namespace tz
@@ -30,32 +31,6 @@ public:
 private:
     static constexpr std::uint64_t mask = (1ull << 48) - 1;
     std::uint64_t state = 0;
-};
-
-// Hann window 0.5 - 0.5 cos (2 pi n / length) from unit phasors, so that a grain costs a few cos and sin calls
-// when it starts instead of one per sample. Four lanes hold samples 4q .. 4q + 3 and move on together by a
-// rotation of four steps: a reader taking four samples at a time gets exactly what single reads get.
-struct HannWindow
-{
-    static constexpr int numLanes = 4;
-
-    std::array<double, numLanes> cosLanes {}, sinLanes {};
-    double cosFourSteps = 1.0, sinFourSteps = 0.0;
-
-    void start (double length) noexcept;
-
-    // Sample n's value, for n in the current group of four.
-    double value (int n) const noexcept { return 0.5 - 0.5 * cosLanes[(size_t) (n & (numLanes - 1))]; }
-
-    void nextFour() noexcept
-    {
-        for (size_t k = 0; k < numLanes; ++k)
-        {
-            const double c = cosLanes[k] * cosFourSteps - sinLanes[k] * sinFourSteps;
-            sinLanes[k] = sinLanes[k] * cosFourSteps + cosLanes[k] * sinFourSteps;
-            cosLanes[k] = c;
-        }
-    }
 };
 
 // Granular cloud drawn from the recent input. Turns the chunk into its pure wet signal; the slot mixes.

@@ -1,0 +1,375 @@
+#include "effects/GrainReads.h"
+
+#include "effects/RecordBuffer.h"
+
+#include <algorithm>
+#include <cmath>
+#include <cstdint>
+
+#include <juce_core/juce_core.h>
+
+#if defined(__SSE2__) || defined(_M_X64)
+ #define TAZZLE_GRAIN_SSE2 1
+ #include <emmintrin.h>
+#else
+ #define TAZZLE_GRAIN_SSE2 0
+#endif
+
+#if TAZZLE_GRAIN_SSE2 && defined(__GNUC__)
+ #define TAZZLE_GRAIN_AVX2 1
+ #include <immintrin.h>
+ #define TAZZLE_AVX2_FUNCTION __attribute__ ((target ("avx2")))
+#else
+ #define TAZZLE_GRAIN_AVX2 0
+#endif
+
+namespace tz
+{
+
+void HannWindow::start (double length) noexcept
+{
+    const double step = juce::MathConstants<double>::twoPi / length;
+    for (size_t k = 0; k < numLanes; ++k)
+    {
+        cosLanes[k] = std::cos ((double) k * step);
+        sinLanes[k] = std::sin ((double) k * step);
+    }
+    cosFourSteps = std::cos (numLanes * step);
+    sinFourSteps = std::sin (numLanes * step);
+}
+
+namespace
+{
+    constexpr int groupMask = HannWindow::numLanes - 1;
+
+    // One read at `position` whose taps are im1, i, i1 and i2.
+    void addRead (const GrainReads& reads, int s, int age, double position, int im1, int i, int i1, int i2) noexcept
+    {
+        const auto t = (float) (position - i);
+        const auto w = (float) reads.window.value (age);
+        const float* left = reads.left;
+        const float* right = reads.right;
+        reads.outLeft[s] += reads.gainLeft * w * RecordBuffer::catmullRom (left[im1], left[i], left[i1], left[i2], t);
+        reads.outRight[s] += reads.gainRight * w * RecordBuffer::catmullRom (right[im1], right[i], right[i1], right[i2], t);
+
+        if ((age & groupMask) == groupMask)
+            reads.window.nextFour();
+    }
+
+    // Reads age .. age + count - 1, whose taps all lie inside the buffer once `wrap` (0 or +-size) is added.
+    void addClearReads (const GrainReads& reads, int s, int age, double wrap, int count) noexcept
+    {
+        for (const int end = s + count; s < end; ++s, ++age)
+        {
+            const double position = (reads.origin + age * reads.rate) + wrap;
+            const int i = (int) position;
+            addRead (reads, s, age, position, i - 1, i, i + 1, i + 2);
+        }
+    }
+
+#if TAZZLE_GRAIN_SSE2
+    __m128 catmullRom (__m128 ym1, __m128 y0, __m128 y1, __m128 y2, __m128 t) noexcept
+    {
+        const auto times = [] (float k, __m128 v) { return _mm_mul_ps (_mm_set1_ps (k), v); };
+        const __m128 a = times (0.5f, _mm_sub_ps (y1, ym1));
+        const __m128 b = _mm_sub_ps (_mm_add_ps (_mm_sub_ps (ym1, times (2.5f, y0)), times (2.0f, y1)), times (0.5f, y2));
+        const __m128 c = _mm_add_ps (times (0.5f, _mm_sub_ps (y2, ym1)), times (1.5f, _mm_sub_ps (y0, y1)));
+        return _mm_add_ps (y0, _mm_mul_ps (t, _mm_add_ps (a, _mm_mul_ps (t, _mm_add_ps (b, _mm_mul_ps (t, c))))));
+    }
+
+    // Four reads of one channel: each one unaligned load of its four taps, transposed into rows of taps.
+    forcedinline __m128 readFour (const float* data, const std::int32_t* index, __m128 t) noexcept
+    {
+        __m128 ym1 = _mm_loadu_ps (data + index[0] - 1);
+        __m128 y0 = _mm_loadu_ps (data + index[1] - 1);
+        __m128 y1 = _mm_loadu_ps (data + index[2] - 1);
+        __m128 y2 = _mm_loadu_ps (data + index[3] - 1);
+        _MM_TRANSPOSE4_PS (ym1, y0, y1, y2);
+        return catmullRom (ym1, y0, y1, y2, t);
+    }
+
+    struct CosinePairs
+    {
+        __m128d low, high;
+    };
+
+    // The window lanes of four consecutive reads starting `offset` lanes into the current group of four: the
+    // rest of this group, then the start of the next.
+    template <int offset>
+    forcedinline CosinePairs windowCosines (__m128d cos01, __m128d cos23, __m128d next01, __m128d next23) noexcept
+    {
+        if constexpr (offset == 0)
+            return { cos01, cos23 };
+        else if constexpr (offset == 1)
+            return { _mm_shuffle_pd (cos01, cos23, 1), _mm_shuffle_pd (cos23, next01, 1) };
+        else if constexpr (offset == 2)
+            return { cos23, next01 };
+        else
+            return { _mm_shuffle_pd (cos23, next01, 1), _mm_shuffle_pd (next01, next23, 1) };
+    }
+
+    // Clear reads four at a time: every lane does the arithmetic of addClearReads, and the window moves on by
+    // whole groups as single reads move it.
+    template <int offset>
+    void addClearReadsInFours (const GrainReads& reads, int s, int age, double wrap, int numFours) noexcept
+    {
+        auto& window = reads.window;
+        __m128d cos01 = _mm_loadu_pd (window.cosLanes.data()), cos23 = _mm_loadu_pd (window.cosLanes.data() + 2);
+        __m128d sin01 = _mm_loadu_pd (window.sinLanes.data()), sin23 = _mm_loadu_pd (window.sinLanes.data() + 2);
+        const __m128d cosFour = _mm_set1_pd (window.cosFourSteps), sinFour = _mm_set1_pd (window.sinFourSteps);
+        const __m128d half = _mm_set1_pd (0.5), four = _mm_set1_pd (4.0);
+        const __m128d origin = _mm_set1_pd (reads.origin), rate = _mm_set1_pd (reads.rate);
+        const __m128d shift = _mm_set1_pd (wrap);
+        const __m128 gainLeft = _mm_set1_ps (reads.gainLeft), gainRight = _mm_set1_ps (reads.gainRight);
+        const auto toFloats = [] (__m128d low, __m128d high) { return _mm_movelh_ps (_mm_cvtpd_ps (low), _mm_cvtpd_ps (high)); };
+        const auto hann = [half] (__m128d c) { return _mm_sub_pd (half, _mm_mul_pd (half, c)); };
+
+        __m128d age01 = _mm_set_pd (age + 1, age), age23 = _mm_set_pd (age + 3, age + 2);
+
+        for (const int end = s + 4 * numFours; s < end; s += 4)
+        {
+            const __m128d p01 = _mm_add_pd (_mm_add_pd (origin, _mm_mul_pd (age01, rate)), shift);
+            const __m128d p23 = _mm_add_pd (_mm_add_pd (origin, _mm_mul_pd (age23, rate)), shift);
+            const __m128i i01 = _mm_cvttpd_epi32 (p01), i23 = _mm_cvttpd_epi32 (p23);
+            const __m128 t = toFloats (_mm_sub_pd (p01, _mm_cvtepi32_pd (i01)), _mm_sub_pd (p23, _mm_cvtepi32_pd (i23)));
+
+            alignas (16) std::int32_t index[4];
+            _mm_store_si128 (reinterpret_cast<__m128i*> (index), _mm_unpacklo_epi64 (i01, i23));
+
+            const __m128d nextCos01 = _mm_sub_pd (_mm_mul_pd (cos01, cosFour), _mm_mul_pd (sin01, sinFour));
+            const __m128d nextCos23 = _mm_sub_pd (_mm_mul_pd (cos23, cosFour), _mm_mul_pd (sin23, sinFour));
+            sin01 = _mm_add_pd (_mm_mul_pd (sin01, cosFour), _mm_mul_pd (cos01, sinFour));
+            sin23 = _mm_add_pd (_mm_mul_pd (sin23, cosFour), _mm_mul_pd (cos23, sinFour));
+
+            const auto [w01, w23] = windowCosines<offset> (cos01, cos23, nextCos01, nextCos23);
+            const __m128 w = toFloats (hann (w01), hann (w23));
+            const __m128 left = _mm_mul_ps (_mm_mul_ps (gainLeft, w), readFour (reads.left, index, t));
+            const __m128 right = _mm_mul_ps (_mm_mul_ps (gainRight, w), readFour (reads.right, index, t));
+            _mm_storeu_ps (reads.outLeft + s, _mm_add_ps (_mm_loadu_ps (reads.outLeft + s), left));
+            _mm_storeu_ps (reads.outRight + s, _mm_add_ps (_mm_loadu_ps (reads.outRight + s), right));
+
+            cos01 = nextCos01;
+            cos23 = nextCos23;
+            age01 = _mm_add_pd (age01, four);
+            age23 = _mm_add_pd (age23, four);
+        }
+
+        _mm_storeu_pd (window.cosLanes.data(), cos01);
+        _mm_storeu_pd (window.cosLanes.data() + 2, cos23);
+        _mm_storeu_pd (window.sinLanes.data(), sin01);
+        _mm_storeu_pd (window.sinLanes.data() + 2, sin23);
+    }
+#endif
+
+#if TAZZLE_GRAIN_AVX2
+    TAZZLE_AVX2_FUNCTION inline __m256 catmullRom (__m256 ym1, __m256 y0, __m256 y1, __m256 y2, __m256 t) noexcept
+    {
+        const __m256 k05 = _mm256_set1_ps (0.5f), k15 = _mm256_set1_ps (1.5f);
+        const __m256 k2 = _mm256_set1_ps (2.0f), k25 = _mm256_set1_ps (2.5f);
+        const __m256 a = _mm256_mul_ps (k05, _mm256_sub_ps (y1, ym1));
+        const __m256 b = _mm256_sub_ps (_mm256_add_ps (_mm256_sub_ps (ym1, _mm256_mul_ps (k25, y0)), _mm256_mul_ps (k2, y1)),
+                                        _mm256_mul_ps (k05, y2));
+        const __m256 c = _mm256_add_ps (_mm256_mul_ps (k05, _mm256_sub_ps (y2, ym1)), _mm256_mul_ps (k15, _mm256_sub_ps (y0, y1)));
+        return _mm256_add_ps (y0, _mm256_mul_ps (t, _mm256_add_ps (a, _mm256_mul_ps (t, _mm256_add_ps (b, _mm256_mul_ps (t, c))))));
+    }
+
+    // Eight reads of one channel: reads k and k + 4 share a register, one in each half, so the four-by-four
+    // transpose of the taps works within the halves.
+    TAZZLE_AVX2_FUNCTION inline __m256 tapsOfTwoReads (const float* data, std::int32_t first, std::int32_t second) noexcept
+    {
+        return _mm256_insertf128_ps (_mm256_castps128_ps256 (_mm_loadu_ps (data + first - 1)),
+                                     _mm_loadu_ps (data + second - 1), 1);
+    }
+
+    TAZZLE_AVX2_FUNCTION inline __m256 readEight (const float* data, const std::int32_t* index, __m256 t) noexcept
+    {
+        const __m256 r0 = tapsOfTwoReads (data, index[0], index[4]), r1 = tapsOfTwoReads (data, index[1], index[5]);
+        const __m256 r2 = tapsOfTwoReads (data, index[2], index[6]), r3 = tapsOfTwoReads (data, index[3], index[7]);
+        const __m256 low01 = _mm256_unpacklo_ps (r0, r1), high01 = _mm256_unpackhi_ps (r0, r1);
+        const __m256 low23 = _mm256_unpacklo_ps (r2, r3), high23 = _mm256_unpackhi_ps (r2, r3);
+        return catmullRom (_mm256_shuffle_ps (low01, low23, 0x44), _mm256_shuffle_ps (low01, low23, 0xEE),
+                           _mm256_shuffle_ps (high01, high23, 0x44), _mm256_shuffle_ps (high01, high23, 0xEE), t);
+    }
+
+    // Lanes offset .. 3 of `group`, then lanes 0 .. offset - 1 of `next`.
+    template <int offset>
+    TAZZLE_AVX2_FUNCTION inline __m256d fromLane (__m256d group, __m256d next) noexcept
+    {
+        if constexpr (offset == 0)
+            return group;
+
+        const __m256d middle = _mm256_permute2f128_pd (group, next, 0x21); // lanes 2, 3 of group, 0, 1 of next
+        if constexpr (offset == 1)
+            return _mm256_shuffle_pd (group, middle, 0x5);
+        else if constexpr (offset == 2)
+            return middle;
+        else
+            return _mm256_shuffle_pd (middle, next, 0x5);
+    }
+
+    // Both phasor sets of a window moved on by four samples.
+    TAZZLE_AVX2_FUNCTION inline void rotateByFour (__m256d& cosines, __m256d& sines, __m256d cosFour, __m256d sinFour) noexcept
+    {
+        const __m256d nextCos = _mm256_sub_pd (_mm256_mul_pd (cosines, cosFour), _mm256_mul_pd (sines, sinFour));
+        sines = _mm256_add_pd (_mm256_mul_pd (sines, cosFour), _mm256_mul_pd (cosines, sinFour));
+        cosines = nextCos;
+    }
+
+    TAZZLE_AVX2_FUNCTION inline __m128 hannOf (__m256d cosines) noexcept
+    {
+        const __m256d half = _mm256_set1_pd (0.5);
+        return _mm256_cvtpd_ps (_mm256_sub_pd (half, _mm256_mul_pd (half, cosines)));
+    }
+
+    // Clear reads eight at a time, with the same per-lane arithmetic as the single and four-wide reads.
+    template <int offset>
+    TAZZLE_AVX2_FUNCTION void addClearReadsInEights (const GrainReads& reads, int s, int age, double wrap,
+                                                      int numEights) noexcept
+    {
+        auto& window = reads.window;
+        __m256d cosGroup = _mm256_loadu_pd (window.cosLanes.data()), sinGroup = _mm256_loadu_pd (window.sinLanes.data());
+        const __m256d cosFour = _mm256_set1_pd (window.cosFourSteps), sinFour = _mm256_set1_pd (window.sinFourSteps);
+        const __m256d eight = _mm256_set1_pd (8.0);
+        const __m256d origin = _mm256_set1_pd (reads.origin), rate = _mm256_set1_pd (reads.rate);
+        const __m256d shift = _mm256_set1_pd (wrap);
+        const __m256 gainLeft = _mm256_set1_ps (reads.gainLeft), gainRight = _mm256_set1_ps (reads.gainRight);
+
+        __m256d ages0123 = _mm256_set_pd (age + 3, age + 2, age + 1, age);
+        __m256d ages4567 = _mm256_add_pd (ages0123, _mm256_set1_pd (4.0));
+
+        for (const int end = s + 8 * numEights; s < end; s += 8)
+        {
+            const __m256d p0123 = _mm256_add_pd (_mm256_add_pd (origin, _mm256_mul_pd (ages0123, rate)), shift);
+            const __m256d p4567 = _mm256_add_pd (_mm256_add_pd (origin, _mm256_mul_pd (ages4567, rate)), shift);
+            const __m128i i0123 = _mm256_cvttpd_epi32 (p0123), i4567 = _mm256_cvttpd_epi32 (p4567);
+            const __m256 t = _mm256_set_m128 (_mm256_cvtpd_ps (_mm256_sub_pd (p4567, _mm256_cvtepi32_pd (i4567))),
+                                              _mm256_cvtpd_ps (_mm256_sub_pd (p0123, _mm256_cvtepi32_pd (i0123))));
+
+            alignas (32) std::int32_t index[8];
+            _mm_store_si128 (reinterpret_cast<__m128i*> (index), i0123);
+            _mm_store_si128 (reinterpret_cast<__m128i*> (index + 4), i4567);
+
+            __m256d cosNext = cosGroup, sinNext = sinGroup;
+            rotateByFour (cosNext, sinNext, cosFour, sinFour);
+            __m256d cosAfter = cosNext, sinAfter = sinNext;
+            rotateByFour (cosAfter, sinAfter, cosFour, sinFour);
+
+            const __m256 w = _mm256_set_m128 (hannOf (fromLane<offset> (cosNext, cosAfter)),
+                                              hannOf (fromLane<offset> (cosGroup, cosNext)));
+
+            const __m256 left = _mm256_mul_ps (_mm256_mul_ps (gainLeft, w), readEight (reads.left, index, t));
+            const __m256 right = _mm256_mul_ps (_mm256_mul_ps (gainRight, w), readEight (reads.right, index, t));
+            _mm256_storeu_ps (reads.outLeft + s, _mm256_add_ps (_mm256_loadu_ps (reads.outLeft + s), left));
+            _mm256_storeu_ps (reads.outRight + s, _mm256_add_ps (_mm256_loadu_ps (reads.outRight + s), right));
+
+            cosGroup = cosAfter;
+            sinGroup = sinAfter;
+            ages0123 = _mm256_add_pd (ages0123, eight);
+            ages4567 = _mm256_add_pd (ages4567, eight);
+        }
+
+        _mm256_storeu_pd (window.cosLanes.data(), cosGroup);
+        _mm256_storeu_pd (window.sinLanes.data(), sinGroup);
+        _mm256_zeroupper();
+    }
+
+    const bool cpuHasAvx2 = []
+    {
+        __builtin_cpu_init();
+        return __builtin_cpu_supports ("avx2") != 0;
+    }();
+#endif
+
+    // Runs a clear stretch at the given width; narrower reads finish what the wide ones leave.
+    void addClearStretch (const GrainReads& reads, int s, int age, double wrap, int count, GrainReads::Width width) noexcept
+    {
+#if TAZZLE_GRAIN_AVX2
+        if (width == GrainReads::Width::eight && cpuHasAvx2)
+        {
+            const int numEights = count / 8;
+            if (numEights > 0)
+            {
+                switch (age & groupMask)
+                {
+                    case 0: addClearReadsInEights<0> (reads, s, age, wrap, numEights); break;
+                    case 1: addClearReadsInEights<1> (reads, s, age, wrap, numEights); break;
+                    case 2: addClearReadsInEights<2> (reads, s, age, wrap, numEights); break;
+                    default: addClearReadsInEights<3> (reads, s, age, wrap, numEights); break;
+                }
+                s += 8 * numEights;
+                age += 8 * numEights;
+                count -= 8 * numEights;
+            }
+        }
+#endif
+
+#if TAZZLE_GRAIN_SSE2
+        if (width != GrainReads::Width::one)
+        {
+            const int numFours = count / 4;
+            if (numFours > 0)
+            {
+                switch (age & groupMask)
+                {
+                    case 0: addClearReadsInFours<0> (reads, s, age, wrap, numFours); break;
+                    case 1: addClearReadsInFours<1> (reads, s, age, wrap, numFours); break;
+                    case 2: addClearReadsInFours<2> (reads, s, age, wrap, numFours); break;
+                    default: addClearReadsInFours<3> (reads, s, age, wrap, numFours); break;
+                }
+                s += 4 * numFours;
+                age += 4 * numFours;
+                count -= 4 * numFours;
+            }
+        }
+#endif
+
+        addClearReads (reads, s, age, wrap, count);
+    }
+} // namespace
+
+bool GrainReads::eightWideAvailable() noexcept
+{
+#if TAZZLE_GRAIN_AVX2
+    return cpuHasAvx2;
+#else
+    return false;
+#endif
+}
+
+void GrainReads::add (int s, int age, int count, Width width) const noexcept
+{
+    if (width == Width::widest)
+        width = Width::eight;
+
+    const auto sizeAsDouble = (double) size;
+    const auto wrapIndex = [this] (int index) { return index < 0 ? index + size : (index >= size ? index - size : index); };
+
+    for (const int end = s + count; s < end;)
+    {
+        // The lap correction, added the same way whichever path a read takes.
+        const double unwrapped = origin + age * rate;
+        const double wrap = unwrapped >= sizeAsDouble ? -sizeAsDouble : (unwrapped < 0.0 ? sizeAsDouble : 0.0);
+        double position = unwrapped + wrap;
+        if (position >= sizeAsDouble)
+            position = 0.0; // a tiny negative rounds up to size
+
+        // Reads whose taps (index - 1 .. index + 2) stay inside the buffer, with a sample to spare.
+        const bool inside = position >= 1.0 && position < sizeAsDouble - 3.0;
+        const double room = rate > 0.0 ? (sizeAsDouble - 3.0 - position) / rate : (position - 2.0) / -rate;
+        const int clearReads = inside && room >= 1.0 ? (int) std::min (room, (double) (end - s)) : 0;
+
+        if (clearReads > 0)
+        {
+            addClearStretch (*this, s, age, wrap, clearReads, width);
+            s += clearReads;
+            age += clearReads;
+            continue;
+        }
+
+        // Near an end of the buffer: every tap wrapped.
+        const int i = (int) position;
+        addRead (*this, s++, age++, position, wrapIndex (i - 1), i, wrapIndex (i + 1), wrapIndex (i + 2));
+    }
+}
+
+} // namespace tz
