@@ -58,9 +58,9 @@ void GrainEffect::record (const float* const* channels, int numChannels, int num
     if (numChannels < 1)
         return;
 
-    const float* right = channels[numChannels > 1 ? 1 : 0];
-    for (int i = 0; i < numSamples; ++i)
-        lastWriteIndex = recordBuffer.write (channels[0][i], right[i]);
+    const int last = recordBuffer.write (channels, numChannels, numSamples);
+    if (last >= 0)
+        lastWriteIndex = last;
 }
 
 double GrainEffect::wrapPosition (double position) const noexcept
@@ -205,14 +205,14 @@ void GrainEffect::processChunk (float* left, float* right, int numSamples, const
         }
     }
 
+    // The cloud, scaled and DC-blocked, into the chunk; what fed back at each sample is the output before it.
+    std::array<float, maxChunk> inLeft {}, inRight {}, fedBackLeft {}, fedBackRight {};
     for (int i = 0; i < numSamples; ++i)
     {
-        const float inLeft = left[i];
-        const float inRight = right != nullptr ? right[i] : inLeft;
-
-        if (mode != freeze)
-            lastWriteIndex = recordBuffer.write (inLeft + fastTanh (dcOutLeft * feedback),
-                                                 inRight + fastTanh (dcOutRight * feedback));
+        inLeft[(size_t) i] = left[i];
+        inRight[(size_t) i] = right != nullptr ? right[i] : left[i];
+        fedBackLeft[(size_t) i] = dcOutLeft;
+        fedBackRight[(size_t) i] = dcOutRight;
 
         const float scaledLeft = cloudLeft[(size_t) i] * norm;
         const float scaledRight = cloudRight[(size_t) i] * norm;
@@ -231,6 +231,16 @@ void GrainEffect::processChunk (float* left, float* right, int numSamples, const
             left[i] = (dcOutLeft + dcOutRight) * 0.5f;
         }
     }
+
+    if (mode == freeze)
+        return;
+
+    for (int i = 0; i < numSamples; ++i)
+    {
+        inLeft[(size_t) i] += fastTanh (fedBackLeft[(size_t) i] * feedback);
+        inRight[(size_t) i] += fastTanh (fedBackRight[(size_t) i] * feedback);
+    }
+    lastWriteIndex = recordBuffer.write (inLeft.data(), inRight.data(), numSamples);
 }
 
 } // namespace tz

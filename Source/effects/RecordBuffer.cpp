@@ -1,6 +1,9 @@
 #include "effects/RecordBuffer.h"
 
 #include <cmath>
+#include <tuple>
+
+#include <juce_core/juce_core.h>
 
 namespace tz
 {
@@ -44,6 +47,27 @@ void RecordBuffer::prepare (double seconds, double sampleRate, bool withFiltered
     }
 }
 
+namespace
+{
+    // The four lanes through the cascade; inlined so each caller's states stay where the caller keeps them.
+    template <typename Sections, typename Lanes>
+    forcedinline Lanes lowPass (Sections& sections, Lanes x) noexcept
+    {
+        for (auto& section : sections)
+        {
+            Lanes y;
+            for (size_t k = 0; k < std::tuple_size_v<Lanes>; ++k)
+            {
+                y[k] = (section.b0[k] * x[k]) + section.s1[k];
+                section.s1[k] = (section.b1[k] * x[k]) - (section.a1[k] * y[k]) + section.s2[k];
+                section.s2[k] = (section.b2[k] * x[k]) - (section.a2[k] * y[k]);
+            }
+            x = y;
+        }
+        return x;
+    }
+} // namespace
+
 int RecordBuffer::write (float left, float right) noexcept
 {
     const int index = writePos;
@@ -52,29 +76,48 @@ int RecordBuffer::write (float left, float right) noexcept
 
     if (numLayers > 1)
     {
-        Lanes x { left, right, left, right };
-
-        for (auto& section : sections)
-        {
-            Lanes y;
-            for (size_t k = 0; k < numLanes; ++k)
-            {
-                y[k] = (section.b0[k] * x[k]) + section.s1[k];
-                section.s1[k] = (section.b1[k] * x[k]) - (section.a1[k] * y[k]) + section.s2[k];
-                section.s2[k] = (section.b2[k] * x[k]) - (section.a2[k] * y[k]);
-            }
-            x = y;
-        }
-
-        layers[1][0][(size_t) index] = x[0];
-        layers[1][1][(size_t) index] = x[1];
-        layers[2][0][(size_t) index] = x[2];
-        layers[2][1][(size_t) index] = x[3];
+        const auto low = lowPass (sections, Lanes { left, right, left, right });
+        layers[1][0][(size_t) index] = low[0];
+        layers[1][1][(size_t) index] = low[1];
+        layers[2][0][(size_t) index] = low[2];
+        layers[2][1][(size_t) index] = low[3];
     }
 
     if (++writePos >= size)
         writePos = 0;
 
+    return index;
+}
+
+int RecordBuffer::write (const float* left, const float* right, int numSamples) noexcept
+{
+    if (numSamples <= 0)
+        return -1;
+
+    // The filter runs on a local copy of its states, which the compiler keeps in registers through the chunk.
+    auto localSections = sections;
+    int index = writePos;
+
+    for (int i = 0; i < numSamples; ++i)
+    {
+        index = writePos;
+        layers[0][0][(size_t) index] = left[i];
+        layers[0][1][(size_t) index] = right[i];
+
+        if (numLayers > 1)
+        {
+            const auto low = lowPass (localSections, Lanes { left[i], right[i], left[i], right[i] });
+            layers[1][0][(size_t) index] = low[0];
+            layers[1][1][(size_t) index] = low[1];
+            layers[2][0][(size_t) index] = low[2];
+            layers[2][1][(size_t) index] = low[3];
+        }
+
+        if (++writePos >= size)
+            writePos = 0;
+    }
+
+    sections = localSections;
     return index;
 }
 

@@ -20,17 +20,14 @@ public:
     // Stores one stereo sample in every layer and returns the index written.
     int write (float left, float right) noexcept;
 
-    // Stores a chunk (a single channel serves as both sides) and returns the last index written, or -1 for none.
+    // Stores a stereo chunk, sample for sample the same as single writes, and returns the last index written,
+    // or -1 for none.
+    int write (const float* left, const float* right, int numSamples) noexcept;
+
+    // The same for planar channels; a single channel serves as both sides.
     int write (const float* const* channels, int numChannels, int numSamples) noexcept
     {
-        if (numChannels < 1)
-            return -1;
-
-        int last = -1;
-        const float* right = channels[numChannels > 1 ? 1 : 0];
-        for (int i = 0; i < numSamples; ++i)
-            last = write (channels[0][i], right[i]);
-        return last;
+        return numChannels < 1 ? -1 : write (channels[0], channels[numChannels > 1 ? 1 : 0], numSamples);
     }
 
     int capacity() const noexcept { return size; }
