@@ -100,22 +100,30 @@ void GrainEffect::startGrain (Grain& grain, const GrainSettings& settings, int w
 // chunk behind the write head.
 int GrainEffect::scheduleSpawns (const GrainSettings& settings, double interval, int numSamples) noexcept
 {
-    // The chunk sample from which each pool slot is free, counting the reads its grain has left.
+    // The chunk sample from which each pool slot is free, counting the reads its grain has left; worked out
+    // only in the chunks where something spawns.
     std::array<double, maxGrains> freeFrom {};
-    for (size_t k = 0; k < grains.size(); ++k)
-        freeFrom[k] = grains[k].active ? std::ceil (grains[k].length - grains[k].age) : 0.0;
+    bool freeFromKnown = false;
 
     const int size = recordBuffer.capacity();
     const int firstWrite = recordBuffer.writePosition();
+    double countdown = spawnCountdown;
     int numSpawns = 0;
 
     for (int i = 0; i < numSamples; ++i)
     {
-        spawnCountdown -= 1.0;
-        if (spawnCountdown > 0.0)
+        countdown -= 1.0;
+        if (countdown > 0.0)
             continue;
 
-        spawnCountdown += interval * (0.75 + 0.5 * random.uniform());
+        countdown += interval * (0.75 + 0.5 * random.uniform());
+
+        if (! freeFromKnown)
+        {
+            for (size_t k = 0; k < grains.size(); ++k)
+                freeFrom[k] = grains[k].active ? std::ceil (grains[k].length - grains[k].age) : 0.0;
+            freeFromKnown = true;
+        }
 
         const auto slot = std::find_if (freeFrom.begin(), freeFrom.end(), [i] (double from) { return from <= i; });
         if (slot == freeFrom.end())
@@ -129,6 +137,7 @@ int GrainEffect::scheduleSpawns (const GrainSettings& settings, double interval,
         *slot = i + std::ceil (pending.grain.length);
     }
 
+    spawnCountdown = countdown;
     return numSpawns;
 }
 
