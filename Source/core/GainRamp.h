@@ -19,7 +19,8 @@ struct GainRamp
 
     void beginChunk (float target, int numSamples) noexcept
     {
-        if (! initialised)
+        // A ramp that ended a rounding error short of its target lands on it, so that it can come to rest.
+        if (! initialised || std::abs (target - current) < 1.0e-9)
         {
             current = target;
             initialised = true;
@@ -32,6 +33,11 @@ struct GainRamp
     {
         return current >= level && target >= level && (smoothedInitialised ? smoothed : current) >= level;
     }
+
+    // True when next() would keep returning the same value for the rest of the chunk.
+    bool isSteady() const noexcept { return step == 0.0 && smoothedInitialised && smoothed == current; }
+
+    float value() const noexcept { return (float) smoothed; }
 
     float next (double coef) noexcept
     {

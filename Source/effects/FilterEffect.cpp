@@ -46,13 +46,32 @@ void FilterEffect::process (float* const* channels, int numChannels, int numSamp
     const int filteredChannels = std::min (numChannels, maxChannels);
     const auto& typeWeight = typeWeights[(size_t) type];
 
-    for (int i = 0; i < numSamples; ++i)
+    struct Coefficients
     {
-        const float g = std::tan (piOverRate * std::exp (logCutoff.next (smoothCoef)));
-        const float k = damping.next (smoothCoef);
+        float k, a1, a2, a3;
+    };
+
+    const auto coefficientsFor = [piOverRate] (float logHz, float k)
+    {
+        const float g = std::tan (piOverRate * std::exp (logHz));
         const float a1 = 1.0f / (1.0f + g * (g + k));
         const float a2 = g * a1;
-        const float a3 = g * a2;
+        return Coefficients { k, a1, a2, g * a2 };
+    };
+
+    // Settled smoothers give the same coefficients at every sample: one tan for the chunk.
+    const bool steady = logCutoff.isSteady() && damping.isSteady();
+    Coefficients coefficients = steady ? coefficientsFor (logCutoff.value(), damping.value()) : Coefficients {};
+
+    for (int i = 0; i < numSamples; ++i)
+    {
+        if (! steady)
+        {
+            const float logHz = logCutoff.next (smoothCoef);
+            coefficients = coefficientsFor (logHz, damping.next (smoothCoef));
+        }
+
+        const auto [k, a1, a2, a3] = coefficients;
         const bool settledType = typeWeight >= 1.0f;
 
         for (int ch = 0; ch < filteredChannels; ++ch)
