@@ -131,6 +131,7 @@ void registerAll()
         { "tapestop", effectOn (tz::tapestop) },
         { "reverse", effectOn (tz::reverse) },
         { "grain", effectOn (tz::grain) },
+        { "drive_heaviest", driveHeaviest },
         { "stutter_heaviest", stutterHeaviest },
         { "grain_heaviest", grainHeaviest },
         { "all_ten_heaviest",
