@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdint>
+#include <type_traits>
 
 #include <juce_core/juce_core.h>
 
@@ -280,47 +281,45 @@ namespace
     }();
 #endif
 
+    // Calls kernel (offset) with the reads' offset into their group of four as a compile-time constant.
+    template <typename Kernel>
+    void withGroupOffset (int age, Kernel&& kernel) noexcept
+    {
+        switch (age & groupMask)
+        {
+            case 0: kernel (std::integral_constant<int, 0>()); break;
+            case 1: kernel (std::integral_constant<int, 1>()); break;
+            case 2: kernel (std::integral_constant<int, 2>()); break;
+            default: kernel (std::integral_constant<int, 3>()); break;
+        }
+    }
+
     // Runs a clear stretch at the given width; narrower reads finish what the wide ones leave.
     void addClearStretch (const GrainReads& reads, int s, int age, double wrap, int count, GrainReads::Width width) noexcept
     {
+        // Takes the reads that groups of `groupSize` can cover off the front of the stretch.
+        const auto takeGroups = [&] (int groupSize, auto&& addGroups)
+        {
+            const int numGroups = count / groupSize;
+            if (numGroups == 0)
+                return;
+
+            withGroupOffset (age, [&] (auto offset) { addGroups (offset, numGroups); });
+            s += groupSize * numGroups;
+            age += groupSize * numGroups;
+            count -= groupSize * numGroups;
+        };
+
 #if TAZZLE_GRAIN_AVX2
         if (width == GrainReads::Width::eight && cpuHasAvx2)
-        {
-            const int numEights = count / 8;
-            if (numEights > 0)
-            {
-                switch (age & groupMask)
-                {
-                    case 0: addClearReadsInEights<0> (reads, s, age, wrap, numEights); break;
-                    case 1: addClearReadsInEights<1> (reads, s, age, wrap, numEights); break;
-                    case 2: addClearReadsInEights<2> (reads, s, age, wrap, numEights); break;
-                    default: addClearReadsInEights<3> (reads, s, age, wrap, numEights); break;
-                }
-                s += 8 * numEights;
-                age += 8 * numEights;
-                count -= 8 * numEights;
-            }
-        }
+            takeGroups (8, [&] (auto offset, int numEights)
+                        { addClearReadsInEights<decltype (offset)::value> (reads, s, age, wrap, numEights); });
 #endif
 
 #if TAZZLE_GRAIN_SSE2
         if (width != GrainReads::Width::one)
-        {
-            const int numFours = count / 4;
-            if (numFours > 0)
-            {
-                switch (age & groupMask)
-                {
-                    case 0: addClearReadsInFours<0> (reads, s, age, wrap, numFours); break;
-                    case 1: addClearReadsInFours<1> (reads, s, age, wrap, numFours); break;
-                    case 2: addClearReadsInFours<2> (reads, s, age, wrap, numFours); break;
-                    default: addClearReadsInFours<3> (reads, s, age, wrap, numFours); break;
-                }
-                s += 4 * numFours;
-                age += 4 * numFours;
-                count -= 4 * numFours;
-            }
-        }
+            takeGroups (4, [&] (auto offset, int numFours)
+                        { addClearReadsInFours<decltype (offset)::value> (reads, s, age, wrap, numFours); });
 #endif
 
         addClearReads (reads, s, age, wrap, count);

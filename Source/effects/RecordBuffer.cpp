@@ -68,7 +68,8 @@ namespace
     }
 } // namespace
 
-int RecordBuffer::write (float left, float right) noexcept
+// Stores one stereo sample in every layer at the write head, filtering with `filter`, and moves the head on.
+forcedinline int RecordBuffer::store (float left, float right, Sections& filter) noexcept
 {
     const int index = writePos;
     layers[0][0][(size_t) index] = left;
@@ -76,7 +77,7 @@ int RecordBuffer::write (float left, float right) noexcept
 
     if (numLayers > 1)
     {
-        const auto low = lowPass (sections, Lanes { left, right, left, right });
+        const auto low = lowPass (filter, Lanes { left, right, left, right });
         layers[1][0][(size_t) index] = low[0];
         layers[1][1][(size_t) index] = low[1];
         layers[2][0][(size_t) index] = low[2];
@@ -89,33 +90,19 @@ int RecordBuffer::write (float left, float right) noexcept
     return index;
 }
 
+int RecordBuffer::write (float left, float right) noexcept
+{
+    return store (left, right, sections);
+}
+
 int RecordBuffer::write (const float* left, const float* right, int numSamples) noexcept
 {
-    if (numSamples <= 0)
-        return -1;
-
     // The filter runs on a local copy of its states, which the compiler keeps in registers through the chunk.
     auto localSections = sections;
-    int index = writePos;
+    int index = -1;
 
     for (int i = 0; i < numSamples; ++i)
-    {
-        index = writePos;
-        layers[0][0][(size_t) index] = left[i];
-        layers[0][1][(size_t) index] = right[i];
-
-        if (numLayers > 1)
-        {
-            const auto low = lowPass (localSections, Lanes { left[i], right[i], left[i], right[i] });
-            layers[1][0][(size_t) index] = low[0];
-            layers[1][1][(size_t) index] = low[1];
-            layers[2][0][(size_t) index] = low[2];
-            layers[2][1][(size_t) index] = low[3];
-        }
-
-        if (++writePos >= size)
-            writePos = 0;
-    }
+        index = store (left[i], right[i], localSections);
 
     sections = localSections;
     return index;

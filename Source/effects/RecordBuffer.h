@@ -88,8 +88,12 @@ private:
         Lanes s1 {}, s2 {};
     };
 
+    using Sections = std::array<Section, numSections>;
+
+    int store (float left, float right, Sections& filter) noexcept;
+
     std::array<std::array<std::vector<float>, 2>, maxLayers> layers;
-    std::array<Section, numSections> sections;
+    Sections sections;
     int size = 0;
     int writePos = 0;
     int numLayers = 1;
