@@ -34,11 +34,6 @@ struct GainRamp
         return current >= level && target >= level && (smoothedInitialised ? smoothed : current) >= level;
     }
 
-    // True when next() would keep returning the same value for the rest of the chunk.
-    bool isSteady() const noexcept { return step == 0.0 && smoothedInitialised && smoothed == current; }
-
-    float value() const noexcept { return (float) smoothed; }
-
     float next (double coef) noexcept
     {
         current += step;

@@ -1,5 +1,7 @@
 #include "effects/FilterEffect.h"
 
+#include "effects/FastMath.h"
+
 #include <algorithm>
 #include <cmath>
 
@@ -46,57 +48,55 @@ void FilterEffect::process (float* const* channels, int numChannels, int numSamp
     const int filteredChannels = std::min (numChannels, maxChannels);
     const auto& typeWeight = typeWeights[(size_t) type];
 
-    struct Coefficients
+    for (int start = 0; start < numSamples; start += maxPiece)
     {
-        float k, a1, a2, a3;
-    };
+        const int n = std::min (maxPiece, numSamples - start);
 
-    const auto coefficientsFor = [piOverRate] (float logHz, float k)
-    {
-        const float g = std::tan (piOverRate * std::exp (logHz));
-        const float a1 = 1.0f / (1.0f + g * (g + k));
-        const float a2 = g * a1;
-        return Coefficients { k, a1, a2, g * a2 };
-    };
-
-    // Settled smoothers give the same coefficients at every sample: one tan for the chunk.
-    const bool steady = logCutoff.isSteady() && damping.isSteady();
-    Coefficients coefficients = steady ? coefficientsFor (logCutoff.value(), damping.value()) : Coefficients {};
-
-    for (int i = 0; i < numSamples; ++i)
-    {
-        if (! steady)
+        // The coefficients of every sample first, in loops the compiler turns into vector code.
+        std::array<float, maxPiece> logHz {}, k {}, a1 {}, a2 {}, a3 {};
+        for (int i = 0; i < n; ++i)
         {
-            const float logHz = logCutoff.next (smoothCoef);
-            coefficients = coefficientsFor (logHz, damping.next (smoothCoef));
+            logHz[(size_t) i] = logCutoff.next (smoothCoef);
+            k[(size_t) i] = damping.next (smoothCoef);
         }
 
-        const auto [k, a1, a2, a3] = coefficients;
-        const bool settledType = typeWeight >= 1.0f;
-
-        for (int ch = 0; ch < filteredChannels; ++ch)
+        for (int i = 0; i < n; ++i)
         {
-            auto& [s1, s2] = integrators[(size_t) ch];
-            const float x = channels[ch][i];
-            const float d = x - s2;
-            const float band = a1 * s1 + a2 * d;
-            const float low = s2 + a2 * s1 + a3 * d;
-            s1 = 2.0f * band - s1;
-            s2 = 2.0f * low - s2;
-
-            const float bandOut = k * band; // unity gain at the centre frequency
-            const float high = x - bandOut - low;
-
-            if (settledType)
-                channels[ch][i] = type == 0 ? low : (type == 1 ? high : bandOut);
-            else
-                channels[ch][i] = low * typeWeights[0] + high * typeWeights[1] + bandOut * typeWeights[2];
+            const float g = fastTan (piOverRate * fastExp (logHz[(size_t) i]));
+            a1[(size_t) i] = 1.0f / (1.0f + g * (g + k[(size_t) i]));
+            a2[(size_t) i] = g * a1[(size_t) i];
+            a3[(size_t) i] = g * a2[(size_t) i];
         }
 
-        if (! settledType)
-            for (int t = 0; t < (int) typeWeights.size(); ++t)
-                typeWeights[(size_t) t] = t == type ? std::min (1.0f, typeWeights[(size_t) t] + typeStep)
-                                                    : std::max (0.0f, typeWeights[(size_t) t] - typeStep);
+        for (int i = 0; i < n; ++i)
+        {
+            const bool settledType = typeWeight >= 1.0f;
+
+            for (int ch = 0; ch < filteredChannels; ++ch)
+            {
+                auto& [s1, s2] = integrators[(size_t) ch];
+                float& sample = channels[ch][start + i];
+                const float x = sample;
+                const float d = x - s2;
+                const float band = a1[(size_t) i] * s1 + a2[(size_t) i] * d;
+                const float low = s2 + a2[(size_t) i] * s1 + a3[(size_t) i] * d;
+                s1 = 2.0f * band - s1;
+                s2 = 2.0f * low - s2;
+
+                const float bandOut = k[(size_t) i] * band; // unity gain at the centre frequency
+                const float high = x - bandOut - low;
+
+                if (settledType)
+                    sample = type == 0 ? low : (type == 1 ? high : bandOut);
+                else
+                    sample = low * typeWeights[0] + high * typeWeights[1] + bandOut * typeWeights[2];
+            }
+
+            if (! settledType)
+                for (int t = 0; t < (int) typeWeights.size(); ++t)
+                    typeWeights[(size_t) t] = t == type ? std::min (1.0f, typeWeights[(size_t) t] + typeStep)
+                                                        : std::max (0.0f, typeWeights[(size_t) t] - typeStep);
+        }
     }
 }
 

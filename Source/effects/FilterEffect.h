@@ -21,6 +21,7 @@ public:
 private:
     static constexpr int maxChannels = 2;
     static constexpr int noType = -1;
+    static constexpr int maxPiece = 32;
 
     double sampleRate = 44100.0;
     float smoothCoef = 0.0f;
