@@ -1,5 +1,7 @@
 #pragma once
 
+#include <array>
+#include <cstddef>
 #include <cstdint>
 #include <cstring>
 
@@ -8,6 +10,16 @@ namespace tz
 
 // exp and tan in plain float arithmetic, a couple of ulps from the library: loops that call them per sample
 // become vector code. Range reduction as in Cephes, with its minimax polynomials.
+
+// The polynomial with coefficients c (highest power first) at x, by Horner's rule.
+template <std::size_t N>
+constexpr float horner (float x, const std::array<float, N>& c) noexcept
+{
+    float p = c[0];
+    for (std::size_t i = 1; i < N; ++i)
+        p = p * x + c[i];
+    return p;
+}
 
 // e^x for |x| < 87.
 inline float fastExp (float x) noexcept
@@ -21,13 +33,9 @@ inline float fastExp (float x) noexcept
     k -= scaled < (float) k ? 1 : 0; // floor for negative x
     const float r = (x - (float) k * ln2High) - (float) k * ln2Low;
 
-    float p = 1.9875691500e-4f;
-    p = p * r + 1.3981999507e-3f;
-    p = p * r + 8.3334519073e-3f;
-    p = p * r + 4.1665795894e-2f;
-    p = p * r + 1.6666665459e-1f;
-    p = p * r + 5.0000001201e-1f;
-    const float expR = p * (r * r) + r + 1.0f;
+    constexpr std::array<float, 6> coefficients { 1.9875691500e-4f, 1.3981999507e-3f, 8.3334519073e-3f,
+                                                  4.1665795894e-2f, 1.6666665459e-1f, 5.0000001201e-1f };
+    const float expR = horner (r, coefficients) * (r * r) + r + 1.0f;
 
     const auto exponentBits = (std::uint32_t) (k + 127) << 23;
     float twoToK;
@@ -48,13 +56,9 @@ inline float fastTan (float x) noexcept
     const float z = ((x - octants * quarterPiSplit1) - octants * quarterPiSplit2) - octants * quarterPiSplit3;
     const float zz = z * z;
 
-    float p = 9.38540185543e-3f;
-    p = p * zz + 3.11992232697e-3f;
-    p = p * zz + 2.44301354525e-2f;
-    p = p * zz + 5.34112807005e-2f;
-    p = p * zz + 1.33387994085e-1f;
-    p = p * zz + 3.33331568548e-1f;
-    const float tanZ = p * zz * z + z;
+    constexpr std::array<float, 6> coefficients { 9.38540185543e-3f, 3.11992232697e-3f, 2.44301354525e-2f,
+                                                  5.34112807005e-2f, 1.33387994085e-1f, 3.33331568548e-1f };
+    const float tanZ = horner (zz, coefficients) * zz * z + z;
 
     const float reciprocal = -1.0f / tanZ;
     return upper ? reciprocal : tanZ;
