@@ -1,5 +1,6 @@
 #include "effects/EffectRack.h"
 
+#include <algorithm>
 #include <cmath>
 
 #include "engine/StepGrid.h"
@@ -219,7 +220,15 @@ void EffectRack::run (EffectId id, float* const* channels, int numChannels, int 
     std::array<float, maxChunk> curve {};
     bool fullyWet = true;
 
-    for (int i = 0; i < numSamples; ++i)
+    // A level at rest stays exactly where it is: the per-sample glide below would only repeat it.
+    const bool resting = slot.tailPrimed && previous == slot.level && slot.tail == slot.level;
+    if (resting)
+    {
+        std::fill_n (curve.begin(), numSamples, slot.tail);
+        fullyWet = slot.tail >= 1.0f;
+    }
+
+    for (int i = 0; i < numSamples && ! resting; ++i)
     {
         const float target = previous + (float) (i + 1) * (slot.level - previous) / n;
 

@@ -62,7 +62,10 @@ public:
 
     static float readWrapped (const float* data, int length, double position) noexcept
     {
-        double q = std::fmod (position, (double) length);
+        // Within a lap either side (nearly every read) one subtraction gives what fmod gives, exactly.
+        const auto size = (double) length;
+        double q = position >= 0.0 && position < 2.0 * size ? (position >= size ? position - size : position)
+                                                            : std::fmod (position, size);
         if (q < 0.0)
             q += length;
 

@@ -2,10 +2,9 @@
 
 #include <array>
 
-#include <juce_audio_basics/juce_audio_basics.h>
-
 #include "core/Parameters.h"
 #include "core/Transport.h"
+#include "effects/RoomReverb.h"
 
 namespace tz
 {
@@ -39,7 +38,7 @@ private:
     };
 
     double sampleRate = 44100.0;
-    juce::Reverb reverb;
+    RoomReverb reverb;
     std::array<DcBlocker, 2> dcBlockers;
     float dcCoef = 0.0f;
 };

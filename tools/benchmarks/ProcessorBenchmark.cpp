@@ -77,6 +77,7 @@ void processOneSecond (benchmark::State& state, const Patch& patch)
 {
     const juce::ScopedJuceInitialiser_GUI juce;
     TazzleAudioProcessor processor;
+    processor.resetToInit();
     for (int e = 0; e < tz::numEffects; ++e)
         processor.setValue (tz::effectParams[(size_t) e].on, 0.0f);
     for (const auto& setting : patch)
