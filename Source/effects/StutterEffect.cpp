@@ -72,7 +72,8 @@ bool StutterEffect::outlivesBuffer (const Voice& v, int writtenIndex) const noex
     // two crossfade lengths plus the interpolator's taps.
     const int capacity = recordBuffer.capacity();
     const int reserve = 2 * (int) std::ceil (crossfadeLength) + 4;
-    const int age = (writtenIndex - (int) v.start + capacity) % capacity;
+    const int sinceCapture = writtenIndex - (int) v.start;
+    const int age = sinceCapture < 0 ? sinceCapture + capacity : sinceCapture;
     return age >= capacity - reserve;
 }
 
