@@ -1,6 +1,7 @@
 #include "effects/DriveEffect.h"
 
 #include "effects/FastTanh.h"
+#include "effects/SimdSupport.h"
 
 #include <algorithm>
 #include <cmath>
@@ -44,6 +45,22 @@ namespace
             return fastTanh (u + 0.3f) - tanhOfTubeBias;
         else
             return fastTanh (u);
+    }
+
+    // The oversampled frames of both channels shaped at a steady amount: one flat loop the compiler vectorises,
+    // eight wide where the processor allows.
+    template <int curve>
+    void shapeSteadily (float* samples, int count, float gain, float norm) noexcept
+    {
+        for (int i = 0; i < count; ++i)
+            samples[i] = shapeSample<curve> (gain * samples[i]) * norm;
+    }
+
+    template <int curve>
+    TAZZLE_AVX2_FUNCTION void shapeSteadilyWide (float* samples, int count, float gain, float norm) noexcept
+    {
+        for (int i = 0; i < count; ++i)
+            samples[i] = shapeSample<curve> (gain * samples[i]) * norm;
     }
 
     struct DriveGain
@@ -153,10 +170,11 @@ void DriveEffect::shapeFrames (float* frames, int numFrames) noexcept
 {
     if (amountDb.step == 0.0f)
     {
-        // A steady amount: one flat loop over both channels, which the compiler can vectorise.
         const auto drive = driveGainFor (amountDb.current);
-        for (int i = 0; i < 2 * numFrames; ++i)
-            frames[i] = shapeSample<curve> (drive.gain * frames[i]) * drive.norm;
+        if (processorHasAvx2())
+            shapeSteadilyWide<curve> (frames, 2 * numFrames, drive.gain, drive.norm);
+        else
+            shapeSteadily<curve> (frames, 2 * numFrames, drive.gain, drive.norm);
         return;
     }
 

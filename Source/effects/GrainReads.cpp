@@ -1,6 +1,7 @@
 #include "effects/GrainReads.h"
 
 #include "effects/RecordBuffer.h"
+#include "effects/SimdSupport.h"
 
 #include <algorithm>
 #include <cmath>
@@ -16,10 +17,9 @@
  #define TAZZLE_GRAIN_SSE2 0
 #endif
 
-#if TAZZLE_GRAIN_SSE2 && defined(__GNUC__)
+#if TAZZLE_GRAIN_SSE2 && TAZZLE_AVX2_PATHS
  #define TAZZLE_GRAIN_AVX2 1
  #include <immintrin.h>
- #define TAZZLE_AVX2_FUNCTION __attribute__ ((target ("avx2")))
 #else
  #define TAZZLE_GRAIN_AVX2 0
 #endif
@@ -273,12 +273,6 @@ namespace
         _mm256_storeu_pd (window.sinLanes.data(), sinGroup);
         _mm256_zeroupper();
     }
-
-    const bool cpuHasAvx2 = []
-    {
-        __builtin_cpu_init();
-        return __builtin_cpu_supports ("avx2") != 0;
-    }();
 #endif
 
     // Calls kernel (offset) with the reads' offset into their group of four as a compile-time constant.
@@ -311,7 +305,7 @@ namespace
         };
 
 #if TAZZLE_GRAIN_AVX2
-        if (width == GrainReads::Width::eight && cpuHasAvx2)
+        if (width == GrainReads::Width::eight && processorHasAvx2())
             takeGroups (8, [&] (auto offset, int numEights)
                         { addClearReadsInEights<decltype (offset)::value> (reads, s, age, wrap, numEights); });
 #endif
@@ -328,11 +322,7 @@ namespace
 
 bool GrainReads::eightWideAvailable() noexcept
 {
-#if TAZZLE_GRAIN_AVX2
-    return cpuHasAvx2;
-#else
-    return false;
-#endif
+    return TAZZLE_GRAIN_AVX2 && processorHasAvx2();
 }
 
 void GrainReads::add (int s, int age, int count, Width width) const noexcept
