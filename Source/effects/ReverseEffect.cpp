@@ -51,11 +51,15 @@ void ReverseEffect::process (float* const* channels, int numChannels, int numSam
 
     const double lengthBeats = lookupBeats (reverseLengthBeats, values[(size_t) reverseLength]);
     const double maxDistance = 0.45 * recordBuffer.capacity();
-    const float* right = channels[numChannels > 1 ? 1 : 0];
+    // The chunk goes into the buffer first, in one go: reads never reach past the sample being played, and
+    // where they touch it (a fresh capture, read at a whole position) the later taps carry zero weight.
+    const int firstIndex = recordBuffer.writePosition();
+    const int capacity = recordBuffer.capacity();
+    recordBuffer.write (channels, numChannels, numSamples);
 
     for (int i = 0; i < numSamples; ++i)
     {
-        const int index = recordBuffer.write (channels[0][i], right[i]);
+        const int index = firstIndex + i < capacity ? firstIndex + i : firstIndex + i - capacity;
 
         const double segment = transport.beatAt (i) / lengthBeats;
         const auto k = std::isfinite (segment) ? (std::int64_t) std::floor (segment) : lastSegmentIndex;
