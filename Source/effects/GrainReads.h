@@ -47,20 +47,22 @@ struct GrainReads
     float gainLeft, gainRight;
     HannWindow& window;
 
-    // How many reads go together. Every width gives the same output, bit for bit.
+    // How the reads are made: one at a time, or several at a time with an instruction set. Every way gives
+    // the same output, bit for bit; one the processor lacks falls back to the next narrower.
     enum class Width
     {
         one,
-        four,
-        eight,
-        widest
+        sse2,
+        avx2,
+        avx512,
+        best
     };
 
     // Adds reads age .. age + count - 1 into cloud samples s .. s + count - 1.
-    void add (int s, int age, int count, Width width = Width::widest) const noexcept;
+    void add (int s, int age, int count, Width width = Width::best) const noexcept;
 
-    // Whether this processor runs the eight-wide reads (otherwise they fall back to four-wide).
-    static bool eightWideAvailable() noexcept;
+    // Whether `width` runs as itself here rather than falling back.
+    static bool runsAsItself (Width width) noexcept;
 };
 
 } // namespace tz

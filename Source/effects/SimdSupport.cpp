@@ -5,21 +5,27 @@ namespace tz
 
 namespace
 {
-    // Asked once, when the library loads, so the audio thread only reads a flag.
+    // Asked once, when the library loads, so the audio thread only reads flags.
+#if TAZZLE_AVX2_PATHS
     const bool hasAvx2 = []
     {
-#if TAZZLE_AVX2_PATHS
         __builtin_cpu_init();
         return __builtin_cpu_supports ("avx2") != 0;
-#else
-        return false;
-#endif
     }();
+    const bool hasAvx512 = hasAvx2 && __builtin_cpu_supports ("avx512f") != 0 && __builtin_cpu_supports ("avx512vl") != 0;
+#else
+    constexpr bool hasAvx2 = false, hasAvx512 = false;
+#endif
 } // namespace
 
 bool processorHasAvx2() noexcept
 {
     return hasAvx2;
+}
+
+bool processorHasAvx512() noexcept
+{
+    return hasAvx512;
 }
 
 } // namespace tz

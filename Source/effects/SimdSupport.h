@@ -1,19 +1,23 @@
 #pragma once
 
-// Hot loops may have an AVX2 version beside the baseline one, chosen at run time; both do the same arithmetic
-// (no fused multiply-add), so the sound does not depend on the processor.
+// Hot loops may have AVX2 and AVX-512 versions beside the baseline one, chosen at run time. All do the same
+// arithmetic (the project builds with -ffp-contract=off, so no multiply and add ever fuse), so the sound does
+// not depend on the processor.
 #if defined(__GNUC__) && (defined(__x86_64__) || defined(__i386__))
  #define TAZZLE_AVX2_PATHS 1
  #define TAZZLE_AVX2_FUNCTION __attribute__ ((target ("avx2")))
+ #define TAZZLE_AVX512_FUNCTION __attribute__ ((target ("avx2,avx512f,avx512vl")))
 #else
  #define TAZZLE_AVX2_PATHS 0
  #define TAZZLE_AVX2_FUNCTION
+ #define TAZZLE_AVX512_FUNCTION
 #endif
 
 namespace tz
 {
 
-// Whether this processor runs the AVX2 versions (always false where there are none).
+// Whether this processor runs the AVX2 and the AVX-512 versions (always false where there are none).
 bool processorHasAvx2() noexcept;
+bool processorHasAvx512() noexcept;
 
 } // namespace tz
