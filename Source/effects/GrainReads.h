@@ -33,9 +33,8 @@ struct HannWindow
 };
 
 // One grain's reads from a stereo layer of the capture buffer into the chunk's cloud. Read n of the grain is at
-// buffer position origin + n * rate (wrapped into the buffer; a grain never reaches more than a lap beyond its
-// origin), interpolated by Catmull-Rom on both channels and
-// scaled by the window and the pan gains.
+// buffer position origin + n * rate, wrapped into the buffer (a grain never reaches more than a lap beyond its
+// origin), interpolated by Catmull-Rom on both channels and scaled by the window and the pan gains.
 struct GrainReads
 {
     const float* left;
