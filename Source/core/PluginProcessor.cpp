@@ -6,6 +6,7 @@
 #include "presets/FactoryPresets.h"
 #include "presets/PresetFolders.h"
 #include "presets/StateDocument.h"
+#include "ui/PluginEditor.h"
 
 namespace
 {
@@ -111,7 +112,7 @@ bool TazzleAudioProcessor::isBusesLayoutSupported (const BusesLayout& layouts) c
 
 juce::AudioProcessorEditor* TazzleAudioProcessor::createEditor()
 {
-    return new juce::GenericAudioProcessorEditor (*this);
+    return new TazzleAudioProcessorEditor (*this);
 }
 
 //==============================================================================

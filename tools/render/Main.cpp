@@ -7,6 +7,7 @@
 
 #include "Bench.h"
 #include "DemoLoop.h"
+#include "EditorPicture.h"
 #include "Options.h"
 #include "Patch.h"
 #include "Picture.h"
@@ -94,13 +95,24 @@ std::optional<Failure> checkOutputs (const Options& options)
     if (auto failure = checkOutputPath (options.output, options.input))
         return failure;
 
-    if (options.png == juce::File())
-        return std::nullopt;
+    const std::pair<const juce::File&, const char*> pictures[] = { { options.png, "--png" }, { options.ui, "--ui" } };
 
-    if (options.png == options.output)
-        return Failure { "--png and --out name the same file", exitOutput };
+    for (const auto& [picture, option] : pictures)
+    {
+        if (picture == juce::File())
+            continue;
 
-    return checkOutputPath (options.png, options.input);
+        if (picture == options.output)
+            return Failure { juce::String (option) + " and --out name the same file", exitOutput };
+
+        if (auto failure = checkOutputPath (picture, options.input))
+            return failure;
+    }
+
+    if (options.png != juce::File() && options.png == options.ui)
+        return Failure { "--png and --ui name the same file", exitOutput };
+
+    return std::nullopt;
 }
 
 struct Source
@@ -191,6 +203,13 @@ int renderCommand (const Options& options, const juce::File& workingDirectory)
         if (const auto failure = writePng (options.png, drawPicture (content)))
             return fail (*failure);
         written << ", " << options.png.getFullPathName();
+    }
+
+    if (options.ui != juce::File())
+    {
+        if (const auto failure = writePng (options.ui, drawEditor (processor, options.uiScale)))
+            return fail (*failure);
+        written << ", " << options.ui.getFullPathName();
     }
 
     const auto levels = measureLevels (rendering.output);

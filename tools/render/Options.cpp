@@ -129,6 +129,15 @@ std::optional<Failure> parseArguments (const juce::StringArray& args, const juce
             options.output = resolve (value());
         else if (option == "--png")
             options.png = resolve (value());
+        else if (option == "--ui")
+            options.ui = resolve (value());
+        else if (option == "--scale")
+        {
+            const auto text = value();
+            double scale = 0.0;
+            if (! missingValue && ! (failure = readNumber (option, text, 0.6, 1.25, scale)))
+                options.uiScale = scale;
+        }
         else if (option == "--set")
         {
             const auto assignment = value();
@@ -176,10 +185,10 @@ std::optional<Failure> parseArguments (const juce::StringArray& args, const juce
         }
         else if (option.startsWith ("-") && option.length() > 1)
         {
-            const juce::StringArray known { "--help",   "--list",   "--bench", "--no-latency-comp",
-                                            "--preset", "--state",  "--out",   "--png",
-                                            "--set",    "--bpm",    "--rate",  "--block",
-                                            "--bars",   "--seconds" };
+            const juce::StringArray known { "--help",   "--list",    "--bench", "--no-latency-comp",
+                                            "--preset", "--state",   "--out",   "--png",
+                                            "--set",    "--bpm",     "--rate",  "--block",
+                                            "--bars",   "--seconds", "--ui",    "--scale" };
             const auto near = closestNames (option, known, 1);
             failure = usageError ("unknown option " + option
                                   + (near.isEmpty() ? juce::String() : "; did you mean " + near[0] + "?"));
@@ -197,6 +206,9 @@ std::optional<Failure> parseArguments (const juce::StringArray& args, const juce
 
     if (options.bars && options.seconds)
         return usageError ("give either --bars or --seconds, not both");
+
+    if (options.uiScale && options.ui == juce::File())
+        return usageError ("--scale sets the size of the --ui picture; give --ui too");
 
     if (options.preset.isNotEmpty() && options.state != juce::File())
         return usageError ("--preset and --state both set the whole patch; give one of them");
@@ -226,6 +238,9 @@ Without INPUT it plays a built-in demo loop (drums, bass and chords).
   --seconds S           length in seconds      padded with silence to fit)
   --out FILE            output WAV (default tazzle-demo.wav, or INPUT-tazzle.wav)
   --png FILE            also draw the waveforms and a spectrogram
+  --ui FILE             also draw the plug-in window as it looks after the render
+  --scale S             the window's scale for --ui, 0.6..1.25 (default: the
+                        patch's stored scale, or 0.85)
   --no-latency-comp     keep the plug-in latency in the output
   --list                list the factory presets by category
   --bench               measure CPU use for a few patches

@@ -34,8 +34,10 @@ struct Options
     juce::File input; // none: the built-in demo loop
     juce::File output;
     juce::File png;
-    juce::String preset; // a factory name or a ".tzpreset" file
-    juce::File state;    // a host-state blob
+    juce::File ui;                 // a picture of the plug-in window after the render
+    std::optional<double> uiScale; // the window's scale for --ui; default: the patch's stored scale
+    juce::String preset;           // a factory name or a ".tzpreset" file
+    juce::File state;              // a host-state blob
     std::vector<ParameterOverride> overrides;
 
     double bpm = 120.0;

@@ -1,0 +1,361 @@
+#include "ui/MainPanel.h"
+
+#include "UiResources.h"
+#include "core/PluginProcessor.h"
+#include "presets/RandomPatch.h"
+#include "presets/StateDocument.h"
+#include "ui/theme/Theme.h"
+
+namespace theme = tz::theme;
+
+namespace
+{
+constexpr int windowSizes[] = { 60, 65, 70, 75, 80, 85, 90, 100, 110, 125 };
+
+const juce::URL& vendorSite()
+{
+    static const juce::URL site { JucePlugin_ManufacturerWebsite };
+    return site;
+}
+
+bool isPresetPack (const juce::String& path) { return path.endsWithIgnoreCase (".tzpack"); }
+} // namespace
+
+MainPanel::MainPanel (TazzleAudioProcessor& proc, std::function<void (float)> scaleSetter)
+    : processor (proc)
+    , setScale (std::move (scaleSetter))
+    , logo (juce::ImageCache::getFromMemory (UiResources::QuarrowLogo_png, UiResources::QuarrowLogo_pngSize))
+    , modulatorSection (proc)
+    , gridView (proc)
+    , xyPad (proc)
+    , presetBar (proc)
+{
+    addChildComponent (updateNotice);
+
+    chainViewport.setViewedComponent (&chainContent, false);
+    chainViewport.setScrollBarsShown (false, true);
+    addAndMakeVisible (chainViewport);
+
+    const auto chooseModulator = [this] (int n) { selectModulator (n); };
+    for (int e = 0; e < tz::numEffects; ++e)
+    {
+        auto& panel = effectPanels[(size_t) e];
+        panel = std::make_unique<EffectPanel> (processor, (tz::EffectId) e, chooseModulator);
+        chainContent.addAndMakeVisible (*panel);
+    }
+
+    const std::pair<tz::P, const char*> masters[] = { { tz::inputGain, "INPUT" },
+                                                      { tz::mix, "MIX" },
+                                                      { tz::outputGain, "OUTPUT" } };
+    for (size_t k = 0; k < masterKnobs.size(); ++k)
+    {
+        masterKnobs[k] = std::make_unique<Knob> (processor, masters[k].first, masters[k].second, theme::accent);
+        masterKnobs[k]->onModulatorChosen = chooseModulator;
+        addAndMakeVisible (*masterKnobs[k]);
+    }
+
+    addAndMakeVisible (modulatorSection);
+    addChildComponent (gridView);
+    addAndMakeVisible (xyPad);
+
+    for (auto* tab : { &modulatorsTab, &gridTab })
+    {
+        tab->setColour (juce::TextButton::buttonOnColourId, theme::panelEdge.brighter (0.15f));
+        tab->setColour (juce::TextButton::textColourOnId, theme::text);
+        addAndMakeVisible (*tab);
+    }
+    modulatorsTab.setTooltip ("LFOs and step sequencers that move any knob");
+    gridTab.setTooltip ("Paint where each effect plays, Tilemark style");
+    modulatorsTab.onClick = [this] { showModulatorsPage (true); };
+    gridTab.onClick = [this] { showModulatorsPage (false); };
+
+    randomButton.setTooltip ("A new random patch: gates, filter moves, glitches, textures and space, always musical");
+    mutateButton.setTooltip ("A variation of the current sound: knobs nudged, a few steps changed");
+    settingsButton.setTooltip ("Window size, preset packs, updates, the web site and the version");
+    randomButton.onClick = [this] { tz::makeRandomPatch (processor, random); };
+    mutateButton.onClick = [this] { tz::makeVariation (processor, random); };
+    settingsButton.onClick = [this] { showSettingsMenu(); };
+    for (auto* button : { &randomButton, &mutateButton, &settingsButton })
+        addAndMakeVisible (*button);
+
+    addAndMakeVisible (presetBar);
+
+    showModulatorsPage (true);
+    cachedOrder = processor.getChainOrder();
+    setSize (designWidth, designHeight);
+}
+
+MainPanel::~MainPanel() = default;
+
+//==============================================================================
+void MainPanel::resized()
+{
+    const int W = getWidth(), H = getHeight();
+
+    presetBar.setBounds ((W - 440) / 2 + 40, 19, 440, 24);
+    randomButton.setBounds (presetBar.getRight() + 24, 19, 84, 24);
+    mutateButton.setBounds (randomButton.getRight() + 8, 19, 84, 24);
+    settingsButton.setBounds (W - 124, 19, 84, 24);
+    updateNotice.setBounds (W - 796, 57, 780, 22);
+    chainViewport.setBounds (16, 80, W - 32, 340);
+
+    xyPad.setBounds (W - 362, 424, 236, H - 436);
+    const juce::Rectangle<int> pageArea (16, 424, xyPad.getX() - 14, H - 436);
+    modulatorSection.setBounds (pageArea);
+    gridView.setBounds (pageArea);
+    modulatorsTab.setBounds (34, 436, 100, 22);
+    gridTab.setBounds (138, 436, 76, 22);
+
+    const int q = H >= 490 ? (H - 489) / 3 : 0;
+    for (int k = 0; k < (int) masterKnobs.size(); ++k)
+        masterKnobs[(size_t) k]->setBounds (W - 112, 462 + k * q, 80, q - 6);
+
+    layoutChain();
+}
+
+void MainPanel::layoutChain()
+{
+    cachedFolded = processor.getParameterState().state.getProperty (tz::stateIds::folded, 0);
+
+    int openWidth = 0, total = 0;
+    for (auto& panel : effectPanels)
+    {
+        panel->setCollapsed (EffectPanel::isFolded (processor, panel->getEffect()));
+        openWidth += panel->isCollapsed() ? 0 : panel->preferredWidth();
+        total += panel->isCollapsed() ? 44 : panel->preferredWidth() + 2;
+    }
+
+    const int available = chainViewport.getWidth();
+    const float stretch =
+        openWidth > 0 ? juce::jmin (1.6f, (float) (available + openWidth - total) / (float) openWidth) : 1.0f;
+    int x = 0;
+    for (int slot = 0; slot < tz::numEffects; ++slot)
+    {
+        auto& panel = *effectPanels[(size_t) cachedOrder[(size_t) slot]];
+        const int width = panel.isCollapsed() ? 42 : juce::roundToInt ((float) panel.preferredWidth() * stretch);
+        panel.setBounds (x, 0, width, 340);
+        panel.setPosition (slot);
+        panel.repaint();
+        x += width + 2;
+    }
+
+    chainContent.setSize (juce::jmax (available, x), 340);
+}
+
+//==============================================================================
+void MainPanel::refresh()
+{
+    const auto order = processor.getChainOrder();
+    const bool orderChanged = order != cachedOrder;
+    if (orderChanged)
+        cachedOrder = order;
+
+    for (auto& panel : effectPanels)
+    {
+        if (const bool on = panel->isSwitchedOn(); on != panel->enabled)
+        {
+            panel->enabled = on;
+            panel->repaint();
+        }
+
+        if (! panel->isCollapsed())
+            for (auto* knob : panel->getKnobs())
+                knob->refreshModulation();
+    }
+
+    const int folded = processor.getParameterState().state.getProperty (tz::stateIds::folded, 0);
+    if (orderChanged || folded != cachedFolded)
+        layoutChain();
+
+    for (auto& knob : masterKnobs)
+        knob->refreshModulation();
+
+    presetBar.refresh();
+    xyPad.refresh();
+
+    if (modulatorSection.isVisible())
+    {
+        modulatorSection.refresh();
+    }
+    else if (const int step = processor.getUiGridStep(); step != lastGridStep)
+    {
+        lastGridStep = step;
+        gridView.repaint();
+    }
+}
+
+void MainPanel::showModulatorsPage (bool showModulators)
+{
+    modulatorSection.setVisible (showModulators);
+    gridView.setVisible (! showModulators);
+    modulatorsTab.setToggleState (showModulators, juce::dontSendNotification);
+    gridTab.setToggleState (! showModulators, juce::dontSendNotification);
+}
+
+void MainPanel::selectModulator (int modulator)
+{
+    if (modulator == modulatorSection.getSelectedModulator())
+        return;
+
+    modulatorSection.selectModulator (modulator);
+    modulatorSection.buildControls();
+    modulatorSection.repaintTabs();
+}
+
+//==============================================================================
+void MainPanel::paint (juce::Graphics& g)
+{
+    // Everything drawn here is still, so it is drawn once per pixel scale and then copied.
+    const float pixelScale = g.getInternalContext().getPhysicalPixelScaleFactor();
+    if (background.isNull() || pixelScale != backgroundScale)
+    {
+        backgroundScale = pixelScale;
+        background = juce::Image (juce::Image::ARGB, juce::roundToInt ((float) getWidth() * pixelScale),
+                                  juce::roundToInt ((float) getHeight() * pixelScale), false);
+        juce::Graphics bg (background);
+        bg.addTransform (juce::AffineTransform::scale (pixelScale));
+        paintBackground (bg);
+    }
+
+    g.drawImageTransformed (background, juce::AffineTransform::scale (1.0f / backgroundScale));
+}
+
+void MainPanel::paintBackground (juce::Graphics& g)
+{
+    const float W = (float) getWidth(), H = (float) getHeight();
+    const auto whole = getLocalBounds().toFloat();
+
+    g.setGradientFill (juce::ColourGradient::vertical (juce::Colour (0xff1d1d22), 0.0f, juce::Colour (0xff0e0e11), H));
+    g.fillRect (whole);
+    juce::Path wholePath;
+    wholePath.addRectangle (whole);
+    theme::fillGrain (g, wholePath, 0.6f);
+
+    const juce::Rectangle<float> plate (14.0f, 6.0f, W - 28.0f, 50.0f);
+    juce::Path platePath;
+    platePath.addRoundedRectangle (plate, 6.0f);
+    juce::DropShadow (juce::Colours::black.withAlpha ((juce::uint8) 0xb2), 10, { 0, 4 }).drawForPath (g, platePath);
+    g.setGradientFill (
+        juce::ColourGradient::vertical (juce::Colour (0xff3a3a42), 6.0f, juce::Colour (0xff1d1d22), 56.0f));
+    g.fillPath (platePath);
+    {
+        const juce::Graphics::ScopedSaveState saved (g);
+        g.reduceClipRegion (platePath);
+        g.setTiledImageFill (theme::brushedTexture(), 0, 0, 1.0f);
+        g.fillRect (plate);
+
+        const auto sheen = juce::Colours::white.withAlpha ((juce::uint8) 0x12);
+        const auto clear = juce::Colours::white.withAlpha ((juce::uint8) 0);
+        const float middle = plate.getCentreX();
+        g.setGradientFill (juce::ColourGradient::horizontal (clear, plate.getX(), sheen, middle));
+        g.fillRect (plate.withRight (middle));
+        g.setGradientFill (juce::ColourGradient::horizontal (sheen, middle, clear, plate.getRight()));
+        g.fillRect (plate.withLeft (middle));
+    }
+    g.setGradientFill (
+        juce::ColourGradient::vertical (juce::Colours::white.withAlpha ((juce::uint8) 0x40), plate.getY(),
+                                        juce::Colours::black.withAlpha ((juce::uint8) 0x99), plate.getBottom()));
+    g.strokePath (platePath, juce::PathStrokeType (1.0f));
+
+    theme::drawScrew (g, { 23.0f, 31.0f }, 3.2f, 0.7f);
+    theme::drawScrew (g, { W - 23.0f, 31.0f }, 3.2f, 2.0f);
+
+    g.drawImage (logo, { 32.0f, 10.0f, 44.0f, 44.0f }, juce::RectanglePlacement::centred);
+
+    g.setFont (theme::nexa (28.0f));
+    const struct
+    {
+        juce::Colour colour;
+        int y;
+    } titleLayers[] = { { juce::Colours::black.withAlpha ((juce::uint8) 0xbf), 9 },
+                        { juce::Colours::white.withAlpha ((juce::uint8) 0x1f), 11 },
+                        { theme::text, 10 } };
+    for (const auto& layer : titleLayers)
+    {
+        g.setColour (layer.colour);
+        g.drawText ("TAZZLE!", 90, layer.y, 360, 30, juce::Justification::bottomLeft, false);
+    }
+
+    g.setColour (theme::accent);
+    g.setFont (theme::nexa (11.0f));
+    g.drawText ("by QUARROW", 90, 40, 360, 14, juce::Justification::centredLeft, false);
+
+    g.setColour (theme::dimText);
+    g.setFont (theme::nexa (10.0f));
+    g.drawText ("IN  >  EFFECT CHAIN  >  OUT", 24, 64, 400, 14, juce::Justification::centredLeft, false);
+
+    theme::drawPedal (g, { W - 124.0f, 428.0f, 104.0f, juce::jmax (0.0f, H - 447.0f) }, theme::accent, true, true);
+    g.setColour (theme::text.withAlpha ((juce::uint8) 0x99));
+    g.setFont (theme::nexa (12.0f));
+    g.drawText ("MASTER", juce::Rectangle<float> (W - 124.0f, 436.0f, 104.0f, 34.0f), juce::Justification::centred,
+                false);
+}
+
+//==============================================================================
+bool MainPanel::isInterestedInFileDrag (const juce::StringArray& files)
+{
+    for (const auto& path : files)
+        if (isPresetPack (path))
+            return true;
+    return false;
+}
+
+void MainPanel::filesDropped (const juce::StringArray&, int, int) {}
+
+//==============================================================================
+float MainPanel::storedScale() const
+{
+    return (float) processor.getParameterState().state.getProperty (tz::stateIds::uiScale, 0.85);
+}
+
+juce::PopupMenu MainPanel::buildSettingsMenu() const
+{
+    juce::PopupMenu sizes;
+    const float scale = storedScale();
+    for (const int percent : windowSizes)
+        sizes.addItem (percent, juce::String (percent) + " %", true,
+                       std::abs (scale - (float) percent / 100.0f) < 0.01f);
+
+    juce::PopupMenu menu;
+    menu.addSubMenu ("Window size", sizes);
+    menu.addSeparator();
+    menu.addItem (installPackCode, "Install preset pack...", false);
+    menu.addItem (showPresetsFolderCode, "Show presets folder");
+    menu.addSectionHeader ("UPDATES");
+    menu.addItem (checkUpdatesCode, "Check for updates now", false);
+    menu.addItem (autoUpdateCode, "Check for updates automatically", false, true);
+    menu.addSeparator();
+    menu.addItem (webSiteCode, vendorSite().getDomain());
+    menu.addItem (versionCode, juce::String ("Tazzle ") + JucePlugin_VersionString + " by Quarrow", false);
+    return menu;
+}
+
+void MainPanel::showSettingsMenu()
+{
+    buildSettingsMenu().showMenuAsync (juce::PopupMenu::Options().withTargetComponent (&settingsButton),
+                                       [safeThis = juce::Component::SafePointer<MainPanel> (this)] (int code)
+                                       {
+                                           if (safeThis != nullptr)
+                                               safeThis->handleSettingsMenuResult (code);
+                                       });
+}
+
+void MainPanel::handleSettingsMenuResult (int code)
+{
+    if (code >= 1 && code <= 125)
+    {
+        if (setScale)
+            setScale ((float) code / 100.0f);
+    }
+    else if (code == showPresetsFolderCode)
+    {
+        const auto folder = TazzleAudioProcessor::presetFolder();
+        folder.createDirectory();
+        if (folder.isDirectory())
+            folder.startAsProcess();
+    }
+    else if (code == webSiteCode)
+    {
+        vendorSite().launchInDefaultBrowser();
+    }
+}

@@ -1,0 +1,99 @@
+#pragma once
+
+#include <array>
+#include <functional>
+#include <memory>
+
+#include <juce_gui_basics/juce_gui_basics.h>
+
+#include "core/Parameters.h"
+#include "engine/ChainOrder.h"
+#include "ui/EffectPanel.h"
+#include "ui/GridView.h"
+#include "ui/Knob.h"
+#include "ui/ModulatorSection.h"
+#include "ui/PresetBar.h"
+#include "ui/XYPad.h"
+#include "updates/UpdateNotice.h"
+
+class TazzleAudioProcessor;
+
+// Every control of the plug-in, laid out once at the design size; the editor scales it as a whole.
+class MainPanel : public juce::Component, public juce::FileDragAndDropTarget
+{
+public:
+    static constexpr int designWidth = 1600, designHeight = 820;
+
+    MainPanel (TazzleAudioProcessor& processor, std::function<void (float)> setScale);
+    ~MainPanel() override;
+
+    // The 30 Hz poll: acts only on what changed since the last call.
+    void refresh();
+    void layoutChain();
+
+    void paint (juce::Graphics&) override;
+    void resized() override;
+
+    bool isInterestedInFileDrag (const juce::StringArray& files) override;
+    void filesDropped (const juce::StringArray& files, int x, int y) override;
+
+    void showSettingsMenu();
+    juce::PopupMenu buildSettingsMenu() const;
+    void handleSettingsMenuResult (int code);
+
+    enum SettingsCode
+    {
+        installPackCode = 2000,
+        showPresetsFolderCode = 2001,
+        checkUpdatesCode = 4000,
+        autoUpdateCode = 4001,
+        webSiteCode = 1000,
+        versionCode = 1001
+    };
+
+    void showModulatorsPage (bool showModulators);
+
+    juce::TextButton& getRandomButton() noexcept { return randomButton; }
+    juce::TextButton& getMutateButton() noexcept { return mutateButton; }
+    juce::TextButton& getSettingsButton() noexcept { return settingsButton; }
+    juce::TextButton& getModulatorsTab() noexcept { return modulatorsTab; }
+    juce::TextButton& getGridTab() noexcept { return gridTab; }
+    Knob& getMasterKnob (int k) noexcept { return *masterKnobs[(size_t) k]; }
+    EffectPanel& getEffectPanel (tz::EffectId e) noexcept { return *effectPanels[(size_t) e]; }
+    PresetBar& getPresetBar() noexcept { return presetBar; }
+    UpdateNotice& getUpdateNotice() noexcept { return updateNotice; }
+    juce::Viewport& getChainViewport() noexcept { return chainViewport; }
+    ModulatorSection& getModulatorSection() noexcept { return modulatorSection; }
+    GridView& getGridView() noexcept { return gridView; }
+    XYPad& getXYPad() noexcept { return xyPad; }
+
+private:
+    void paintBackground (juce::Graphics&);
+    void selectModulator (int modulator);
+    float storedScale() const;
+
+    TazzleAudioProcessor& processor;
+    std::function<void (float)> setScale;
+    juce::Image logo;
+    juce::Image background;
+    float backgroundScale = 0.0f;
+
+    UpdateNotice updateNotice;
+    juce::Viewport chainViewport;
+    juce::Component chainContent;
+    std::array<std::unique_ptr<EffectPanel>, tz::numEffects> effectPanels;
+    std::array<std::unique_ptr<Knob>, 3> masterKnobs;
+    ModulatorSection modulatorSection;
+    GridView gridView;
+    XYPad xyPad;
+    juce::TextButton modulatorsTab { "MODULATORS" }, gridTab { "FX GRID" };
+    juce::TextButton randomButton { "RANDOM" }, mutateButton { "MUTATE" }, settingsButton { "SETTINGS" };
+    PresetBar presetBar;
+
+    juce::Random random;
+    tz::ChainOrder cachedOrder {};
+    int cachedFolded = 0;
+    int lastGridStep = -1;
+
+    JUCE_DECLARE_NON_COPYABLE_WITH_LEAK_DETECTOR (MainPanel)
+};

@@ -1,0 +1,44 @@
+#include "ui/PluginEditor.h"
+
+#include "core/PluginProcessor.h"
+#include "presets/StateDocument.h"
+
+TazzleAudioProcessorEditor::TazzleAudioProcessorEditor (TazzleAudioProcessor& p)
+    : juce::AudioProcessorEditor (p)
+    , processor (p)
+    , mainPanel (p, [this] (float scale) { setScale (scale); })
+{
+    tooltipWindow.setName ("tooltip");
+    const float stored = processor.getParameterState().state.getProperty (tz::stateIds::uiScale, defaultScale);
+
+    setLookAndFeel (&lookAndFeel);
+    TazzleAudioProcessor::installFactoryPresets();
+    addAndMakeVisible (mainPanel);
+
+    setResizable (true, true);
+    setResizeLimits (960, 492, 2000, 1025);
+    getConstrainer()->setFixedAspectRatio ((double) MainPanel::designWidth / MainPanel::designHeight);
+
+    setScale (stored);
+    startTimerHz (30);
+}
+
+TazzleAudioProcessorEditor::~TazzleAudioProcessorEditor() { setLookAndFeel (nullptr); }
+
+void TazzleAudioProcessorEditor::resized()
+{
+    // Only the width counts: the aspect ratio is fixed, and hosts may round the height differently.
+    const float scale = juce::jlimit (minScale, maxScale, (float) getWidth() / (float) MainPanel::designWidth);
+    mainPanel.setTransform (juce::AffineTransform::scale (scale));
+    processor.getParameterState().state.setProperty (tz::stateIds::uiScale, scale, nullptr);
+}
+
+void TazzleAudioProcessorEditor::setScale (float scale)
+{
+    const float s = juce::jlimit (minScale, maxScale, scale);
+    setSize (juce::roundToInt ((float) MainPanel::designWidth * s),
+             juce::roundToInt ((float) MainPanel::designHeight * s));
+    resized();
+}
+
+void TazzleAudioProcessorEditor::timerCallback() { mainPanel.refresh(); }

@@ -1,0 +1,36 @@
+#pragma once
+
+#include <juce_audio_processors/juce_audio_processors.h>
+
+#include "ui/MainPanel.h"
+#include "ui/theme/TazzleLookAndFeel.h"
+
+class TazzleAudioProcessor;
+
+// The window: owns the look and feel and the scale, and keeps the main panel in step with the processor.
+class TazzleAudioProcessorEditor : public juce::AudioProcessorEditor, private juce::Timer
+{
+public:
+    static constexpr float minScale = 0.6f, maxScale = 1.25f, defaultScale = 0.85f;
+
+    explicit TazzleAudioProcessorEditor (TazzleAudioProcessor& processor);
+    ~TazzleAudioProcessorEditor() override;
+
+    void resized() override;
+
+    // Resizes the window to the design size times `scale` (clamped), keeping its position.
+    void setScale (float scale);
+
+    MainPanel& getMainPanel() noexcept { return mainPanel; }
+    TazzleLookAndFeel& getTazzleLookAndFeel() noexcept { return lookAndFeel; }
+
+private:
+    void timerCallback() override;
+
+    TazzleAudioProcessor& processor;
+    TazzleLookAndFeel lookAndFeel;
+    MainPanel mainPanel;
+    juce::TooltipWindow tooltipWindow { this, 600 };
+
+    JUCE_DECLARE_NON_COPYABLE_WITH_LEAK_DETECTOR (TazzleAudioProcessorEditor)
+};

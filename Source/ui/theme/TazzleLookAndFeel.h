@@ -1,0 +1,41 @@
+#pragma once
+
+#include <map>
+
+#include <juce_gui_basics/juce_gui_basics.h>
+
+// Makes the framework's standard controls speak the editor's visual language.
+class TazzleLookAndFeel : public juce::LookAndFeel_V4
+{
+public:
+    TazzleLookAndFeel();
+
+    void drawButtonBackground (juce::Graphics&, juce::Button&, const juce::Colour& backgroundColour,
+                               bool shouldDrawButtonAsHighlighted, bool shouldDrawButtonAsDown) override;
+    juce::Font getTextButtonFont (juce::TextButton&, int buttonHeight) override;
+    void drawToggleButton (juce::Graphics&, juce::ToggleButton&, bool shouldDrawButtonAsHighlighted,
+                           bool shouldDrawButtonAsDown) override;
+    juce::Font getPopupMenuFont() override;
+    void drawComboBox (juce::Graphics&, int width, int height, bool isButtonDown, int buttonX, int buttonY, int buttonW,
+                       int buttonH, juce::ComboBox&) override;
+    juce::Font getComboBoxFont (juce::ComboBox&) override;
+    void positionComboBoxText (juce::ComboBox&, juce::Label&) override;
+    juce::Font getLabelFont (juce::Label&) override;
+    void drawLinearSlider (juce::Graphics&, int x, int y, int width, int height, float sliderPos, float minSliderPos,
+                           float maxSliderPos, juce::Slider::SliderStyle, juce::Slider&) override;
+    void drawRotarySlider (juce::Graphics&, int x, int y, int width, int height, float sliderPosProportional,
+                           float rotaryStartAngle, float rotaryEndAngle, juce::Slider&) override;
+    juce::Label* createSliderTextBox (juce::Slider&) override;
+    void drawCornerResizer (juce::Graphics&, int w, int h, bool isMouseOver, bool isMouseDragging) override;
+
+    // Cap diameters (in design units) rendered so far; each is drawn once, then blitted.
+    int numCachedKnobCaps() const noexcept { return (int) knobCaps.size(); }
+
+    // A text button with this property set true is drawn as a recessed screen.
+    static inline const juce::Identifier screenProperty { "screen" };
+
+private:
+    const juce::Image& knobCap (int diameter);
+
+    std::map<int, juce::Image> knobCaps;
+};

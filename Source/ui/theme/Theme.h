@@ -1,0 +1,36 @@
+#pragma once
+
+#include <juce_gui_basics/juce_gui_basics.h>
+
+// The editor's visual language: palette, colour tables, the embedded face, two generated textures and the
+// drawing primitives every component shares.
+namespace tz::theme
+{
+
+inline const juce::Colour background { 0xff16161a };
+inline const juce::Colour panel { 0xff222228 };
+inline const juce::Colour panelEdge { 0xff2e2e36 };
+inline const juce::Colour accent { 0xffff7a2f };
+inline const juce::Colour text { 0xffe8e4dc };
+inline const juce::Colour dimText { 0xff8a8690 };
+
+// Indexed by effect (wraps every ten) and by modulation source (Mod 1..4, X, Y; wraps every six).
+juce::Colour effectColour (int effect);
+juce::Colour modColour (int source);
+
+juce::Typeface::Ptr nexaTypeface();
+juce::Font nexa (float height);
+
+// Generated once per process from fixed seeds, so every run draws the same pixels.
+const juce::Image& grainTexture();
+const juce::Image& brushedTexture();
+
+void fillGrain (juce::Graphics& g, const juce::Path& area, float opacity);
+void drawPedal (juce::Graphics& g, juce::Rectangle<float> area, juce::Colour colour, bool lit, bool withScrews);
+void drawScrew (juce::Graphics& g, juce::Point<float> centre, float radius, float angle);
+void drawScreen (juce::Graphics& g, juce::Rectangle<float> area, float cornerRadius);
+
+// The machined metal of knob skirts and toggle bezels.
+juce::ColourGradient bezelGradient (juce::Rectangle<float> area);
+
+} // namespace tz::theme
