@@ -157,6 +157,39 @@ TEST_F (RenderOutput, PictureIsAPngOfTheFixedSize)
     EXPECT_TRUE (result.output.contains (path ("demo.png")));
 }
 
+TEST_F (RenderOutput, WindowPictureShowsThePluginAtTheChosenScale)
+{
+    const struct
+    {
+        juce::StringArray scale;
+        int width, height;
+    } cases[] = { { {}, 1360, 697 }, { { "--scale", "0.6" }, 960, 492 }, { { "--scale", "1.25" }, 2000, 1025 } };
+
+    for (const auto& c : cases)
+    {
+        juce::StringArray args { "--seconds", "1", "--out", path ("demo.wav"), "--ui", path ("window.png") };
+        args.addArray (c.scale);
+        const auto result = run (args);
+        ASSERT_EQ (result.exitCode, 0) << result.output;
+
+        const auto image = juce::ImageFileFormat::loadFrom (folder.getChildFile ("window.png"));
+        ASSERT_TRUE (image.isValid());
+        EXPECT_EQ (image.getWidth(), c.width);
+        EXPECT_EQ (image.getHeight(), c.height);
+        EXPECT_TRUE (result.output.contains (path ("window.png")));
+
+        // The MASTER pedal's LED strip in the accent colour, 2 units high at design (1528, 429.5): the
+        // brightest pixel of the rows around it.
+        const float s = (float) c.width / 1600.0f;
+        juce::Colour led;
+        for (int y = juce::roundToInt (427.0f * s); y <= juce::roundToInt (432.0f * s); ++y)
+            if (const auto pixel = image.getPixelAt (juce::roundToInt (1528.0f * s), y); pixel.getRed() > led.getRed())
+                led = pixel;
+        EXPECT_GT (led.getRed(), 220) << led.toString();
+        EXPECT_LT (led.getBlue(), 110) << led.toString();
+    }
+}
+
 TEST_F (RenderPassThrough, InitPatchReturnsTheInputWithLatencyCompensated)
 {
     const int length = 30000;
@@ -318,6 +351,9 @@ TEST_F (RenderErrors, BadInputFailsWithOneLineAndLeavesNoFileBehind)
         { { "--bpm", "500" }, 2, "between 40 and 300" },
         { { "--bars", "2", "--seconds", "1" }, 2, "either --bars or --seconds" },
         { { "--prset", "init" }, 2, "did you mean --preset" },
+        { { "--scale", "0.8" }, 2, "give --ui too" },
+        { { "--ui", path ("w.png"), "--scale", "2" }, 2, "between 0.6 and 1.25" },
+        { { "--ui", path ("out.png") }, 4, "--png and --ui name the same file" },
     };
 
     for (const auto& c : cases)
