@@ -2,6 +2,7 @@
 
 #include "UiTestSupport.h"
 #include "core/PluginProcessor.h"
+#include "presets/FactoryPresets.h"
 #include "presets/StateDocument.h"
 #include "support/ProcessorHarness.h"
 #include "ui/PluginEditor.h"
@@ -55,6 +56,17 @@ TEST_F (EditorFixture, MainPanelRectanglesFollowTheDesign)
     EXPECT_EQ (panel.getMasterKnob (1).getParameter(), tz::mix);
     EXPECT_EQ (panel.getMasterKnob (2).getCaption().getText(), "OUTPUT");
     EXPECT_EQ (panel.getRandomButton().getButtonText(), "RANDOM");
+}
+
+TEST_F (EditorFixture, OpeningInstallsTheFactoryPresetsWhenTheirMarkerIsMissing)
+{
+    const auto folder = TazzleAudioProcessor::presetFolder();
+    folder.getChildFile (tz::factoryMarkerName()).deleteFile();
+    folder.getChildFile ("Gates").deleteRecursively();
+
+    TazzleAudioProcessorEditor editor (processor);
+    EXPECT_TRUE (folder.getChildFile (tz::factoryMarkerName()).existsAsFile());
+    EXPECT_GT (folder.getChildFile ("Gates").getNumberOfChildFiles (juce::File::findFiles, "*.tzpreset"), 0);
 }
 
 TEST_F (EditorFixture, ScaleFollowsTheWidthAndIsRemembered)
