@@ -1,20 +1,45 @@
 #pragma once
 
 #include <functional>
+#include <memory>
 #include <vector>
 
-#include <juce_gui_basics/juce_gui_basics.h>
+#include <juce_audio_processors/juce_audio_processors.h>
 
 #include "core/Parameters.h"
+#include "ui/IconButton.h"
 #include "ui/Knob.h"
+#include "ui/ParamMenu.h"
+#include "ui/theme/Theme.h"
 
 class TazzleAudioProcessor;
 
-// One pedal of the chain strip.
+// What a pedal shows: its choice parameters as menus, its continuous ones as knobs.
+struct PanelLayout
+{
+    struct Entry
+    {
+        tz::P parameter;
+        const char* caption; // nullptr: none
+    };
+
+    std::vector<Entry> menus, knobs;
+};
+
+const PanelLayout& panelLayout (tz::EffectId effect);
+
+// One pedal of the chain strip: switch, menus, knobs, and buttons to move or fold it. Dragging its header
+// moves the effect along the chain.
 class EffectPanel : public juce::Component
 {
 public:
-    EffectPanel (TazzleAudioProcessor& processor, tz::EffectId effect, std::function<void (int)> onModulatorChosen);
+    EffectPanel (TazzleAudioProcessor& processor, tz::EffectId effect,
+                 const std::function<void (int)>& onModulatorChosen);
+    ~EffectPanel() override;
+
+    // Reports a header drag: the pointer's x in the chain content, and whether the button was released.
+    std::function<void (tz::EffectId, int, bool)> onDragMove;
+    std::function<void()> onFoldChanged;
 
     // Bit `effect` of the "folded" state property.
     static bool isFolded (TazzleAudioProcessor& processor, tz::EffectId effect);
@@ -24,20 +49,55 @@ public:
     bool isCollapsed() const noexcept { return folded; }
 
     tz::EffectId getEffect() const noexcept { return effect; }
-    void setPosition (int slot) { position = slot; }
+    // The panel's slot in the chain; the arrows follow it.
+    void setPosition (int slot);
     int getPosition() const noexcept { return position; }
 
-    // The effect's on switch as the host sees it, and what the panel last drew.
-    bool isSwitchedOn() const;
+    // What the panel last drew of its on switch; the main panel's refresh keeps it.
     bool enabled = false;
 
-    std::vector<Knob*> getKnobs() const;
+    juce::ToggleButton& getSwitch() noexcept { return onOff; }
+    IconButton& getEarlierButton() noexcept { return earlier; }
+    IconButton& getLaterButton() noexcept { return later; }
+    IconButton& getFoldButton() noexcept { return fold; }
+    const std::vector<std::unique_ptr<Knob>>& getKnobs() const noexcept { return knobs; }
+    ParamMenu& getMenu (size_t i) noexcept { return *menus[i].menu; }
+    juce::Label& getMenuLabel (size_t i) noexcept { return *menus[i].label; }
+    size_t getNumMenus() const noexcept { return menus.size(); }
+    bool isDragging() const noexcept { return dragging; }
+
+    void paint (juce::Graphics&) override;
+    void resized() override;
+    void mouseDown (const juce::MouseEvent&) override;
+    void mouseDrag (const juce::MouseEvent&) override;
+    void mouseUp (const juce::MouseEvent&) override;
 
 private:
+    struct LabelledMenu
+    {
+        std::unique_ptr<ParamMenu> menu;
+        std::unique_ptr<juce::Label> label;
+    };
+
+    void layOutOpen();
+    void paintBody (juce::Graphics&);
+    int pointerInChain (const juce::MouseEvent&) const;
+
     TazzleAudioProcessor& processor;
     const tz::EffectId effect;
+    const juce::Colour colour;
     int position = 0;
     bool folded = false;
+    bool dragging = false;
+
+    juce::ToggleButton onOff;
+    std::unique_ptr<juce::AudioProcessorValueTreeState::ButtonAttachment> onOffAttachment;
+    IconButton earlier, later, fold;
+    std::vector<LabelledMenu> menus;
+    std::vector<std::unique_ptr<Knob>> knobs;
+
+    tz::theme::PaintCache body;
+    int bodyKey = -1;
 
     JUCE_DECLARE_NON_COPYABLE_WITH_LEAK_DETECTOR (EffectPanel)
 };

@@ -1,5 +1,7 @@
 #include "ui/MainPanel.h"
 
+#include <algorithm>
+
 #include "UiResources.h"
 #include "core/PluginProcessor.h"
 #include "presets/RandomPatch.h"
@@ -41,6 +43,8 @@ MainPanel::MainPanel (TazzleAudioProcessor& proc, std::function<void (float)> sc
     {
         auto& panel = effectPanels[(size_t) e];
         panel = std::make_unique<EffectPanel> (processor, (tz::EffectId) e, chooseModulator);
+        panel->onDragMove = [this] (tz::EffectId dragged, int x, bool) { moveDraggedEffect (dragged, x); };
+        panel->onFoldChanged = [this] { layoutChain(); };
         chainContent.addAndMakeVisible (*panel);
     }
 
@@ -152,14 +156,14 @@ void MainPanel::refresh()
 
     for (auto& panel : effectPanels)
     {
-        if (const bool on = panel->isSwitchedOn(); on != panel->enabled)
+        if (const bool on = panel->getSwitch().getToggleState(); on != panel->enabled)
         {
             panel->enabled = on;
             panel->repaint();
         }
 
         if (! panel->isCollapsed())
-            for (auto* knob : panel->getKnobs())
+            for (auto& knob : panel->getKnobs())
                 knob->refreshModulation();
     }
 
@@ -184,6 +188,42 @@ void MainPanel::refresh()
     }
 }
 
+void MainPanel::moveDraggedEffect (tz::EffectId dragged, int x)
+{
+    auto order = processor.getChainOrder();
+
+    int target = 0;
+    while (target < tz::numEffects - 1)
+    {
+        const auto& panel = *effectPanels[(size_t) order[(size_t) target]];
+        if (panel.getX() + panel.getWidth() / 2 > x)
+            break;
+        ++target;
+    }
+
+    const int current = (int) (std::find (order.begin(), order.end(), (int) dragged) - order.begin());
+    if (current < target)
+        --target;
+
+    if (target != current)
+    {
+        // Take the effect out and put it back in at the target, shifting what lies between.
+        const auto from = order.begin() + current, to = order.begin() + target;
+        if (current < target)
+            std::move (from + 1, to + 1, from);
+        else
+            std::move_backward (to, from, from + 1);
+        order[(size_t) target] = dragged;
+        processor.setChainOrder (order);
+        cachedOrder = processor.getChainOrder();
+        layoutChain();
+    }
+
+    // Towards the pointer, a little per move, when it nears either edge of the strip.
+    const auto view = chainViewport.getViewPosition();
+    chainViewport.autoScroll (x - view.x, 20 - view.y, 60, 12);
+}
+
 void MainPanel::showModulatorsPage (bool showModulators)
 {
     modulatorSection.setVisible (showModulators);
@@ -206,18 +246,7 @@ void MainPanel::selectModulator (int modulator)
 void MainPanel::paint (juce::Graphics& g)
 {
     // Everything drawn here is still, so it is drawn once per pixel scale and then copied.
-    const float pixelScale = g.getInternalContext().getPhysicalPixelScaleFactor();
-    if (background.isNull() || pixelScale != backgroundScale)
-    {
-        backgroundScale = pixelScale;
-        background = juce::Image (juce::Image::ARGB, juce::roundToInt ((float) getWidth() * pixelScale),
-                                  juce::roundToInt ((float) getHeight() * pixelScale), false);
-        juce::Graphics bg (background);
-        bg.addTransform (juce::AffineTransform::scale (pixelScale));
-        paintBackground (bg);
-    }
-
-    g.drawImageTransformed (background, juce::AffineTransform::scale (1.0f / backgroundScale));
+    background.draw (g, getLocalBounds(), [this] (juce::Graphics& bg) { paintBackground (bg); });
 }
 
 void MainPanel::paintBackground (juce::Graphics& g)

@@ -14,6 +14,7 @@
 #include "ui/ModulatorSection.h"
 #include "ui/PresetBar.h"
 #include "ui/XYPad.h"
+#include "ui/theme/Theme.h"
 #include "updates/UpdateNotice.h"
 
 class TazzleAudioProcessor;
@@ -70,13 +71,14 @@ public:
 private:
     void paintBackground (juce::Graphics&);
     void selectModulator (int modulator);
+    // Moves the dragged effect live to the chain slot under x (in the chain content).
+    void moveDraggedEffect (tz::EffectId dragged, int x);
     float storedScale() const;
 
     TazzleAudioProcessor& processor;
     std::function<void (float)> setScale;
     juce::Image logo;
-    juce::Image background;
-    float backgroundScale = 0.0f;
+    tz::theme::PaintCache background;
 
     UpdateNotice updateNotice;
     juce::Viewport chainViewport;

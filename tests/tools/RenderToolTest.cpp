@@ -6,6 +6,9 @@
 #include <juce_audio_formats/juce_audio_formats.h>
 #include <juce_audio_processors/juce_audio_processors.h>
 
+#include "core/PluginProcessor.h"
+#include "ui/theme/Theme.h"
+
 // Runs the built tazzle-render as a user would and checks what it leaves on disk.
 namespace
 {
@@ -188,6 +191,53 @@ TEST_F (RenderOutput, WindowPictureShowsThePluginAtTheChosenScale)
         EXPECT_GT (led.getRed(), 220) << led.toString();
         EXPECT_LT (led.getBlue(), 110) << led.toString();
     }
+}
+
+TEST_F (RenderOutput, WindowPictureLightsThePedalsOfTheEffectsThatAreOn)
+{
+    const auto result =
+        run ({ "--seconds", "1", "--out", path ("demo.wav"), "--ui", path ("window.png"), "--scale", "1" });
+    ASSERT_EQ (result.exitCode, 0) << result.output;
+    const auto image = juce::ImageFileFormat::loadFrom (folder.getChildFile ("window.png"));
+    ASSERT_EQ (image.getWidth(), 1600);
+
+    // The welcome preset, as the tool renders it: which effects are on, in which order.
+    TazzleAudioProcessor welcome;
+    const std::array<int, tz::numEffects> preferredWidths { 150, 136, 150, 150, 158, 150, 158, 146, 136, 220 };
+    const double stretch = (1568.0 + 1554.0 - 1574.0) / 1554.0; // every pedal open
+    int x = 16, lit = 0, unlit = 0;
+
+    for (const int e : welcome.getChainOrder())
+    {
+        const int width = juce::roundToInt (preferredWidths[(size_t) e] * stretch);
+        const bool on = welcome.getValue (tz::effectParams[(size_t) e].on) >= 0.5f;
+        const auto colour = tz::theme::effectColour (e);
+
+        // The LED strip runs along the pedal's top edge: 2 units high, 4.5 units below the strip's top (y 80).
+        juce::Colour brightest;
+        for (int y = 83; y <= 87; ++y)
+            if (const auto pixel = image.getPixelAt (x + width / 2, y);
+                pixel.getBrightness() > brightest.getBrightness())
+                brightest = pixel;
+
+        SCOPED_TRACE (juce::String (tz::effectNames[(size_t) e]) + " " + brightest.toString());
+        if (on)
+        {
+            ++lit;
+            EXPECT_NEAR (brightest.getRed(), colour.getRed(), 40);
+            EXPECT_NEAR (brightest.getGreen(), colour.getGreen(), 40);
+            EXPECT_NEAR (brightest.getBlue(), colour.getBlue(), 40);
+        }
+        else
+        {
+            ++unlit;
+            EXPECT_LT (brightest.getBrightness(), 0.35f);
+        }
+        x += width + 2;
+    }
+
+    EXPECT_GT (lit, 0);
+    EXPECT_GT (unlit, 0);
 }
 
 TEST_F (RenderPassThrough, InitPatchReturnsTheInputWithLatencyCompensated)

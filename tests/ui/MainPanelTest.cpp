@@ -280,20 +280,3 @@ TEST (EditorRefresh, GridPageRepaintsWhenTheStepMoves)
     panel.refresh();
     EXPECT_EQ (repaints.count, 1);
 }
-
-TEST (EditorRefresh, SwitchingAnEffectRepaintsItsPanelOnce)
-{
-    TazzleAudioProcessor processor;
-    processor.resetToInit();
-    TazzleAudioProcessorEditor editor (processor);
-    auto& panel = editor.getMainPanel();
-    panel.refresh();
-
-    auto& delay = panel.getEffectPanel (tz::delay);
-    auto& repaints = tz::test::RepaintCounter::attachTo (delay);
-    processor.setValue (tz::delayOn, 1.0f);
-    panel.refresh();
-    panel.refresh();
-    EXPECT_EQ (repaints.count, 1);
-    EXPECT_TRUE (delay.enabled);
-}

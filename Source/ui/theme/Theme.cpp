@@ -188,6 +188,27 @@ juce::ColourGradient bezelGradient (juce::Rectangle<float> area)
     return gradient;
 }
 
+void PaintCache::draw (juce::Graphics& g, juce::Rectangle<int> bounds,
+                       const std::function<void (juce::Graphics&)>& paint)
+{
+    const float scale = g.getInternalContext().getPhysicalPixelScaleFactor();
+    if (image.isNull() || scale != imageScale || bounds != imageBounds)
+    {
+        imageScale = scale;
+        imageBounds = bounds;
+        image = juce::Image (juce::Image::ARGB, juce::jmax (1, juce::roundToInt ((float) bounds.getWidth() * scale)),
+                             juce::jmax (1, juce::roundToInt ((float) bounds.getHeight() * scale)), true);
+        juce::Graphics cached (image);
+        cached.addTransform (
+            juce::AffineTransform::translation ((float) -bounds.getX(), (float) -bounds.getY()).scaled (scale));
+        paint (cached);
+    }
+
+    g.drawImageTransformed (
+        image,
+        juce::AffineTransform::scale (1.0f / imageScale).translated ((float) bounds.getX(), (float) bounds.getY()));
+}
+
 void drawPedal (juce::Graphics& g, juce::Rectangle<float> area, juce::Colour colour, bool lit, bool withScrews)
 {
     if (area.isEmpty())

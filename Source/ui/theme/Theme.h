@@ -1,5 +1,7 @@
 #pragma once
 
+#include <functional>
+
 #include <juce_gui_basics/juce_gui_basics.h>
 
 // The editor's visual language: palette, colour tables, the embedded face, two generated textures and the
@@ -32,5 +34,19 @@ void drawScreen (juce::Graphics& g, juce::Rectangle<float> area, float cornerRad
 
 // The machined metal of knob skirts and toggle bezels.
 juce::ColourGradient bezelGradient (juce::Rectangle<float> area);
+
+// Keeps what a component draws of itself as an image at the screen's pixel scale, so shadows and textures are
+// drawn once and then copied. The owner invalidates it whenever what it draws changes.
+class PaintCache
+{
+public:
+    void draw (juce::Graphics& g, juce::Rectangle<int> bounds, const std::function<void (juce::Graphics&)>& paint);
+    void invalidate() { image = {}; }
+
+private:
+    juce::Image image;
+    juce::Rectangle<int> imageBounds;
+    float imageScale = 0.0f;
+};
 
 } // namespace tz::theme
