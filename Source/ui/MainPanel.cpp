@@ -38,7 +38,7 @@ MainPanel::MainPanel (TazzleAudioProcessor& proc, std::function<void (float)> sc
     chainViewport.setScrollBarsShown (false, true);
     addAndMakeVisible (chainViewport);
 
-    const auto chooseModulator = [this] (int n) { selectModulator (n); };
+    const auto chooseModulator = [this] (int n) { modulatorSection.selectModulator (n); };
     for (int e = 0; e < tz::numEffects; ++e)
     {
         auto& panel = effectPanels[(size_t) e];
@@ -230,16 +230,6 @@ void MainPanel::showModulatorsPage (bool showModulators)
     gridView.setVisible (! showModulators);
     modulatorsTab.setToggleState (showModulators, juce::dontSendNotification);
     gridTab.setToggleState (! showModulators, juce::dontSendNotification);
-}
-
-void MainPanel::selectModulator (int modulator)
-{
-    if (modulator == modulatorSection.getSelectedModulator())
-        return;
-
-    modulatorSection.selectModulator (modulator);
-    modulatorSection.buildControls();
-    modulatorSection.repaintTabs();
 }
 
 //==============================================================================

@@ -70,7 +70,6 @@ public:
 
 private:
     void paintBackground (juce::Graphics&);
-    void selectModulator (int modulator);
     // Moves the dragged effect live to the chain slot under x (in the chain content).
     void moveDraggedEffect (tz::EffectId dragged, int x);
     float storedScale() const;
