@@ -6,7 +6,9 @@
 #include <juce_audio_formats/juce_audio_formats.h>
 #include <juce_audio_processors/juce_audio_processors.h>
 
+#include "../ui/UiTestSupport.h"
 #include "core/PluginProcessor.h"
+#include "ui/GridView.h"
 #include "ui/theme/Theme.h"
 
 // Runs the built tazzle-render as a user would and checks what it leaves on disk.
@@ -303,6 +305,51 @@ TEST_F (RenderPassThrough, MonoInputAtAnotherRateIsResampledToBothChannels)
 }
 
 //==============================================================================
+TEST_F (RenderPatch, GridPaintedInTheEditorGatesTheRenderedEffect)
+{
+    // A producer paints steps 1-4 of the volume row, muting the volume effect: it then silences exactly those
+    // sixteenths. The patch travels as a host state, the way a DAW saves it.
+    {
+        TazzleAudioProcessor processor;
+        processor.resetToInit();
+        processor.setValue (tz::volumeLevel, 0.0f);
+
+        GridView grid (processor);
+        grid.setBounds (0, 0, 1224, 384);
+        const auto order = processor.getChainOrder();
+        const int row = (int) (std::find (order.begin(), order.end(), (int) tz::volume) - order.begin());
+        const auto from = grid.cellBounds (row, 0).toFloat().getCentre(),
+                   to = grid.cellBounds (row, 3).toFloat().getCentre();
+        grid.mouseDown (tz::test::mouseEvent (grid, from, juce::ModifierKeys::leftButtonModifier, from));
+        grid.mouseDrag (tz::test::mouseEvent (grid, to, juce::ModifierKeys::leftButtonModifier, from));
+        ASSERT_EQ (processor.getValue (tz::volumeOn), 1.0f); // painting switched it on
+
+        juce::MemoryBlock state;
+        processor.getStateInformation (state);
+        ASSERT_TRUE (folder.getChildFile ("grid.state").replaceWithData (state.getData(), state.getSize()));
+    }
+
+    constexpr int sixteenth = 6000; // at 120 BPM and 48 kHz
+    writeNoise ("in.wav", 16 * sixteenth);
+    const auto input = readWav ("in.wav");
+    const auto result =
+        run ({ path ("in.wav"), "--state", path ("grid.state"), "--bpm", "120", "--out", path ("out.wav") });
+    ASSERT_EQ (result.exitCode, 0) << result.output;
+    const auto out = readWav ("out.wav");
+
+    // Away from the 5 ms fades at each step's edges.
+    constexpr int margin = 480;
+    for (int step = 0; step < 16; ++step)
+    {
+        const int start = step * sixteenth + margin, length = sixteenth - 2 * margin;
+        const float in = input.samples.getRMSLevel (0, start, length), got = out.samples.getRMSLevel (0, start, length);
+        if (step < 4)
+            EXPECT_LT (got, 0.001f * in) << "step " << step + 1;
+        else
+            EXPECT_NEAR (got, in, 0.01f * in) << "step " << step + 1;
+    }
+}
+
 TEST_F (RenderPatch, PatchOptionsReachTheProcessor)
 {
     {
@@ -402,6 +449,8 @@ TEST_F (RenderErrors, BadInputFailsWithOneLineAndLeavesNoFileBehind)
         { { "--bars", "2", "--seconds", "1" }, 2, "either --bars or --seconds" },
         { { "--prset", "init" }, 2, "did you mean --preset" },
         { { "--scale", "0.8" }, 2, "give --ui too" },
+        { { "--page", "grid" }, 2, "give --ui too" },
+        { { "--ui", path ("w.png"), "--page", "grids" }, 2, "'modulators' or 'grid'" },
         { { "--ui", path ("w.png"), "--scale", "2" }, 2, "between 0.6 and 1.25" },
         { { "--ui", path ("out.png") }, 4, "--png and --ui name the same file" },
     };

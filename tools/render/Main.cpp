@@ -207,7 +207,7 @@ int renderCommand (const Options& options, const juce::File& workingDirectory)
 
     if (options.ui != juce::File())
     {
-        if (const auto failure = writePng (options.ui, drawEditor (processor, options.uiScale)))
+        if (const auto failure = writePng (options.ui, drawEditor (processor, options.uiScale, options.uiShowsGrid)))
             return fail (*failure);
         written << ", " << options.ui.getFullPathName();
     }
