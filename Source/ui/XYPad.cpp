@@ -59,10 +59,18 @@ juce::Point<float> XYPad::valuesAt (juce::Point<float> position) const
 
 juce::Rectangle<float> XYPad::hitArea() const { return { 18.0f, 44.0f, (float) getWidth() - 36.0f, 172.0f }; }
 
+juce::Point<float> XYPad::effectiveXY() const
+{
+    // Unmodulated, the pad shows its parameters, so it follows a drag even while no audio runs.
+    const auto axis = [this] (int index, tz::P p)
+    { return processor.getUiModulated (p) >= 0.0f ? processor.getUiXY (index) : processor.getValue (p); };
+    return { axis (0, tz::xyX), axis (1, tz::xyY) };
+}
+
 juce::Point<float> XYPad::puckCentre() const
 {
-    return { valueLeft + processor.getUiXY (0) / 100.0f * valueWidth(),
-             valueBottom - processor.getUiXY (1) / 100.0f * valueHeight };
+    const auto xy = effectiveXY();
+    return { valueLeft + xy.x / 100.0f * valueWidth(), valueBottom - xy.y / 100.0f * valueHeight };
 }
 
 juce::String XYPad::speedLabel (float x)
@@ -143,7 +151,7 @@ void XYPad::refresh()
         repaint (routeList.getBounds());
     }
 
-    const juce::Point<float> position (processor.getUiXY (0) / 100.0f, processor.getUiXY (1) / 100.0f);
+    const auto position = effectiveXY() / 100.0f;
     const bool moved = position.getDistanceFrom (lastPosition) > 0.0005f;
     if (moved || trailCount > 1)
     {
@@ -170,7 +178,7 @@ void XYPad::paint (juce::Graphics& g)
 {
     const float w = (float) getWidth(), h = (float) getHeight(), pw = valueWidth();
     const auto xColour = theme::modColour (tz::routeSource::x), yColour = theme::modColour (tz::routeSource::y);
-    const float x = processor.getUiXY (0), y = processor.getUiXY (1);
+    const auto [x, y] = effectiveXY();
 
     theme::drawPedal (g, { 4.0f, 4.0f, juce::jmax (w - 8.0f, 0.0f), juce::jmax (h - 11.0f, 0.0f) }, theme::accent, true,
                       true);

@@ -31,6 +31,8 @@ public:
     juce::Point<float> valuesAt (juce::Point<float> position) const;
     juce::Rectangle<float> hitArea() const;
     juce::Point<float> puckCentre() const;
+    // X and Y as the engine applies them (0..100), modulation included.
+    juce::Point<float> effectiveXY() const;
 
     static juce::String speedLabel (float x);
     static juce::String hintText() { return "X and Y can also move any knob:\n+ X / + Y, or right-click a knob."; }

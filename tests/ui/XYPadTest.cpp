@@ -136,3 +136,14 @@ TEST_F (PadFixture, RouteRowsShowTheRoutesOfXAndY)
     EXPECT_EQ (pad.getRouteRows()[1]->getTargetButton().getButtonText(), "Y   GLOBAL  Mix");
     EXPECT_EQ (pad.getRouteRows()[0]->getWidth(), 236 - 36 - 6);
 }
+
+TEST_F (PadFixture, WithoutModulationThePuckFollowsTheParameters)
+{
+    // No audio has run: the pad still shows where a drag put it.
+    press ({ 61.6f, 170.0f });
+    release();
+    EXPECT_NEAR (pad.puckCentre().x, 61.6f, 0.01f);
+    EXPECT_NEAR (pad.puckCentre().y, 170.0f, 0.01f);
+    pad.refresh();
+    EXPECT_EQ (pad.getTrailCount(), 1);
+}
