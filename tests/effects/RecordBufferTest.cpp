@@ -62,6 +62,22 @@ TEST (RecordBuffer, ReadsAreExactOnSamplesAndCubicBetweenAndWrapAround)
     EXPECT_EQ (buffer.read (0, 1, (double) n + 3.0), -3.0f);
 }
 
+TEST (RecordBuffer, ATinyNegativePositionReadsTheFirstSample)
+{
+    // Such a position plus the length rounds to the length itself: the read must land on sample 0, not
+    // evaluate the cubic a whole buffer length away from its taps.
+    for (const int length : { 12, 216004, 624004 })
+    {
+        std::vector<float> data ((size_t) length);
+        for (int i = 0; i < length; ++i)
+            data[(size_t) i] = 0.5f + 0.25f * (float) std::sin (0.01 * i);
+
+        for (const double position : { -1.0e-17, -1.0e-13, -5.0e-12, -2.9e-11, -(double) length - 1.0e-12 })
+            EXPECT_NEAR (RecordBuffer::readWrapped (data.data(), length, position), data[0], 1.0e-5f)
+                << "length " << length << " at " << position;
+    }
+}
+
 // Gain in dB of a sine at `frequency` through layer `layer`, measured after the filters settle.
 double layerGainDb (int layer, double frequency)
 {
