@@ -2,6 +2,8 @@
 
 #include <cmath>
 
+#include "presets/XmlReader.h"
+
 namespace tz
 {
 
@@ -25,9 +27,9 @@ std::unique_ptr<juce::XmlElement> readHostBlob (const void* data, int sizeInByte
 
     // The stored count may claim more than the host handed over; never read past the blob.
     const auto storedLength = (juce::uint64) juce::ByteOrder::littleEndianInt (bytes + 4);
-    const auto textLength = (int) juce::jmin (storedLength, (juce::uint64) (sizeInBytes - hostBlobHeaderSize));
+    const auto textLength = (size_t) juce::jmin (storedLength, (juce::uint64) (sizeInBytes - hostBlobHeaderSize));
 
-    return juce::parseXML (juce::String::fromUTF8 (bytes + hostBlobHeaderSize, textLength));
+    return readXml (bytes + hostBlobHeaderSize, textLength);
 }
 
 void completeStateDocument (juce::XmlElement& document)
@@ -63,7 +65,7 @@ float presetValueFor (const juce::ValueTree& preset, const ParamInfo& info)
 
 std::unique_ptr<juce::XmlElement> readPresetFile (const juce::File& file)
 {
-    auto document = juce::parseXML (file);
+    auto document = readXmlFile (file);
 
     if (document == nullptr || ! isStateDocument (*document))
         return {};

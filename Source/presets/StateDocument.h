@@ -41,7 +41,8 @@ void completeStateDocument (juce::XmlElement& document);
 // default when there is no such child, no "value" or no finite number.
 float presetValueFor (const juce::ValueTree& preset, const ParamInfo& info);
 
-// The state document in a preset file; null when the file does not parse or holds another root.
+// The state document in a preset file; null when the file is not a regular file within the XML reader's limits,
+// does not parse or holds another root.
 std::unique_ptr<juce::XmlElement> readPresetFile (const juce::File& file);
 
 // The init patch: a document that only names itself "Init", so everything else falls back to defaults.

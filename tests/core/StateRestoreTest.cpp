@@ -3,6 +3,7 @@
 #include <cmath>
 
 #include "presets/PresetTestSupport.h"
+#include "presets/XmlReader.h"
 
 namespace
 {
@@ -174,17 +175,11 @@ TEST (StateRestore, UnusableBlobsChangeNothing)
     juce::MemoryBlock noMagic (valid);
     noMagic[0] = 'X';
 
-    const auto unparsable = []
-    {
-        juce::MemoryBlock blob;
-        juce::MemoryOutputStream out (blob, false);
-        const juce::String text ("<Tazzle presetName=\"Broken\"><PARAM id=\"mix\" value=\"10\"></Tazzle>");
-        out.writeInt (0x21324356);
-        out.writeInt ((int) text.getNumBytesAsUTF8());
-        out << text;
-        out.writeByte (0);
-        return blob;
-    }();
+    const auto unparsable = blobOfText (R"(<Tazzle presetName="Broken"><PARAM id="mix" value="10"></Tazzle>)");
+
+    // Nesting that overflows the parser's stack, and a document beyond the reader's size limit.
+    const auto deep = blobOfText (documentAround (nestedElements (5000)));
+    const auto huge = blobOfText (documentAround (juce::String::repeatedString (" ", (int) tz::maxXmlBytes)));
 
     const auto otherRoot = blobOf (*parse (R"(<Other presetName="Foreign"><PARAM id="mix" value="10"/></Other>)"));
 
@@ -192,8 +187,8 @@ TEST (StateRestore, UnusableBlobsChangeNothing)
     juce::MemoryBlock truncated (valid);
     static_cast<juce::uint32*> (truncated.getData())[1] = juce::ByteOrder::swapIfBigEndian ((juce::uint32) 20);
 
-    for (const juce::MemoryBlock* blob :
-         std::initializer_list<const juce::MemoryBlock*> { &header, &noMagic, &unparsable, &otherRoot, &truncated })
+    for (const juce::MemoryBlock* blob : std::initializer_list<const juce::MemoryBlock*> {
+             &header, &noMagic, &unparsable, &otherRoot, &truncated, &deep, &huge })
     {
         TazzleAudioProcessor processor;
         processor.setValue (tz::mix, 55.0f);
