@@ -34,7 +34,8 @@ bool isStateDocument (const juce::XmlElement& root);
 std::unique_ptr<juce::XmlElement> readHostBlob (const void* data, int sizeInBytes);
 
 // Gives every parameter of the table a usable value: missing elements are appended with the default,
-// missing or non-finite values are replaced by it. Unknown elements stay as they are.
+// missing or non-finite values are replaced by it, and later elements with the ID of an earlier one are removed.
+// Unknown elements stay as they are.
 void completeStateDocument (juce::XmlElement& document);
 
 // The plain value a preset assigns to a parameter: the first child with its ID, read as a float, or the

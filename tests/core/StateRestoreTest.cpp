@@ -4,6 +4,7 @@
 
 #include "presets/PresetTestSupport.h"
 #include "presets/XmlReader.h"
+#include "support/ProcessorHarness.h"
 
 namespace
 {
@@ -103,6 +104,11 @@ TEST (StateRestore, UnusableValuesFallBackToDefaults)
         { R"(<PARAM id="filter_cutoff" value="abc"/>)", 20.0f },   // reads as 0, clamped into the range
         { R"(<OTHER id="filter_cutoff" value="300"/>)", 300.0f },  // any tag carries a value
         { R"(<PARAM id="filter_cutoff" value="300"/><PARAM id="not_a_param" value="1"/>)", 300.0f },
+        // The first element with the ID gives the value, checked like a single one.
+        { R"(<PARAM id="filter_cutoff" value="300"/><PARAM id="filter_cutoff" value="nan"/>)", 300.0f },
+        { R"(<PARAM id="filter_cutoff" value="300"/><OTHER id="filter_cutoff" value="500"/>)", 300.0f },
+        { R"(<PARAM id="filter_cutoff" value="inf"/><PARAM id="filter_cutoff" value="300"/>)", 1000.0f },
+        { R"(<PARAM id="filter_cutoff"/><PARAM id="filter_cutoff" value="300"/>)", 1000.0f },
     };
 
     for (const auto& c : cases)
@@ -112,7 +118,34 @@ TEST (StateRestore, UnusableValuesFallBackToDefaults)
         restore (processor, blobOf (*parse (juce::String ("<Tazzle>") + c.element + "</Tazzle>")));
         EXPECT_FLOAT_EQ (processor.getValue (tz::filterCutoff), c.expected) << c.element;
         EXPECT_FLOAT_EQ (processor.getValue (tz::reverbMix), 25.0f) << c.element;
+
+        // What is saved again is that value, once.
+        const auto saved =
+            juce::AudioProcessor::getXmlFromBinary (stateOf (processor).getData(), (int) stateOf (processor).getSize());
+        ASSERT_NE (saved, nullptr);
+        int found = 0;
+        for (const auto* child : saved->getChildIterator())
+        {
+            if (child->getStringAttribute ("id") == "filter_cutoff")
+            {
+                EXPECT_FLOAT_EQ ((float) child->getDoubleAttribute ("value"), c.expected) << c.element;
+                ++found;
+            }
+        }
+        EXPECT_EQ (found, 1) << c.element;
     }
+}
+
+TEST (StateRestore, DuplicatedNotANumberNeverReachesTheOutput)
+{
+    ProcessorHarness harness;
+    restore (harness.processor,
+             blobOf (*parse (
+                 R"(<Tazzle><PARAM id="output_gain" value="0"/><PARAM id="output_gain" value="nan"/></Tazzle>)")));
+
+    const auto out = harness.processConstant (0.5f, 4096);
+    for (auto i = (size_t) harness.processor.getLatencySamples(); i < out.size(); ++i)
+        ASSERT_EQ (out[i], 0.5f) << i; // the input at 0 dB
 }
 
 TEST (StateRestore, StoredOrderAndGridDecodeLeniently)
@@ -124,6 +157,11 @@ TEST (StateRestore, StoredOrderAndGridDecodeLeniently)
     } orders[] = {
         { "3,3,12,x", { 3, 0, 6, 8, 9, 2, 1, 4, 5, 7 } },
         { "a,b", { 0, 6, 8, 9, 3, 2, 1, 4, 5, 7 } },
+        // Exact whatever their length: 2^32 + 3 and -2^32 are no effects, however a 32-bit reading wraps them.
+        { "4294967299,5", { 5, 6, 8, 9, 0, 3, 2, 1, 4, 7 } },
+        { "-4294967296,5", { 5, 6, 8, 9, 0, 3, 2, 1, 4, 7 } },
+        { "99999999999999999999999,5", { 5, 6, 8, 9, 0, 3, 2, 1, 4, 7 } },
+        { " +3,\t-0,4 ", { 3, 0, 4, 6, 8, 9, 2, 1, 5, 7 } },
         { "", tz::defaultChainOrder },
     };
 
@@ -146,6 +184,11 @@ TEST (StateRestore, StoredOrderAndGridDecodeLeniently)
         { "70000:1", 0x10000 | 4464 }, // low 16 bits only
         { "5", 5 },
         { "5:true", 5 }, // only "1" enables
+        // The low 16 bits of the number however long it is: 2^63 + 5, 2^64 + 5, -1, -(2^63 + 1).
+        { "9223372036854775813:1", 0x10000 | 5 },
+        { "18446744073709551621:1", 0x10000 | 5 },
+        { "-1:1", 0x10000 | 0xFFFF },
+        { "-9223372036854775809", 0xFFFF },
     };
 
     for (const auto& c : grids)
