@@ -284,6 +284,17 @@ void TazzleAudioProcessor::setStateInformation (const void* data, int sizeInByte
 
     beginStateChange();
     parameterState.replaceState (juce::ValueTree::fromXml (*xml));
+
+    // The parameter state skips a value that its parameter already reads after snapping, which leaves a host's
+    // raw value in place (a switch at 0.77 reads as on). Put each parameter exactly on the value restored.
+    for (size_t p = 0; p < params.size(); ++p)
+    {
+        const float plain = rawValues[p]->load();
+        const float exact = params[p]->convertTo0to1 (plain);
+        if (params[p]->getValue() != exact && params[p]->convertFrom0to1 (exact) == plain)
+            params[p]->setValueNotifyingHost (exact);
+    }
+
     loadChainOrderFromState();
     loadGridFromState();
     endStateChange();

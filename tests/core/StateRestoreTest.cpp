@@ -72,6 +72,32 @@ TEST (StateRestore, HostBlobReproducesTheWholeState)
     EXPECT_TRUE (restored.isLocked (tz::outputGain));
 }
 
+TEST (StateRestore, EveryParameterHoldsExactlyTheRestoredValue)
+{
+    TazzleAudioProcessor source;
+    juce::Random random (11);
+    for (size_t p = 0; p < infos().size(); ++p)
+        source.setValue ((int) p, someValueFor (infos()[p], random));
+
+    // A host has left each parameter a little off the stored value, within a step of a switch or choice, so
+    // that its plain value may already read as the stored one.
+    TazzleAudioProcessor restored;
+    for (size_t p = 0; p < infos().size(); ++p)
+    {
+        auto* param = restored.getParameters()[(int) p];
+        const int steps = param->getNumSteps();
+        const float offset = steps < 1000 ? 0.3f / (float) (steps - 1) : 0.001f;
+        const float stored = source.getParameters()[(int) p]->getValue();
+        param->setValueNotifyingHost (stored + offset <= 1.0f ? stored + offset : stored - offset);
+    }
+
+    restore (restored, stateOf (source));
+
+    for (size_t p = 0; p < infos().size(); ++p)
+        EXPECT_EQ (restored.getParameters()[(int) p]->getValue(), source.getParameters()[(int) p]->getValue())
+            << infos()[p].id;
+}
+
 TEST (StateRestore, RootOnlyDocumentRestoresDefaultsAndKeepsNothing)
 {
     TazzleAudioProcessor processor; // starts with the welcome preset
