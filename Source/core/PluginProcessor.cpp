@@ -435,11 +435,14 @@ void TazzleAudioProcessor::processBlock (juce::AudioBuffer<float>& buffer, juce:
     {
         if (const auto position = hostPlayHead->getPosition())
         {
-            bpm = tz::clampTempo (position->getBpm().orFallback (tz::defaultBpm));
+            // A non-finite tempo or position (some hosts send NaN while stopped) counts as none: it would
+            // poison the clock and the modulators for good.
+            const auto hostBpm = position->getBpm();
+            bpm = tz::clampTempo (hostBpm && std::isfinite (*hostBpm) ? *hostBpm : tz::defaultBpm);
 
             if (position->getIsPlaying())
             {
-                if (const auto ppq = position->getPpqPosition())
+                if (const auto ppq = position->getPpqPosition(); ppq && std::isfinite (*ppq))
                 {
                     playing = true;
                     beatPos = *ppq;

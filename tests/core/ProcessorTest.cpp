@@ -1,6 +1,8 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <functional>
+#include <limits>
 
 #include "support/ProcessorHarness.h"
 
@@ -298,6 +300,49 @@ TEST (Clock, FollowsThePlayingHostAndRunsOnWhenStopped)
     harness.processConstant (0.0f, 6000 - 32 - 16 + 100, 512);
     harness.processConstant (0.0f, 32, 32);
     EXPECT_EQ (harness.processor.getUiGridStep(), 9);
+}
+
+TEST (Clock, ANonFiniteTempoOrPositionCountsAsNone)
+{
+    // A grid and an LFO on the volume make both the tempo and the position audible.
+    const auto render = [] (const std::function<void (tz::test::TestPlayHead&)>& changeBlock)
+    {
+        ProcessorHarness harness;
+        harness.setValue (tz::volumeOn, 1.0f);
+        harness.setValue (tz::modParam (0, tz::modField::mode), 0.0f);  // LFO
+        harness.setValue (tz::modParam (0, tz::modField::shape), 0.0f); // sine
+        harness.setValue (tz::modParam (0, tz::modField::rate), 9.0f);  // 1/4
+        harness.setValue (tz::routeParam (0, tz::routeField::target), (float) tz::targetPosition (tz::volumeLevel));
+        harness.setValue (tz::routeParam (0, tz::routeField::depth), -60.0f);
+        harness.setValue (tz::routeParam (0, tz::routeField::source), 1.0f);
+        harness.processor.setGridRow (tz::volume, { 0x5555, true });
+        harness.prepare (512);
+
+        std::vector<float> out;
+        for (int block = 0; block < 40; ++block)
+        {
+            harness.playHead.playing = true;
+            harness.playHead.bpm = 120.0;
+            harness.playHead.ppq = block * 512 / 24000.0;
+            if (block == 10)
+                changeBlock (harness.playHead);
+
+            const auto piece = harness.processConstant (0.5f, 512);
+            out.insert (out.end(), piece.begin(), piece.end());
+        }
+        return out;
+    };
+
+    constexpr auto nan = std::numeric_limits<double>::quiet_NaN();
+    constexpr auto inf = std::numeric_limits<double>::infinity();
+    const auto noTempo = render ([] (auto& head) { head.bpm.reset(); });
+    const auto noPosition = render ([] (auto& head) { head.ppq.reset(); });
+
+    EXPECT_EQ (render ([=] (auto& head) { head.bpm = nan; }), noTempo);
+    EXPECT_EQ (render ([=] (auto& head) { head.bpm = inf; }), noTempo);
+    EXPECT_EQ (render ([=] (auto& head) { head.bpm = -inf; }), noTempo);
+    EXPECT_EQ (render ([=] (auto& head) { head.ppq = nan; }), noPosition);
+    EXPECT_EQ (render ([=] (auto& head) { head.ppq = -inf; }), noPosition);
 }
 
 TEST (Clock, ClampsTheHostTempo)
