@@ -55,6 +55,16 @@ std::unique_ptr<juce::RangedAudioParameter> makeParameter (const tz::ParamInfo& 
             [&info] (const juce::String& text) { return tz::textToValue (info, text); }));
 }
 
+bool allFinite (float* const* channels, int numChannels, int numSamples) noexcept
+{
+    // Any NaN or infinity makes the product of a sample and zero NaN; the sum then stays NaN.
+    float poison = 0.0f;
+    for (int ch = 0; ch < numChannels; ++ch)
+        for (int i = 0; i < numSamples; ++i)
+            poison += channels[ch][i] * 0.0f;
+    return poison == 0.0f;
+}
+
 // NaN or infinity from a broken upstream plug-in would poison every filter and buffer downstream.
 void replaceNonFinite (float* samples, int numSamples) noexcept
 {
@@ -610,6 +620,23 @@ void TazzleAudioProcessor::processBlock (juce::AudioBuffer<float>& buffer, juce:
                     sample = dry + dryFade * (sample - dry);
                 }
             }
+        }
+
+        // Whatever went wrong upstream, the host gets silence and a clean restart that fades back in,
+        // instead of a track that stays dead.
+        if (! allFinite (chunkChannels.data(), numChannels, n))
+        {
+            for (int ch = 0; ch < numChannels; ++ch)
+                std::fill_n (chunkChannels[(size_t) ch], n, 0.0f);
+
+            resetEffects();
+            const int generation = seenGeneration;
+            startClean();
+            seenGeneration = generation;
+            presetFade = 0.0f;
+            running = true;
+            holdWhileStateChanges();
+            continue;
         }
 
         if (orderChanging && orderFade <= 0.0f)

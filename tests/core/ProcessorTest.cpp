@@ -272,6 +272,35 @@ TEST (BlockLoop, NonFiniteInputBecomesSilence)
             ASSERT_TRUE (std::isfinite (s));
 }
 
+TEST (BlockLoop, ANonFiniteChunkIsSilencedAndTheEffectsRestart)
+{
+    ProcessorHarness harness;
+    harness.setValue (tz::reverbOn, 1.0f);
+    harness.setValue (tz::reverbMix, 100.0f);
+    harness.setValue (tz::inputGain, 12.0f);
+    harness.prepare (512);
+
+    juce::Random random (9);
+    auto input = harness.constant (0.0f, 48000);
+    for (auto& channel : input)
+        for (auto& s : channel)
+            s = 0.25f * (random.nextFloat() * 2.0f - 1.0f);
+
+    // A finite sample that the input gain takes to infinity poisons the reverb's lines.
+    input[0][10000] = 3.0e38f;
+
+    const auto out = harness.process (input);
+    for (const auto& channel : out)
+        for (size_t i = 0; i < channel.size(); ++i)
+            ASSERT_TRUE (std::isfinite (channel[i])) << i;
+
+    // A short gap, not a dead track: the reverb sounds again.
+    double energy = 0.0;
+    for (size_t i = 40000; i < 48000; ++i)
+        energy += (double) out[0][i] * out[0][i];
+    EXPECT_GT (std::sqrt (energy / 8000), 0.01);
+}
+
 TEST (BlockLoop, MonoLayoutProcessesOneChannel)
 {
     ProcessorHarness harness (44100.0, 1);
