@@ -301,6 +301,23 @@ TEST (BlockLoop, ANonFiniteChunkIsSilencedAndTheEffectsRestart)
     EXPECT_GT (std::sqrt (energy / 8000), 0.01);
 }
 
+TEST (BlockLoop, ABufferWithoutChannelsIsProcessedWithEveryEffectAwake)
+{
+    ProcessorHarness harness;
+    for (const auto& effect : tz::effectParams)
+        harness.setValue (effect.on, 1.0f);
+    harness.prepare (512);
+    harness.processConstant (0.25f, 512);
+
+    juce::AudioBuffer<float> empty (0, 100);
+    harness.processor.processBlock (empty, harness.midi);
+    harness.processor.processBlockBypassed (empty, harness.midi);
+    harness.processor.processBlock (empty, harness.midi);
+
+    for (const float s : harness.processConstant (0.25f, 4096))
+        ASSERT_TRUE (std::isfinite (s));
+}
+
 TEST (BlockLoop, MonoLayoutProcessesOneChannel)
 {
     ProcessorHarness harness (44100.0, 1);
