@@ -3,6 +3,7 @@
 #include "FactoryPresetData.h"
 #include "presets/PresetFolders.h"
 #include "presets/StateDocument.h"
+#include "presets/XmlReader.h"
 
 namespace tz
 {
@@ -25,7 +26,7 @@ namespace
 
     std::unique_ptr<juce::XmlElement> parse (const Resource& resource)
     {
-        return juce::parseXML (juce::String::fromUTF8 (resource.data, resource.size));
+        return readXml (resource.data, (size_t) resource.size);
     }
 
     // Written next to the target and moved into place, so a crash never leaves half a preset behind.
