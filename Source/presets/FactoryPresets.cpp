@@ -61,6 +61,15 @@ std::unique_ptr<juce::XmlElement> parseFactoryPreset (const juce::String& fileNa
     return {};
 }
 
+std::vector<std::unique_ptr<juce::XmlElement>> factoryPresetDocuments()
+{
+    std::vector<std::unique_ptr<juce::XmlElement>> documents;
+    for (int i = 0; i < FactoryPresetData::namedResourceListSize; ++i)
+        if (auto document = parse (resourceAt (i)))
+            documents.push_back (std::move (document));
+    return documents;
+}
+
 void installFactoryPresets (const juce::File& root)
 {
     const auto marker = root.getChildFile (factoryMarkerName());

@@ -319,7 +319,12 @@ bool MainPanel::isInterestedInFileDrag (const juce::StringArray& files)
     return false;
 }
 
-void MainPanel::filesDropped (const juce::StringArray&, int, int) {}
+void MainPanel::filesDropped (const juce::StringArray& files, int, int)
+{
+    for (const auto& path : files)
+        if (isPresetPack (path))
+            presetBar.installPresetPack (juce::File (path));
+}
 
 //==============================================================================
 float MainPanel::storedScale() const
@@ -338,7 +343,7 @@ juce::PopupMenu MainPanel::buildSettingsMenu() const
     juce::PopupMenu menu;
     menu.addSubMenu ("Window size", sizes);
     menu.addSeparator();
-    menu.addItem (installPackCode, "Install preset pack...", false);
+    menu.addItem (installPackCode, "Install preset pack...");
     menu.addItem (showPresetsFolderCode, "Show presets folder");
     menu.addSectionHeader ("UPDATES");
     menu.addItem (checkUpdatesCode, "Check for updates now", false);
@@ -365,6 +370,10 @@ void MainPanel::handleSettingsMenuResult (int code)
     {
         if (setScale)
             setScale ((float) code / 100.0f);
+    }
+    else if (code == installPackCode)
+    {
+        presetBar.choosePresetPack();
     }
     else if (code == showPresetsFolderCode)
     {

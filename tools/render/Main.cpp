@@ -242,6 +242,15 @@ int main (int argc, char* argv[])
         return exitOk;
     }
 
+    if (options.packToInstall != juce::File())
+    {
+        juce::String report;
+        if (const auto failure = installPack (options.packToInstall, report))
+            return fail (*failure);
+        std::cout << report << std::endl;
+        return exitOk;
+    }
+
     if (options.list)
     {
         std::cout << presetListing();

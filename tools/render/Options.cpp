@@ -129,6 +129,8 @@ std::optional<Failure> parseArguments (const juce::StringArray& args, const juce
             options.output = resolve (value());
         else if (option == "--png")
             options.png = resolve (value());
+        else if (option == "--install-pack")
+            options.packToInstall = resolve (value());
         else if (option == "--ui")
             options.ui = resolve (value());
         else if (option == "--page")
@@ -225,7 +227,7 @@ std::optional<Failure> parseArguments (const juce::StringArray& args, const juce
     if (options.preset.isNotEmpty() && options.state != juce::File())
         return usageError ("--preset and --state both set the whole patch; give one of them");
 
-    if (options.output == juce::File() && ! options.list && ! options.bench)
+    if (options.output == juce::File() && ! options.list && ! options.bench && options.packToInstall == juce::File())
         options.output = options.usesDemoLoop()
             ? workingDirectory.getChildFile ("tazzle-demo.wav")
             : options.input.getSiblingFile (options.input.getFileNameWithoutExtension() + "-tazzle.wav");
@@ -255,7 +257,9 @@ Without INPUT it plays a built-in demo loop (drums, bass and chords).
                         patch's stored scale, or 0.85)
   --page PAGE           the page --ui shows: modulators (default) or grid
   --no-latency-comp     keep the plug-in latency in the output
-  --list                list the factory presets by category
+  --list                list the factory presets by category, then your own
+                        presets and installed packs
+  --install-pack FILE   install a .tzpack preset pack into your preset folder
   --bench               measure CPU use for a few patches
 )";
 }

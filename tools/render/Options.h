@@ -48,6 +48,7 @@ struct Options
     std::optional<double> seconds;
     bool compensateLatency = true;
 
+    juce::File packToInstall; // --install-pack
     bool list = false;
     bool bench = false;
     bool help = false;
