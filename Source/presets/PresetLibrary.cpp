@@ -274,8 +274,10 @@ PackInstallation PresetLibrary::installPack (const juce::File& packFile) const
         if (xml == nullptr || ! isStateDocument (*xml))
             continue;
 
-        const auto target =
-            packFolder.getChildFile (place->first).getChildFile (juce::File::createLegalFileName (place->second));
+        // The extension is written in lower case: the list looks for "*.tzpreset", and on most systems case counts.
+        const auto stem = place->second.dropLastCharacters (juce::String (presetExtension).length());
+        const auto target = packFolder.getChildFile (place->first)
+                                .getChildFile (juce::File::createLegalFileName (stem) + presetExtension);
         if (! target.isAChildOf (packFolder) || ! target.getParentDirectory().createDirectory().wasOk())
             continue;
 
