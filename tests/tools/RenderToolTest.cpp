@@ -350,6 +350,46 @@ TEST_F (RenderPatch, GridPaintedInTheEditorGatesTheRenderedEffect)
     }
 }
 
+TEST_F (RenderPatch, InstalledPackPresetsAreListedAndRenderedByName)
+{
+    {
+        juce::ZipFile::Builder builder;
+        const juce::String text =
+            "<Tazzle presetName=\"Quiet Kick\" presetCategory=\"Gates\"><PARAM id=\"output_gain\" "
+            "value=\"-12\"/></Tazzle>";
+        builder.addEntry (new juce::MemoryInputStream (text.toRawUTF8(), text.getNumBytesAsUTF8(), true), 9,
+                          "Gates/Quiet Kick.tzpreset", juce::Time::getCurrentTime());
+        juce::FileOutputStream out (folder.getChildFile ("Render Test Drums.tzpack"));
+        builder.writeToStream (out, nullptr);
+    }
+    folder.getChildFile ("Notes.tzpack").replaceWithText ("not a zip");
+    const auto packFolder = TazzleAudioProcessor::presetFolder().getChildFile ("Packs/Render Test Drums");
+
+    const auto installed = run ({ "--install-pack", path ("Render Test Drums.tzpack") });
+    EXPECT_EQ (installed.exitCode, 0) << installed.output;
+    EXPECT_EQ (installed.output.trim(),
+               "Render Test Drums: 1 presets. You'll find them in the preset menu, under PRESET PACKS.");
+
+    const auto refused = run ({ "--install-pack", path ("Notes.tzpack") });
+    EXPECT_EQ (refused.exitCode, 3);
+    EXPECT_EQ (refused.output.trim(),
+               "tazzle-render: error: Tazzle could not install Notes.tzpack. This file isn't a "
+               "Tazzle preset pack (.tzpack).");
+
+    const auto listing = run ({ "--list" });
+    EXPECT_TRUE (listing.output.contains ("Pack: Render Test Drums\n  Gates / Quiet Kick")) << listing.output;
+
+    writeNoise ("in.wav", 4800);
+    const auto input = readWav ("in.wav");
+    const auto rendered = run ({ path ("in.wav"), "--preset", "quiet kick", "--out", path ("out.wav") });
+    EXPECT_EQ (rendered.exitCode, 0) << rendered.output;
+    EXPECT_TRUE (rendered.output.startsWith ("Quiet Kick:")) << rendered.output;
+    EXPECT_NEAR (readWav ("out.wav").samples.getRMSLevel (0, 0, 4800),
+                 input.samples.getRMSLevel (0, 0, 4800) * std::pow (10.0f, -12.0f / 20.0f), 0.002f);
+
+    packFolder.deleteRecursively();
+}
+
 TEST_F (RenderPatch, PatchOptionsReachTheProcessor)
 {
     {
