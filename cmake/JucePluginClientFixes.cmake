@@ -50,3 +50,34 @@ function(tazzle_fix_juce_vst3_client target)
         "${copy_root}")
     target_include_directories(${target} BEFORE PRIVATE "${copy_root}")
 endfunction()
+
+# LV2: run() resizes its buffer to each block keeping the old content, and AudioBuffer::setSize reuses its memory on
+# that path only while blocks do not grow, so every block longer than the one before allocates. Nothing reads the
+# old content (the inputs are copied in right after), so the fixed line drops it and the buffer stays in the memory
+# sized for the prepared maximum block. That file is the wrapper's whole translation unit (the installed wrapper
+# source only includes it), so the fixed copy takes its place among the sources of JUCE's LV2 wrapper library.
+function(tazzle_fix_juce_lv2_client)
+    set(copy_root "${CMAKE_CURRENT_BINARY_DIR}/juce-client-fixes/lv2")
+    set(client "juce_audio_plugin_client/LV2/juce_LV2_Client.cpp")
+    _tazzle_copy_juce_file_with_line_replaced(
+        "${client}"
+        "        audio.setSize (audio.getNumChannels(), static_cast<int> (numSteps), true, false, true);"
+        "        audio.setSize (audio.getNumChannels(), static_cast<int> (numSteps), false, false, true);"
+        "${copy_root}")
+
+    set(installed_wrapper "${JUCE_MODULES_DIR}/juce_audio_plugin_client/juce_audio_plugin_client_LV2.cpp")
+    set_property(DIRECTORY APPEND PROPERTY CMAKE_CONFIGURE_DEPENDS "${installed_wrapper}")
+    file(READ "${installed_wrapper}" wrapper_text)
+    string(REGEX REPLACE "^/\\*.*\\*/" "" wrapper_code "${wrapper_text}")
+    string(STRIP "${wrapper_code}" wrapper_code)
+    get_target_property(wrapper_sources juce_audio_plugin_client_LV2 INTERFACE_SOURCES)
+    list(FIND wrapper_sources "${installed_wrapper}" wrapper_index)
+    if(NOT wrapper_code STREQUAL "#include \"LV2/juce_LV2_Client.cpp\"" OR wrapper_index EQUAL -1)
+        message(FATAL_ERROR
+            "JUCE client fix: ${installed_wrapper} no longer just includes ${client}, or is no longer a source "
+            "of JUCE's LV2 wrapper library; update the LV2 fix in cmake/JucePluginClientFixes.cmake.")
+    endif()
+    list(REMOVE_AT wrapper_sources ${wrapper_index})
+    list(INSERT wrapper_sources ${wrapper_index} "${copy_root}/${client}")
+    set_property(TARGET juce_audio_plugin_client_LV2 PROPERTY INTERFACE_SOURCES "${wrapper_sources}")
+endfunction()
