@@ -491,7 +491,23 @@ void TazzleAudioProcessor::processBlock (juce::AudioBuffer<float>& buffer, juce:
         holdWhileStateChanges();
     }
 
-    const auto requestedOrder = tz::unpackChainOrder (chainOrderBits.load());
+    auto requestedOrder = tz::unpackChainOrder (chainOrderBits.load());
+    if (onOrderRead)
+        onOrderRead();
+
+    // A clean start inside the block keeps the generation it had seen, so that a change made meanwhile gets its
+    // own restart. It adopts the order stored now, which may be newer than the one read above: that becomes the
+    // requested order, or the chain would fade back into the old one.
+    const auto restartWithinBlock = [&]
+    {
+        resetEffects();
+        const int generation = seenGeneration;
+        startClean();
+        seenGeneration = generation;
+        presetFade = 0.0f;
+        running = true;
+        requestedOrder = activeOrder;
+    };
 
     const auto orderStep = (float) (1.0 / (0.003 * currentSampleRate));
     const auto fadeStep = (float) (1.0 / (0.005 * currentSampleRate));
@@ -629,12 +645,7 @@ void TazzleAudioProcessor::processBlock (juce::AudioBuffer<float>& buffer, juce:
             for (int ch = 0; ch < numChannels; ++ch)
                 std::fill_n (chunkChannels[(size_t) ch], n, 0.0f);
 
-            resetEffects();
-            const int generation = seenGeneration;
-            startClean();
-            seenGeneration = generation;
-            presetFade = 0.0f;
-            running = true;
+            restartWithinBlock();
             holdWhileStateChanges();
             continue;
         }
@@ -643,14 +654,7 @@ void TazzleAudioProcessor::processBlock (juce::AudioBuffer<float>& buffer, juce:
             activeOrder = requestedOrder;
 
         if (cleanPending && presetFade <= 0.0f && stateChangesInProgress.load() == 0)
-        {
-            resetEffects();
-            const int generation = seenGeneration;
-            startClean();
-            seenGeneration = generation;
-            presetFade = 0.0f;
-            running = true;
-        }
+            restartWithinBlock();
     }
 
     beatPos = blockStartBeat + numSamples / samplesPerBeat;
