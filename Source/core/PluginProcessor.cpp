@@ -699,8 +699,24 @@ bool TazzleAudioProcessor::takeSnapshot() noexcept
 
     // Staged in `values` (rebuilt from baseValues right after), so a read torn by a change that starts
     // meanwhile never reaches the snapshot.
-    for (size_t p = 0; p < rawValues.size(); ++p)
+    constexpr auto firstRouteParam = (size_t) tz::routeParam (0, 0);
+    static_assert (tz::routeParam (tz::numRoutes - 1, tz::routeField::depth) == tz::numParams - 1);
+    for (size_t p = 0; p < firstRouteParam; ++p)
         values[p] = rawValues[p]->load (std::memory_order_relaxed);
+
+    // A new route is written target and depth first and source last. Its source is read first and with
+    // acquire: a chunk that sees the new source then also sees the target and depth stored before it.
+    for (int r = 0; r < tz::numRoutes; ++r)
+    {
+        const auto source = (size_t) tz::routeParam (r, tz::routeField::source);
+        values[source] = rawValues[source]->load (std::memory_order_acquire);
+
+        for (const int field : { tz::routeField::target, tz::routeField::depth })
+        {
+            const auto p = (size_t) tz::routeParam (r, field);
+            values[p] = rawValues[p]->load (std::memory_order_relaxed);
+        }
+    }
 
     std::array<std::uint32_t, tz::numEffects> words {};
     for (size_t e = 0; e < gridWords.size(); ++e)
