@@ -2,6 +2,7 @@
 
 #include <array>
 #include <atomic>
+#include <functional>
 
 #include <juce_audio_processors/juce_audio_processors.h>
 
@@ -118,6 +119,10 @@ public:
     float getUiModValue (int m) const noexcept { return uiModValue[(size_t) m].load (std::memory_order_relaxed); }
     double getUiModBeat (int m) const noexcept { return uiModBeat[(size_t) m].load (std::memory_order_relaxed); }
     float getUiModulated (int p) const noexcept { return uiModulated[(size_t) p].load (std::memory_order_relaxed); }
+
+    // Runs on the audio thread right after a block has read the requested chain order, so that a test can land
+    // a change at exactly that point. Empty in use.
+    std::function<void()> onOrderRead;
 
 private:
     void runEffect (tz::EffectId id, float* const* channels, int numChannels, int numSamples,
