@@ -150,6 +150,40 @@ TEST_F (RenderOutput, DemoLoopRendersAValidWavOfTheExpectedLength)
     }
 }
 
+TEST_F (RenderOutput, EachMaterialPlaysAtItsOwnLevel)
+{
+    // Through the init patch the output is the material itself: the pink noise sits at -20 dBFS RMS, the others
+    // peak at -6 dBFS.
+    const struct
+    {
+        const char* material;
+        bool levelIsRms;
+        float levelDb;
+    } cases[] = {
+        { "demo", false, -6.02f },
+        { "pink", true, -20.0f },
+        { "bass", false, -6.0f },
+        { "pad", false, -6.0f },
+    };
+
+    for (const auto& c : cases)
+    {
+        const auto file = juce::String (c.material) + ".wav";
+        const auto result = run ({ "--material", c.material, "--preset", "init", "--bars", "2", "--out", path (file) });
+        SCOPED_TRACE (c.material);
+        ASSERT_EQ (result.exitCode, 0) << result.output;
+
+        const auto wav = readWav (file);
+        const int n = wav.samples.getNumSamples();
+        ASSERT_EQ (n, 192000);
+        const float rms = std::sqrt (
+            0.5f
+            * (juce::square (wav.samples.getRMSLevel (0, 0, n)) + juce::square (wav.samples.getRMSLevel (1, 0, n))));
+        const float level = c.levelIsRms ? rms : wav.samples.getMagnitude (0, n);
+        EXPECT_NEAR (juce::Decibels::gainToDecibels (level), c.levelDb, 0.05f);
+    }
+}
+
 TEST_F (RenderOutput, PictureIsAPngOfTheFixedSize)
 {
     const auto result = run ({ "--seconds", "2", "--out", path ("demo.wav"), "--png", path ("demo.png") });
@@ -493,6 +527,8 @@ TEST_F (RenderErrors, BadInputFailsWithOneLineAndLeavesNoFileBehind)
         { { "--ui", path ("w.png"), "--page", "grids" }, 2, "'modulators' or 'grid'" },
         { { "--ui", path ("w.png"), "--scale", "2" }, 2, "between 0.6 and 1.25" },
         { { "--ui", path ("out.png") }, 4, "--png and --ui name the same file" },
+        { { path ("in.wav"), "--material", "pink" }, 2, "instead of an input file" },
+        { { "--material", "noise" }, 2, "one of demo, pink, bass, pad, not 'noise'" },
     };
 
     for (const auto& c : cases)

@@ -6,8 +6,8 @@
 #include <juce_events/juce_events.h>
 
 #include "Bench.h"
-#include "DemoLoop.h"
 #include "EditorPicture.h"
+#include "Materials.h"
 #include "Options.h"
 #include "Patch.h"
 #include "Picture.h"
@@ -17,8 +17,8 @@ namespace
 {
 using namespace tz::render;
 
-constexpr int demoBars = 8;
-constexpr double demoRate = 48000.0;
+constexpr int materialBars = 8;
+constexpr double materialRate = 48000.0;
 constexpr double progressAfterSeconds = 8.0; // shorter renders finish before a progress line helps
 constexpr double maxRenderSeconds = 3600.0;
 
@@ -121,18 +121,18 @@ struct Source
     double sampleRate = 0.0;
 };
 
-// The demo loop, or the input file at the render rate, cut or padded to the asked length.
+// A generated material, or the input file at the render rate, cut or padded to the asked length.
 std::optional<Failure> prepareSource (const Options& options, Source& source)
 {
     LoadedAudio file;
-    if (! options.usesDemoLoop())
+    if (! options.usesMaterial())
         if (auto failure = readAudioFile (options.input, file))
             return failure;
 
     if (auto failure = checkOutputs (options))
         return failure;
 
-    source.sampleRate = options.sampleRate.value_or (options.usesDemoLoop() ? demoRate : file.sampleRate);
+    source.sampleRate = options.sampleRate.value_or (options.usesMaterial() ? materialRate : file.sampleRate);
     const double samplesPerBar = source.sampleRate * 60.0 / options.bpm * 4.0;
 
     double samples = file.samples.getNumSamples() * source.sampleRate / juce::jmax (1.0, file.sampleRate);
@@ -140,8 +140,8 @@ std::optional<Failure> prepareSource (const Options& options, Source& source)
         samples = *options.bars * samplesPerBar;
     else if (options.seconds)
         samples = *options.seconds * source.sampleRate;
-    else if (options.usesDemoLoop())
-        samples = demoBars * samplesPerBar;
+    else if (options.usesMaterial())
+        samples = materialBars * samplesPerBar;
 
     // Input and output are held in memory; an hour of stereo is already well over a gigabyte.
     if (samples > maxRenderSeconds * source.sampleRate)
@@ -151,8 +151,8 @@ std::optional<Failure> prepareSource (const Options& options, Source& source)
     if (length < 1)
         return Failure { "the render would be empty; give a longer --seconds", exitUsage };
 
-    if (options.usesDemoLoop())
-        source.audio = synthesiseDemoLoop (source.sampleRate, options.bpm, length);
+    if (options.usesMaterial())
+        source.audio = synthesiseMaterial (options.chosenMaterial(), source.sampleRate, options.bpm, length);
     else if (file.sampleRate != source.sampleRate)
         source.audio = withLength (resample (file.samples, file.sampleRate, source.sampleRate), length);
     else
@@ -197,8 +197,8 @@ int renderCommand (const Options& options, const juce::File& workingDirectory)
 
     if (options.png != juce::File())
     {
-        const auto title =
-            presetName + "  -  " + (options.usesDemoLoop() ? juce::String ("demo loop") : options.input.getFileName());
+        const auto title = presetName + "  -  "
+            + (options.usesMaterial() ? materialDescription (options.chosenMaterial()) : options.input.getFileName());
         const PictureContent content { source.audio, rendering.output, source.sampleRate, options.bpm, title };
         if (const auto failure = writePng (options.png, drawPicture (content)))
             return fail (*failure);

@@ -9,6 +9,14 @@ namespace
 {
     Failure usageError (const juce::String& message) { return { message + " (see --help)", exitUsage }; }
 
+    juce::String materialList()
+    {
+        juce::StringArray names;
+        for (const auto material : allMaterials)
+            names.add (materialName (material));
+        return names.joinIntoString (", ");
+    }
+
     // A number that is the whole of `text`: "12", "-3.5", "1e3"; trailing junk is rejected.
     std::optional<double> parseNumber (const juce::String& text)
     {
@@ -144,6 +152,17 @@ std::optional<Failure> parseArguments (const juce::StringArray& args, const juce
                     failure = usageError ("--page is 'modulators' or 'grid', not '" + page + "'");
             }
         }
+        else if (option == "--material")
+        {
+            const auto name = value();
+            if (! missingValue)
+            {
+                if (const auto material = materialNamed (name))
+                    options.material = material;
+                else
+                    failure = usageError ("--material is one of " + materialList() + ", not '" + name + "'");
+            }
+        }
         else if (option == "--scale")
         {
             const auto text = value();
@@ -202,7 +221,7 @@ std::optional<Failure> parseArguments (const juce::StringArray& args, const juce
                                             "--preset", "--state",   "--out",   "--png",
                                             "--set",    "--bpm",     "--rate",  "--block",
                                             "--bars",   "--seconds", "--ui",    "--scale",
-                                            "--page" };
+                                            "--page",   "--material" };
             const auto near = closestNames (option, known, 1);
             failure = usageError ("unknown option " + option
                                   + (near.isEmpty() ? juce::String() : "; did you mean " + near[0] + "?"));
@@ -224,12 +243,15 @@ std::optional<Failure> parseArguments (const juce::StringArray& args, const juce
     if ((options.uiScale || options.uiShowsGrid) && options.ui == juce::File())
         return usageError ("--scale and --page set up the --ui picture; give --ui too");
 
+    if (options.material && options.input != juce::File())
+        return usageError ("--material is played instead of an input file; give one of them");
+
     if (options.preset.isNotEmpty() && options.state != juce::File())
         return usageError ("--preset and --state both set the whole patch; give one of them");
 
     if (options.output == juce::File() && ! options.list && ! options.bench && options.packToInstall == juce::File())
-        options.output = options.usesDemoLoop()
-            ? workingDirectory.getChildFile ("tazzle-demo.wav")
+        options.output = options.usesMaterial()
+            ? workingDirectory.getChildFile ("tazzle-" + materialName (options.chosenMaterial()) + ".wav")
             : options.input.getSiblingFile (options.input.getFileNameWithoutExtension() + "-tazzle.wav");
 
     return std::nullopt;
@@ -237,20 +259,27 @@ std::optional<Failure> parseArguments (const juce::StringArray& args, const juce
 
 juce::String usageText()
 {
+    juce::String materials;
+    for (const auto material : allMaterials)
+        materials << "                          " << materialName (material).paddedRight (' ', 6)
+                  << materialDescription (material) << "\n";
+
     return R"(usage: tazzle-render [INPUT.wav] [options]
 
 Runs audio through Tazzle exactly as a host would and writes a 24-bit WAV.
-Without INPUT it plays a built-in demo loop (drums, bass and chords).
+Without INPUT it plays a generated material, by default the demo loop.
 
-  --preset NAME|FILE    a factory preset by name (any case) or a .tzpreset file
+  --material NAME       play a generated material instead of INPUT:
+)" + materials
+        + R"(  --preset NAME|FILE    a factory preset by name (any case) or a .tzpreset file
   --state FILE          a host-state blob saved by a host
   --set ID=VALUE        set one parameter after the preset (repeatable)
   --bpm N               host tempo, 40..300 (default 120)
   --rate HZ             sample rate (default: the input's, or 48000)
   --block N             host block size (default 512)
-  --bars N              length in bars (demo default 8; an input is cut or
-  --seconds S           length in seconds      padded with silence to fit)
-  --out FILE            output WAV (default tazzle-demo.wav, or INPUT-tazzle.wav)
+  --bars N              length in bars (material default 8; an input is cut
+  --seconds S           length in seconds      or padded with silence to fit)
+  --out FILE            output WAV (default tazzle-MATERIAL.wav, or INPUT-tazzle.wav)
   --png FILE            also draw the waveforms and a spectrogram
   --ui FILE             also draw the plug-in window as it looks after the render
   --scale S             the window's scale for --ui, 0.6..1.25 (default: the

@@ -5,6 +5,8 @@
 
 #include <juce_core/juce_core.h>
 
+#include "Materials.h"
+
 namespace tz::render
 {
 
@@ -31,7 +33,8 @@ struct ParameterOverride
 
 struct Options
 {
-    juce::File input; // none: the built-in demo loop
+    juce::File input;                 // none: a generated material
+    std::optional<Material> material; // --material; the demo loop when neither this nor an input is given
     juce::File output;
     juce::File png;
     juce::File ui;                 // a picture of the plug-in window after the render
@@ -53,7 +56,8 @@ struct Options
     bool bench = false;
     bool help = false;
 
-    bool usesDemoLoop() const { return input == juce::File(); }
+    bool usesMaterial() const { return input == juce::File(); }
+    Material chosenMaterial() const { return material.value_or (Material::demo); }
 };
 
 // Fills `options` from the command line (program name excluded). Paths are resolved against `workingDirectory`.
