@@ -14,6 +14,7 @@
 #include "engine/Modulators.h"
 #include "engine/Routes.h"
 #include "engine/StepGrid.h"
+#include "updates/Checker.h"
 
 class TazzleAudioProcessor : public juce::AudioProcessor
 {
@@ -119,6 +120,9 @@ public:
     double getUiModBeat (int m) const noexcept { return uiModBeat[(size_t) m].load (std::memory_order_relaxed); }
     float getUiModulated (int p) const noexcept { return uiModulated[(size_t) p].load (std::memory_order_relaxed); }
 
+    // The process-wide update checker; held here so a check outlives the editor that started it.
+    tz::updates::Checker& getUpdateChecker() noexcept { return *updateChecker; }
+
 private:
     void runEffect (tz::EffectId id, float* const* channels, int numChannels, int numSamples,
                     const tz::Transport& transport);
@@ -177,6 +181,8 @@ private:
     std::array<std::atomic<float>, tz::numModulators> uiModValue {};
     std::array<std::atomic<double>, tz::numModulators> uiModBeat {};
     std::array<std::atomic<float>, tz::numFixedParams> uiModulated {};
+
+    juce::SharedResourcePointer<tz::updates::Checker> updateChecker;
 
     JUCE_DECLARE_NON_COPYABLE_WITH_LEAK_DETECTOR (TazzleAudioProcessor)
 };
