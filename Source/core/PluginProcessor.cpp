@@ -55,6 +55,16 @@ std::unique_ptr<juce::RangedAudioParameter> makeParameter (const tz::ParamInfo& 
             [&info] (const juce::String& text) { return tz::textToValue (info, text); }));
 }
 
+bool allFinite (float* const* channels, int numChannels, int numSamples) noexcept
+{
+    // Any NaN or infinity makes the product of a sample and zero NaN; the sum then stays NaN.
+    float poison = 0.0f;
+    for (int ch = 0; ch < numChannels; ++ch)
+        for (int i = 0; i < numSamples; ++i)
+            poison += channels[ch][i] * 0.0f;
+    return poison == 0.0f;
+}
+
 // NaN or infinity from a broken upstream plug-in would poison every filter and buffer downstream.
 void replaceNonFinite (float* samples, int numSamples) noexcept
 {
@@ -284,6 +294,17 @@ void TazzleAudioProcessor::setStateInformation (const void* data, int sizeInByte
 
     beginStateChange();
     parameterState.replaceState (juce::ValueTree::fromXml (*xml));
+
+    // The parameter state skips a value that its parameter already reads after snapping, which leaves a host's
+    // raw value in place (a switch at 0.77 reads as on). Put each parameter exactly on the value restored.
+    for (size_t p = 0; p < params.size(); ++p)
+    {
+        const float plain = rawValues[p]->load();
+        const float exact = params[p]->convertTo0to1 (plain);
+        if (params[p]->getValue() != exact && params[p]->convertFrom0to1 (exact) == plain)
+            params[p]->setValueNotifyingHost (exact);
+    }
+
     loadChainOrderFromState();
     loadGridFromState();
     endStateChange();
@@ -424,11 +445,14 @@ void TazzleAudioProcessor::processBlock (juce::AudioBuffer<float>& buffer, juce:
     {
         if (const auto position = hostPlayHead->getPosition())
         {
-            bpm = tz::clampTempo (position->getBpm().orFallback (tz::defaultBpm));
+            // A non-finite tempo or position (some hosts send NaN while stopped) counts as none: it would
+            // poison the clock and the modulators for good.
+            const auto hostBpm = position->getBpm();
+            bpm = tz::clampTempo (hostBpm && std::isfinite (*hostBpm) ? *hostBpm : tz::defaultBpm);
 
             if (position->getIsPlaying())
             {
-                if (const auto ppq = position->getPpqPosition())
+                if (const auto ppq = position->getPpqPosition(); ppq && std::isfinite (*ppq))
                 {
                     playing = true;
                     beatPos = *ppq;
@@ -596,6 +620,23 @@ void TazzleAudioProcessor::processBlock (juce::AudioBuffer<float>& buffer, juce:
                     sample = dry + dryFade * (sample - dry);
                 }
             }
+        }
+
+        // Whatever went wrong upstream, the host gets silence and a clean restart that fades back in,
+        // instead of a track that stays dead.
+        if (! allFinite (chunkChannels.data(), numChannels, n))
+        {
+            for (int ch = 0; ch < numChannels; ++ch)
+                std::fill_n (chunkChannels[(size_t) ch], n, 0.0f);
+
+            resetEffects();
+            const int generation = seenGeneration;
+            startClean();
+            seenGeneration = generation;
+            presetFade = 0.0f;
+            running = true;
+            holdWhileStateChanges();
+            continue;
         }
 
         if (orderChanging && orderFade <= 0.0f)

@@ -136,11 +136,20 @@ void DriveEffect::processPiece (float* const* channels, int numChannels, int num
     if (! prepared)
         return;
 
+    const int numFrames = numSamples * oversampler.factor();
+    amountDb.beginChunk (values[driveAmount] * 0.36f, numFrames);
+
+    // Without channels there is nothing to shape, but the ramps move on as they would.
+    if (numChannels < 1)
+    {
+        for (int i = 0; i < numFrames; ++i)
+            amountDb.next();
+        applyTone (channels, 0, numSamples, toneCoefficientFor (values[driveTone]), false);
+        return;
+    }
+
     float* right = numChannels > 1 ? channels[1] : nullptr;
     float* frames = oversampler.processUp (channels[0], right != nullptr ? right : channels[0], numSamples);
-    const int numFrames = numSamples * oversampler.factor();
-
-    amountDb.beginChunk (values[driveAmount] * 0.36f, numFrames);
     const int curve = choiceIndex (values[driveType], 4);
 
     switch (curve)

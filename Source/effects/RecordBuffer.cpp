@@ -90,10 +90,7 @@ forcedinline int RecordBuffer::store (float left, float right, Sections& filter)
     return index;
 }
 
-int RecordBuffer::write (float left, float right) noexcept
-{
-    return store (left, right, sections);
-}
+int RecordBuffer::write (float left, float right) noexcept { return store (left, right, sections); }
 
 int RecordBuffer::write (const float* left, const float* right, int numSamples) noexcept
 {
@@ -103,6 +100,15 @@ int RecordBuffer::write (const float* left, const float* right, int numSamples) 
 
     for (int i = 0; i < numSamples; ++i)
         index = store (left[i], right[i], localSections);
+
+    // A non-finite input leaves NaN in the filters, which would fill the layers for good: start them afresh.
+    float poison = 0.0f;
+    for (const auto& section : localSections)
+        for (size_t k = 0; k < numLanes; ++k)
+            poison += (section.s1[k] + section.s2[k]) * 0.0f;
+    if (poison != 0.0f)
+        for (auto& section : localSections)
+            section.s1 = section.s2 = Lanes {};
 
     sections = localSections;
     return index;

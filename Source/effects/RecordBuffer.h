@@ -56,8 +56,10 @@ public:
 
     static float catmullRom (float ym1, float y0, float y1, float y2, float t) noexcept
     {
-        return y0 + t * (0.5f * (y1 - ym1)
-                         + t * ((ym1 - 2.5f * y0 + 2.0f * y1 - 0.5f * y2) + t * (0.5f * (y2 - ym1) + 1.5f * (y0 - y1))));
+        return y0
+            + t
+            * (0.5f * (y1 - ym1)
+               + t * ((ym1 - 2.5f * y0 + 2.0f * y1 - 0.5f * y2) + t * (0.5f * (y2 - ym1) + 1.5f * (y0 - y1))));
     }
 
     static float readWrapped (const float* data, int length, double position) noexcept
@@ -65,13 +67,13 @@ public:
         // Within a lap either side (nearly every read) this gives what fmod gives, exactly, without the call.
         const auto size = (double) length;
         double q = position > -size && position < 2.0 * size ? (position >= size ? position - size : position)
-                                                            : std::fmod (position, size);
+                                                             : std::fmod (position, size);
         if (q < 0.0)
             q += length;
+        if (q >= size) // a tiny negative position plus the length rounds up to the length: that is sample 0
+            q = 0.0;
 
-        auto i = (int) q;
-        if (i >= length) // fmod can round up to length for tiny negative positions
-            i -= length;
+        const auto i = (int) q;
         const auto t = (float) (q - i);
 
         const auto wrap = [length] (int k) { return k < 0 ? k + length : (k >= length ? k - length : k); };

@@ -1,5 +1,7 @@
 #include "engine/ChainOrder.h"
 
+#include "engine/LeadingInteger.h"
+
 namespace tz
 {
 
@@ -27,9 +29,12 @@ ChainOrder decodeChainOrder (const juce::String& text)
     {
         for (const auto& token : juce::StringArray::fromTokens (text, ",", {}))
         {
-            const int id = token.getIntValue();
+            const auto number = readLeadingInteger (token);
+            if (! number.isBelow (numEffects))
+                continue;
 
-            if (id >= 0 && id < numEffects && ! seen[(size_t) id] && accepted < order.size())
+            const auto id = (int) number.magnitude;
+            if (! seen[(size_t) id] && accepted < order.size())
             {
                 order[accepted++] = id;
                 seen[(size_t) id] = true;

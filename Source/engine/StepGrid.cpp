@@ -1,6 +1,7 @@
 #include "engine/StepGrid.h"
 
 #include "core/Transport.h"
+#include "engine/LeadingInteger.h"
 
 namespace tz
 {
@@ -17,7 +18,8 @@ GridWords decodeGrid (const juce::String& text)
         const auto stepsText = colon >= 0 ? token.substring (0, colon) : token;
         const bool enabled = colon >= 0 && token.substring (colon + 1) == "1";
 
-        words[(size_t) i] = packGridRow ({ (unsigned int) stepsText.getIntValue(), enabled });
+        const auto steps = (unsigned int) (readLeadingInteger (stepsText).bits() & gridStepMask);
+        words[(size_t) i] = packGridRow ({ steps, enabled });
     }
 
     return words;

@@ -3,6 +3,7 @@
 #include "FactoryPresetData.h"
 #include "presets/PresetFolders.h"
 #include "presets/StateDocument.h"
+#include "presets/XmlReader.h"
 
 namespace tz
 {
@@ -25,7 +26,7 @@ namespace
 
     std::unique_ptr<juce::XmlElement> parse (const Resource& resource)
     {
-        return juce::parseXML (juce::String::fromUTF8 (resource.data, resource.size));
+        return readXml (resource.data, (size_t) resource.size);
     }
 
     // Written next to the target and moved into place, so a crash never leaves half a preset behind.
@@ -58,6 +59,15 @@ std::unique_ptr<juce::XmlElement> parseFactoryPreset (const juce::String& fileNa
     }
 
     return {};
+}
+
+std::vector<std::unique_ptr<juce::XmlElement>> factoryPresetDocuments()
+{
+    std::vector<std::unique_ptr<juce::XmlElement>> documents;
+    for (int i = 0; i < FactoryPresetData::namedResourceListSize; ++i)
+        if (auto document = parse (resourceAt (i)))
+            documents.push_back (std::move (document));
+    return documents;
 }
 
 void installFactoryPresets (const juce::File& root)

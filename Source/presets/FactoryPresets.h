@@ -1,6 +1,7 @@
 #pragma once
 
 #include <memory>
+#include <vector>
 
 #include <juce_core/juce_core.h>
 
@@ -15,6 +16,9 @@ juce::String factoryMarkerName();
 
 // The document of the embedded factory file with this file name ("Bit Sweep.tzpreset"), or null.
 std::unique_ptr<juce::XmlElement> parseFactoryPreset (const juce::String& fileName);
+
+// Every embedded factory preset's document, in the fixed factory order.
+std::vector<std::unique_ptr<juce::XmlElement>> factoryPresetDocuments();
 
 // Writes the embedded presets that are missing under root/<category>/, then the marker. Does nothing while the
 // marker exists and never replaces a file, so users keep their edits and deletions.

@@ -1,6 +1,10 @@
 #include "presets/StateDocument.h"
 
 #include <cmath>
+#include <map>
+#include <vector>
+
+#include "presets/XmlReader.h"
 
 namespace tz
 {
@@ -25,16 +29,41 @@ std::unique_ptr<juce::XmlElement> readHostBlob (const void* data, int sizeInByte
 
     // The stored count may claim more than the host handed over; never read past the blob.
     const auto storedLength = (juce::uint64) juce::ByteOrder::littleEndianInt (bytes + 4);
-    const auto textLength = (int) juce::jmin (storedLength, (juce::uint64) (sizeInBytes - hostBlobHeaderSize));
+    const auto textLength = (size_t) juce::jmin (storedLength, (juce::uint64) (sizeInBytes - hostBlobHeaderSize));
 
-    return juce::parseXML (juce::String::fromUTF8 (bytes + hostBlobHeaderSize, textLength));
+    return readXml (bytes + hostBlobHeaderSize, textLength);
 }
 
 void completeStateDocument (juce::XmlElement& document)
 {
-    for (const auto& info : allParams())
+    const auto& infos = allParams();
+    std::map<juce::String, size_t> indexOfId;
+    for (size_t p = 0; p < infos.size(); ++p)
+        indexOfId[infos[p].id] = p;
+
+    // The parameter state takes the last element with an ID and this document's reader the first: only the
+    // first may stay, so that its checked value is the one that lands.
+    std::vector<juce::XmlElement*> elements (infos.size(), nullptr);
+    for (auto* child = document.getFirstChildElement(); child != nullptr;)
     {
-        auto* element = document.getChildByAttribute (stateIds::id.toString(), info.id);
+        auto* next = child->getNextElement();
+        const auto found = indexOfId.find (child->getStringAttribute (stateIds::id));
+
+        if (found != indexOfId.end())
+        {
+            if (elements[found->second] == nullptr)
+                elements[found->second] = child;
+            else
+                document.removeChildElement (child, true);
+        }
+
+        child = next;
+    }
+
+    for (size_t p = 0; p < infos.size(); ++p)
+    {
+        const auto& info = infos[p];
+        auto* element = elements[p];
 
         if (element == nullptr)
         {
@@ -63,7 +92,7 @@ float presetValueFor (const juce::ValueTree& preset, const ParamInfo& info)
 
 std::unique_ptr<juce::XmlElement> readPresetFile (const juce::File& file)
 {
-    auto document = juce::parseXML (file);
+    auto document = readXmlFile (file);
 
     if (document == nullptr || ! isStateDocument (*document))
         return {};

@@ -34,14 +34,16 @@ bool isStateDocument (const juce::XmlElement& root);
 std::unique_ptr<juce::XmlElement> readHostBlob (const void* data, int sizeInBytes);
 
 // Gives every parameter of the table a usable value: missing elements are appended with the default,
-// missing or non-finite values are replaced by it. Unknown elements stay as they are.
+// missing or non-finite values are replaced by it, and later elements with the ID of an earlier one are removed.
+// Unknown elements stay as they are.
 void completeStateDocument (juce::XmlElement& document);
 
 // The plain value a preset assigns to a parameter: the first child with its ID, read as a float, or the
 // default when there is no such child, no "value" or no finite number.
 float presetValueFor (const juce::ValueTree& preset, const ParamInfo& info);
 
-// The state document in a preset file; null when the file does not parse or holds another root.
+// The state document in a preset file; null when the file is not a regular file within the XML reader's limits,
+// does not parse or holds another root.
 std::unique_ptr<juce::XmlElement> readPresetFile (const juce::File& file);
 
 // The init patch: a document that only names itself "Init", so everything else falls back to defaults.

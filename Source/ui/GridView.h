@@ -1,20 +1,54 @@
 #pragma once
 
+#include <memory>
+
 #include <juce_gui_basics/juce_gui_basics.h>
+
+#include "core/Parameters.h"
+#include "ui/ParamMenu.h"
 
 class TazzleAudioProcessor;
 
-// The step grid page: one row per effect in chain order.
+// The step grid page: one row per effect in chain order, sixteen cells each, painted on or off with the mouse.
 class GridView : public juce::Component
 {
 public:
-    explicit GridView (TazzleAudioProcessor& p)
-        : processor (p)
-    {
-    }
+    explicit GridView (TazzleAudioProcessor& processor);
+    ~GridView() override;
+
+    void paint (juce::Graphics&) override;
+    void resized() override;
+    void mouseDown (const juce::MouseEvent&) override;
+    void mouseDrag (const juce::MouseEvent&) override;
+
+    // Geometry, in this component's pixels.
+    int rowHeight() const noexcept;
+    int cellWidth() const noexcept;
+    juce::Rectangle<int> cellBounds (int row, int column) const noexcept;
+    juce::Rectangle<int> gridSwitchBounds (int row) const noexcept;
+
+    juce::TextButton& getClearButton() noexcept { return clearButton; }
+    ParamMenu& getRateMenu() noexcept { return *rateMenu; }
+    ParamMenu& getStepsMenu() noexcept { return *stepsMenu; }
+    juce::Label& getRateLabel() noexcept { return rateLabel; }
+    juce::Label& getStepsLabel() noexcept { return stepsLabel; }
+
+    static juce::String hintText() { return "Paint cells to play an effect only on those steps"; }
 
 private:
-    [[maybe_unused]] TazzleAudioProcessor& processor;
+    int columnAt (float x) const;
+    void paintCell (int row, int column);
+    tz::EffectId effectInRow (int row) const;
+
+    TazzleAudioProcessor& processor;
+    std::unique_ptr<ParamMenu> rateMenu, stepsMenu;
+    juce::Label rateLabel, stepsLabel;
+    juce::TextButton clearButton { "CLEAR" };
+
+    bool dragging = false;
+    bool paintValue = false;
+    int dragRow = 0;
+    int lastColumn = 0;
 
     JUCE_DECLARE_NON_COPYABLE_WITH_LEAK_DETECTOR (GridView)
 };

@@ -48,7 +48,7 @@ MainPanel::MainPanel (TazzleAudioProcessor& proc, std::function<void (float)> sc
     chainViewport.setScrollBarsShown (false, true);
     addAndMakeVisible (chainViewport);
 
-    const auto chooseModulator = [this] (int n) { selectModulator (n); };
+    const auto chooseModulator = [this] (int n) { modulatorSection.selectModulator (n); };
     for (int e = 0; e < tz::numEffects; ++e)
     {
         auto& panel = effectPanels[(size_t) e];
@@ -303,16 +303,6 @@ void MainPanel::showModulatorsPage (bool showModulators)
     gridTab.setToggleState (! showModulators, juce::dontSendNotification);
 }
 
-void MainPanel::selectModulator (int modulator)
-{
-    if (modulator == modulatorSection.getSelectedModulator())
-        return;
-
-    modulatorSection.selectModulator (modulator);
-    modulatorSection.buildControls();
-    modulatorSection.repaintTabs();
-}
-
 //==============================================================================
 void MainPanel::paint (juce::Graphics& g)
 {
@@ -400,7 +390,12 @@ bool MainPanel::isInterestedInFileDrag (const juce::StringArray& files)
     return false;
 }
 
-void MainPanel::filesDropped (const juce::StringArray&, int, int) {}
+void MainPanel::filesDropped (const juce::StringArray& files, int, int)
+{
+    for (const auto& path : files)
+        if (isPresetPack (path))
+            presetBar.installPresetPack (juce::File (path));
+}
 
 //==============================================================================
 float MainPanel::storedScale() const
@@ -419,7 +414,7 @@ juce::PopupMenu MainPanel::buildSettingsMenu() const
     juce::PopupMenu menu;
     menu.addSubMenu ("Window size", sizes);
     menu.addSeparator();
-    menu.addItem (installPackCode, "Install preset pack...", false);
+    menu.addItem (installPackCode, "Install preset pack...");
     menu.addItem (showPresetsFolderCode, "Show presets folder");
     menu.addSectionHeader ("UPDATES");
     menu.addItem (checkUpdatesCode, "Check for updates now");
@@ -446,6 +441,10 @@ void MainPanel::handleSettingsMenuResult (int code)
     {
         if (setScale)
             setScale ((float) code / 100.0f);
+    }
+    else if (code == installPackCode)
+    {
+        presetBar.choosePresetPack();
     }
     else if (code == showPresetsFolderCode)
     {

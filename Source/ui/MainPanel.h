@@ -79,7 +79,6 @@ private:
     void parentHierarchyChanged() override;
     void handleUpdateResult (bool ok, const tz::updates::Release& release, bool manual);
     void paintBackground (juce::Graphics&);
-    void selectModulator (int modulator);
     // Moves the dragged effect live to the chain slot under x (in the chain content).
     void moveDraggedEffect (tz::EffectId dragged, int x);
     float storedScale() const;

@@ -1,22 +1,83 @@
 #pragma once
 
+#include <functional>
+#include <memory>
+#include <vector>
+
 #include <juce_gui_basics/juce_gui_basics.h>
+
+#include "presets/PresetLibrary.h"
 
 class TazzleAudioProcessor;
 
-// Browses, loads, saves and stars presets.
+// The favourite star: outlined when off, filled when on.
+class StarButton : public juce::Button
+{
+public:
+    StarButton();
+    void paintButton (juce::Graphics&, bool shouldDrawButtonAsHighlighted, bool shouldDrawButtonAsDown) override;
+};
+
+// Browses, loads, saves and stars presets, and installs preset packs.
 class PresetBar : public juce::Component
 {
 public:
-    explicit PresetBar (TazzleAudioProcessor& p)
-        : processor (p)
-    {
-    }
+    using Entry = tz::PresetEntry;
 
-    void refresh() {}
+    explicit PresetBar (TazzleAudioProcessor& processor);
+    ~PresetBar() override;
+
+    void refresh();
+    void refreshStar();
+
+    std::vector<Entry> presetEntries() const { return library.scan(); }
+    int currentIndex (const std::vector<Entry>& entries) const;
+    juce::File currentFile() const;
+    static juce::StringArray getFavorites();
+
+    void step (int delta);
+    void toggleFavourite();
+
+    juce::PopupMenu buildPresetMenu (const std::vector<Entry>& entries) const;
+    void handlePresetMenuResult (int code, const std::vector<Entry>& entries);
+    void showPresetMenu();
+
+    void showSaveDialog();
+    // What the save dialog does with its fields; nothing for an empty name.
+    void saveAs (const juce::String& name, const juce::String& category);
+
+    void choosePresetPack();
+    void installPresetPack (const juce::File& pack);
+
+    // Tells the user how an installation went; a message box unless replaced (tests have no screen).
+    std::function<void (const tz::PackInstallation&, const juce::File& pack)> reportPackInstallation;
+
+    juce::String displayText() const;
+
+    void resized() override;
+
+    juce::TextButton& getPreviousButton() noexcept { return previous; }
+    juce::TextButton& getNextButton() noexcept { return next; }
+    juce::TextButton& getNameButton() noexcept { return name; }
+    juce::TextButton& getSaveButton() noexcept { return save; }
+    StarButton& getStar() noexcept { return star; }
+
+    enum MenuCode
+    {
+        initCode = 1,
+        saveCode = 2,
+        showFolderCode = 3,
+        installPackCode = 4,
+        firstEntryCode = 100
+    };
 
 private:
-    [[maybe_unused]] TazzleAudioProcessor& processor;
+    TazzleAudioProcessor& processor;
+    tz::PresetLibrary library;
+    juce::TextButton previous { "<" }, next { ">" }, name, save { "SAVE" };
+    StarButton star;
+    juce::String shownText { "-" };
+    std::unique_ptr<juce::FileChooser> packChooser;
 
     JUCE_DECLARE_NON_COPYABLE_WITH_LEAK_DETECTOR (PresetBar)
 };

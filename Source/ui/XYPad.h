@@ -1,22 +1,63 @@
 #pragma once
 
-#include <juce_gui_basics/juce_gui_basics.h>
+#include <array>
+#include <memory>
+#include <vector>
+
+#include <juce_audio_processors/juce_audio_processors.h>
+
+#include "ui/RouteRow.h"
 
 class TazzleAudioProcessor;
 
-// The performance pad: X sets the modulators' speed, Y their intensity.
+// The performance pad: X sets the speed of the modulators that follow it, Y their intensity. Below it, buttons
+// that send X or Y to a knob, and the routes that do.
 class XYPad : public juce::Component
 {
 public:
-    explicit XYPad (TazzleAudioProcessor& p)
-        : processor (p)
-    {
-    }
+    explicit XYPad (TazzleAudioProcessor& processor);
+    ~XYPad() override;
 
-    void refresh() {}
+    void refresh();
+
+    void paint (juce::Graphics&) override;
+    void resized() override;
+    void mouseDown (const juce::MouseEvent&) override;
+    void mouseDrag (const juce::MouseEvent&) override;
+    void mouseUp (const juce::MouseEvent&) override;
+    void mouseDoubleClick (const juce::MouseEvent&) override;
+
+    // The plain values (0..100) a pointer position stands for; beyond the pad they clamp.
+    juce::Point<float> valuesAt (juce::Point<float> position) const;
+    juce::Rectangle<float> hitArea() const;
+    juce::Point<float> puckCentre() const;
+    // X and Y as the engine applies them (0..100), modulation included.
+    juce::Point<float> effectiveXY() const;
+
+    static juce::String speedLabel (float x);
+    static juce::String hintText() { return "X and Y can also move any knob:\n+ X / + Y, or right-click a knob."; }
+
+    juce::TextButton& getXButton() noexcept { return xButton; }
+    juce::TextButton& getYButton() noexcept { return yButton; }
+    const std::vector<std::unique_ptr<RouteRow>>& getRouteRows() const noexcept { return routeRows; }
+    int getTrailCount() const noexcept { return trailCount; }
 
 private:
-    [[maybe_unused]] TazzleAudioProcessor& processor;
+    void setFromPosition (juce::Point<float> position);
+    float valueWidth() const { return (float) getWidth() - 48.0f; }
+
+    TazzleAudioProcessor& processor;
+    juce::ParameterAttachment xAttachment, yAttachment;
+    juce::TextButton xButton { "+ X" }, yButton { "+ Y" };
+    juce::Viewport routeList;
+    juce::Component routeContainer;
+    std::vector<std::unique_ptr<RouteRow>> routeRows;
+    juce::String shownSignature { "-" };
+    bool pressedInside = false;
+
+    std::array<juce::Point<float>, 24> trail {};
+    int trailHead = 0, trailCount = 0;
+    juce::Point<float> lastPosition { -1.0f, -1.0f };
 
     JUCE_DECLARE_NON_COPYABLE_WITH_LEAK_DETECTOR (XYPad)
 };

@@ -1,6 +1,8 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <functional>
+#include <limits>
 
 #include "support/ProcessorHarness.h"
 
@@ -270,6 +272,52 @@ TEST (BlockLoop, NonFiniteInputBecomesSilence)
             ASSERT_TRUE (std::isfinite (s));
 }
 
+TEST (BlockLoop, ANonFiniteChunkIsSilencedAndTheEffectsRestart)
+{
+    ProcessorHarness harness;
+    harness.setValue (tz::reverbOn, 1.0f);
+    harness.setValue (tz::reverbMix, 100.0f);
+    harness.setValue (tz::inputGain, 12.0f);
+    harness.prepare (512);
+
+    juce::Random random (9);
+    auto input = harness.constant (0.0f, 48000);
+    for (auto& channel : input)
+        for (auto& s : channel)
+            s = 0.25f * (random.nextFloat() * 2.0f - 1.0f);
+
+    // A finite sample that the input gain takes to infinity poisons the reverb's lines.
+    input[0][10000] = 3.0e38f;
+
+    const auto out = harness.process (input);
+    for (const auto& channel : out)
+        for (size_t i = 0; i < channel.size(); ++i)
+            ASSERT_TRUE (std::isfinite (channel[i])) << i;
+
+    // A short gap, not a dead track: the reverb sounds again.
+    double energy = 0.0;
+    for (size_t i = 40000; i < 48000; ++i)
+        energy += (double) out[0][i] * out[0][i];
+    EXPECT_GT (std::sqrt (energy / 8000), 0.01);
+}
+
+TEST (BlockLoop, ABufferWithoutChannelsIsProcessedWithEveryEffectAwake)
+{
+    ProcessorHarness harness;
+    for (const auto& effect : tz::effectParams)
+        harness.setValue (effect.on, 1.0f);
+    harness.prepare (512);
+    harness.processConstant (0.25f, 512);
+
+    juce::AudioBuffer<float> empty (0, 100);
+    harness.processor.processBlock (empty, harness.midi);
+    harness.processor.processBlockBypassed (empty, harness.midi);
+    harness.processor.processBlock (empty, harness.midi);
+
+    for (const float s : harness.processConstant (0.25f, 4096))
+        ASSERT_TRUE (std::isfinite (s));
+}
+
 TEST (BlockLoop, MonoLayoutProcessesOneChannel)
 {
     ProcessorHarness harness (44100.0, 1);
@@ -298,6 +346,49 @@ TEST (Clock, FollowsThePlayingHostAndRunsOnWhenStopped)
     harness.processConstant (0.0f, 6000 - 32 - 16 + 100, 512);
     harness.processConstant (0.0f, 32, 32);
     EXPECT_EQ (harness.processor.getUiGridStep(), 9);
+}
+
+TEST (Clock, ANonFiniteTempoOrPositionCountsAsNone)
+{
+    // A grid and an LFO on the volume make both the tempo and the position audible.
+    const auto render = [] (const std::function<void (tz::test::TestPlayHead&)>& changeBlock)
+    {
+        ProcessorHarness harness;
+        harness.setValue (tz::volumeOn, 1.0f);
+        harness.setValue (tz::modParam (0, tz::modField::mode), 0.0f);  // LFO
+        harness.setValue (tz::modParam (0, tz::modField::shape), 0.0f); // sine
+        harness.setValue (tz::modParam (0, tz::modField::rate), 9.0f);  // 1/4
+        harness.setValue (tz::routeParam (0, tz::routeField::target), (float) tz::targetPosition (tz::volumeLevel));
+        harness.setValue (tz::routeParam (0, tz::routeField::depth), -60.0f);
+        harness.setValue (tz::routeParam (0, tz::routeField::source), 1.0f);
+        harness.processor.setGridRow (tz::volume, { 0x5555, true });
+        harness.prepare (512);
+
+        std::vector<float> out;
+        for (int block = 0; block < 40; ++block)
+        {
+            harness.playHead.playing = true;
+            harness.playHead.bpm = 120.0;
+            harness.playHead.ppq = block * 512 / 24000.0;
+            if (block == 10)
+                changeBlock (harness.playHead);
+
+            const auto piece = harness.processConstant (0.5f, 512);
+            out.insert (out.end(), piece.begin(), piece.end());
+        }
+        return out;
+    };
+
+    constexpr auto nan = std::numeric_limits<double>::quiet_NaN();
+    constexpr auto inf = std::numeric_limits<double>::infinity();
+    const auto noTempo = render ([] (auto& head) { head.bpm.reset(); });
+    const auto noPosition = render ([] (auto& head) { head.ppq.reset(); });
+
+    EXPECT_EQ (render ([=] (auto& head) { head.bpm = nan; }), noTempo);
+    EXPECT_EQ (render ([=] (auto& head) { head.bpm = inf; }), noTempo);
+    EXPECT_EQ (render ([=] (auto& head) { head.bpm = -inf; }), noTempo);
+    EXPECT_EQ (render ([=] (auto& head) { head.ppq = nan; }), noPosition);
+    EXPECT_EQ (render ([=] (auto& head) { head.ppq = -inf; }), noPosition);
 }
 
 TEST (Clock, ClampsTheHostTempo)

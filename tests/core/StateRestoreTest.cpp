@@ -3,6 +3,8 @@
 #include <cmath>
 
 #include "presets/PresetTestSupport.h"
+#include "presets/XmlReader.h"
+#include "support/ProcessorHarness.h"
 
 namespace
 {
@@ -70,6 +72,32 @@ TEST (StateRestore, HostBlobReproducesTheWholeState)
     EXPECT_TRUE (restored.isLocked (tz::outputGain));
 }
 
+TEST (StateRestore, EveryParameterHoldsExactlyTheRestoredValue)
+{
+    TazzleAudioProcessor source;
+    juce::Random random (11);
+    for (size_t p = 0; p < infos().size(); ++p)
+        source.setValue ((int) p, someValueFor (infos()[p], random));
+
+    // A host has left each parameter a little off the stored value, within a step of a switch or choice, so
+    // that its plain value may already read as the stored one.
+    TazzleAudioProcessor restored;
+    for (size_t p = 0; p < infos().size(); ++p)
+    {
+        auto* param = restored.getParameters()[(int) p];
+        const int steps = param->getNumSteps();
+        const float offset = steps < 1000 ? 0.3f / (float) (steps - 1) : 0.001f;
+        const float stored = source.getParameters()[(int) p]->getValue();
+        param->setValueNotifyingHost (stored + offset <= 1.0f ? stored + offset : stored - offset);
+    }
+
+    restore (restored, stateOf (source));
+
+    for (size_t p = 0; p < infos().size(); ++p)
+        EXPECT_EQ (restored.getParameters()[(int) p]->getValue(), source.getParameters()[(int) p]->getValue())
+            << infos()[p].id;
+}
+
 TEST (StateRestore, RootOnlyDocumentRestoresDefaultsAndKeepsNothing)
 {
     TazzleAudioProcessor processor; // starts with the welcome preset
@@ -102,6 +130,11 @@ TEST (StateRestore, UnusableValuesFallBackToDefaults)
         { R"(<PARAM id="filter_cutoff" value="abc"/>)", 20.0f },   // reads as 0, clamped into the range
         { R"(<OTHER id="filter_cutoff" value="300"/>)", 300.0f },  // any tag carries a value
         { R"(<PARAM id="filter_cutoff" value="300"/><PARAM id="not_a_param" value="1"/>)", 300.0f },
+        // The first element with the ID gives the value, checked like a single one.
+        { R"(<PARAM id="filter_cutoff" value="300"/><PARAM id="filter_cutoff" value="nan"/>)", 300.0f },
+        { R"(<PARAM id="filter_cutoff" value="300"/><OTHER id="filter_cutoff" value="500"/>)", 300.0f },
+        { R"(<PARAM id="filter_cutoff" value="inf"/><PARAM id="filter_cutoff" value="300"/>)", 1000.0f },
+        { R"(<PARAM id="filter_cutoff"/><PARAM id="filter_cutoff" value="300"/>)", 1000.0f },
     };
 
     for (const auto& c : cases)
@@ -111,7 +144,34 @@ TEST (StateRestore, UnusableValuesFallBackToDefaults)
         restore (processor, blobOf (*parse (juce::String ("<Tazzle>") + c.element + "</Tazzle>")));
         EXPECT_FLOAT_EQ (processor.getValue (tz::filterCutoff), c.expected) << c.element;
         EXPECT_FLOAT_EQ (processor.getValue (tz::reverbMix), 25.0f) << c.element;
+
+        // What is saved again is that value, once.
+        const auto saved =
+            juce::AudioProcessor::getXmlFromBinary (stateOf (processor).getData(), (int) stateOf (processor).getSize());
+        ASSERT_NE (saved, nullptr);
+        int found = 0;
+        for (const auto* child : saved->getChildIterator())
+        {
+            if (child->getStringAttribute ("id") == "filter_cutoff")
+            {
+                EXPECT_FLOAT_EQ ((float) child->getDoubleAttribute ("value"), c.expected) << c.element;
+                ++found;
+            }
+        }
+        EXPECT_EQ (found, 1) << c.element;
     }
+}
+
+TEST (StateRestore, DuplicatedNotANumberNeverReachesTheOutput)
+{
+    ProcessorHarness harness;
+    restore (harness.processor,
+             blobOf (*parse (
+                 R"(<Tazzle><PARAM id="output_gain" value="0"/><PARAM id="output_gain" value="nan"/></Tazzle>)")));
+
+    const auto out = harness.processConstant (0.5f, 4096);
+    for (auto i = (size_t) harness.processor.getLatencySamples(); i < out.size(); ++i)
+        ASSERT_EQ (out[i], 0.5f) << i; // the input at 0 dB
 }
 
 TEST (StateRestore, StoredOrderAndGridDecodeLeniently)
@@ -123,6 +183,11 @@ TEST (StateRestore, StoredOrderAndGridDecodeLeniently)
     } orders[] = {
         { "3,3,12,x", { 3, 0, 6, 8, 9, 2, 1, 4, 5, 7 } },
         { "a,b", { 0, 6, 8, 9, 3, 2, 1, 4, 5, 7 } },
+        // Exact whatever their length: 2^32 + 3 and -2^32 are no effects, however a 32-bit reading wraps them.
+        { "4294967299,5", { 5, 6, 8, 9, 0, 3, 2, 1, 4, 7 } },
+        { "-4294967296,5", { 5, 6, 8, 9, 0, 3, 2, 1, 4, 7 } },
+        { "99999999999999999999999,5", { 5, 6, 8, 9, 0, 3, 2, 1, 4, 7 } },
+        { " +3,\t-0,4 ", { 3, 0, 4, 6, 8, 9, 2, 1, 5, 7 } },
         { "", tz::defaultChainOrder },
     };
 
@@ -145,6 +210,11 @@ TEST (StateRestore, StoredOrderAndGridDecodeLeniently)
         { "70000:1", 0x10000 | 4464 }, // low 16 bits only
         { "5", 5 },
         { "5:true", 5 }, // only "1" enables
+        // The low 16 bits of the number however long it is: 2^63 + 5, 2^64 + 5, -1, -(2^63 + 1).
+        { "9223372036854775813:1", 0x10000 | 5 },
+        { "18446744073709551621:1", 0x10000 | 5 },
+        { "-1:1", 0x10000 | 0xFFFF },
+        { "-9223372036854775809", 0xFFFF },
     };
 
     for (const auto& c : grids)
@@ -174,17 +244,11 @@ TEST (StateRestore, UnusableBlobsChangeNothing)
     juce::MemoryBlock noMagic (valid);
     noMagic[0] = 'X';
 
-    const auto unparsable = []
-    {
-        juce::MemoryBlock blob;
-        juce::MemoryOutputStream out (blob, false);
-        const juce::String text ("<Tazzle presetName=\"Broken\"><PARAM id=\"mix\" value=\"10\"></Tazzle>");
-        out.writeInt (0x21324356);
-        out.writeInt ((int) text.getNumBytesAsUTF8());
-        out << text;
-        out.writeByte (0);
-        return blob;
-    }();
+    const auto unparsable = blobOfText (R"(<Tazzle presetName="Broken"><PARAM id="mix" value="10"></Tazzle>)");
+
+    // Nesting that overflows the parser's stack, and a document beyond the reader's size limit.
+    const auto deep = blobOfText (documentAround (nestedElements (5000)));
+    const auto huge = blobOfText (documentAround (juce::String::repeatedString (" ", (int) tz::maxXmlBytes)));
 
     const auto otherRoot = blobOf (*parse (R"(<Other presetName="Foreign"><PARAM id="mix" value="10"/></Other>)"));
 
@@ -192,8 +256,8 @@ TEST (StateRestore, UnusableBlobsChangeNothing)
     juce::MemoryBlock truncated (valid);
     static_cast<juce::uint32*> (truncated.getData())[1] = juce::ByteOrder::swapIfBigEndian ((juce::uint32) 20);
 
-    for (const juce::MemoryBlock* blob :
-         std::initializer_list<const juce::MemoryBlock*> { &header, &noMagic, &unparsable, &otherRoot, &truncated })
+    for (const juce::MemoryBlock* blob : std::initializer_list<const juce::MemoryBlock*> {
+             &header, &noMagic, &unparsable, &otherRoot, &truncated, &deep, &huge })
     {
         TazzleAudioProcessor processor;
         processor.setValue (tz::mix, 55.0f);

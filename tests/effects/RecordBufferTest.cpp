@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <limits>
 
 #include "effects/EffectTestSignals.h"
 #include "effects/RecordBuffer.h"
@@ -60,6 +61,41 @@ TEST (RecordBuffer, ReadsAreExactOnSamplesAndCubicBetweenAndWrapAround)
     // Negative positions and positions past the end wrap into the layer.
     EXPECT_EQ (buffer.read (0, 0, -1.0), (float) ((n - 1) * (n - 1)));
     EXPECT_EQ (buffer.read (0, 1, (double) n + 3.0), -3.0f);
+}
+
+TEST (RecordBuffer, ATinyNegativePositionReadsTheFirstSample)
+{
+    // Such a position plus the length rounds to the length itself: the read must land on sample 0, not
+    // evaluate the cubic a whole buffer length away from its taps.
+    for (const int length : { 12, 216004, 624004 })
+    {
+        std::vector<float> data ((size_t) length);
+        for (int i = 0; i < length; ++i)
+            data[(size_t) i] = 0.5f + 0.25f * (float) std::sin (0.01 * i);
+
+        for (const double position : { -1.0e-17, -1.0e-13, -5.0e-12, -2.9e-11, -(double) length - 1.0e-12 })
+            EXPECT_NEAR (RecordBuffer::readWrapped (data.data(), length, position), data[0], 1.0e-5f)
+                << "length " << length << " at " << position;
+    }
+}
+
+TEST (RecordBuffer, FilteredLayersRecoverFromANonFiniteInput)
+{
+    // An infinity leaves NaN in the anti-alias filters; the next chunk must not carry it on for ever.
+    RecordBuffer buffer;
+    buffer.prepare (0.1, 48000.0, true);
+    auto left = tz::test::sine (1000.0, 48000.0, 32 * 20, 0.5f);
+    auto right = left;
+    left[5] = std::numeric_limits<float>::infinity();
+
+    for (size_t start = 0; start < left.size(); start += 32)
+        buffer.write (left.data() + start, right.data() + start, 32);
+
+    const int last = buffer.writePosition() - 1;
+    for (int layer = 1; layer < 3; ++layer)
+        for (int ch = 0; ch < 2; ++ch)
+            for (int i = last - 100; i <= last; ++i)
+                ASSERT_TRUE (std::abs (buffer.layer (layer, ch)[(size_t) i]) < 1.0f) << layer << " " << ch << " " << i;
 }
 
 // Gain in dB of a sine at `frequency` through layer `layer`, measured after the filters settle.

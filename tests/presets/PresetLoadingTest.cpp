@@ -1,6 +1,12 @@
 #include <gtest/gtest.h>
 
+#include <fcntl.h>
+#include <future>
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include "presets/PresetTestSupport.h"
+#include "presets/XmlReader.h"
 
 namespace
 {
@@ -209,11 +215,13 @@ TEST (PresetFiles, UnusableFilesChangeNothing)
     const struct
     {
         const char* name;
-        const char* text;
+        juce::String text;
     } cases[] = {
         { "Foreign.tzpreset", R"(<Other presetName="Foreign"><PARAM id="mix" value="10"/></Other>)" },
         { "Broken.tzpreset", "not a preset" },
         { "Empty.tzpreset", "" },
+        { "Deep.tzpreset", documentAround (nestedElements (5000)) },
+        { "Huge.tzpreset", documentAround (juce::String::repeatedString (" ", (int) tz::maxXmlBytes)) },
     };
 
     for (const auto& c : cases)
@@ -231,6 +239,59 @@ TEST (PresetFiles, UnusableFilesChangeNothing)
     const auto before = stateOf (processor);
     processor.loadPresetFile (folder.getChildFile ("Missing.tzpreset"));
     EXPECT_EQ (stateOf (processor), before);
+}
+
+// Loads `file` on another thread. A load still running after a generous wait has blocked: a writer is then
+// opened on the file (ending a wait on a pipe) and the load reported as blocked.
+bool loadsWithoutBlocking (TazzleAudioProcessor& processor, const juce::File& file)
+{
+    auto load = std::async (std::launch::async, [&] { processor.loadPresetFile (file); });
+    if (load.wait_for (std::chrono::seconds (30)) == std::future_status::ready)
+        return true;
+
+    const int writer = ::open (file.getFullPathName().toRawUTF8(), O_WRONLY | O_NONBLOCK);
+    if (writer >= 0)
+        ::close (writer);
+    load.wait();
+    return false;
+}
+
+TEST (PresetFiles, OnlyRegularFilesWithinTheLimitAreRead)
+{
+    const ScopedTemporaryHome home;
+    const auto folder = home.path().getChildFile ("User");
+    ASSERT_TRUE (folder.createDirectory());
+
+    const auto pipe = folder.getChildFile ("Pipe.tzpreset");
+    ASSERT_EQ (::mkfifo (pipe.getFullPathName().toRawUTF8(), 0600), 0);
+    const auto zeros = folder.getChildFile ("Zeros.tzpreset");
+    ASSERT_TRUE (juce::File ("/dev/zero").createSymbolicLink (zeros, false));
+    const auto directory = folder.getChildFile ("Directory.tzpreset");
+    ASSERT_TRUE (directory.createDirectory());
+
+    for (const auto& file : { pipe, zeros, directory })
+    {
+        TazzleAudioProcessor processor;
+        const auto before = stateOf (processor);
+        EXPECT_TRUE (loadsWithoutBlocking (processor, file)) << file.getFileName();
+        EXPECT_EQ (stateOf (processor), before) << file.getFileName();
+    }
+
+    // A file of exactly the limit loads, also through a link.
+    const auto padding = (int) tz::maxXmlBytes - documentAround ({}).getNumBytesAsUTF8();
+    const auto largest = folder.getChildFile ("Largest.tzpreset");
+    writeText (largest, documentAround (juce::String::repeatedString (" ", (int) padding)));
+    ASSERT_EQ (largest.getSize(), (juce::int64) tz::maxXmlBytes);
+    const auto link = folder.getChildFile ("Link.tzpreset");
+    ASSERT_TRUE (largest.createSymbolicLink (link, false));
+
+    for (const auto& file : { largest, link })
+    {
+        TazzleAudioProcessor processor;
+        processor.loadPresetFile (file);
+        EXPECT_EQ (processor.getPresetName(), "Hostile") << file.getFileName();
+        EXPECT_FLOAT_EQ (processor.getValue (tz::mix), 10.0f) << file.getFileName();
+    }
 }
 
 TEST (PresetFiles, LowerCaseRootIsAPreset)

@@ -51,6 +51,29 @@ inline juce::MemoryBlock blobOf (const juce::XmlElement& document)
     return blob;
 }
 
+// A host blob around any text, well-formed or not.
+inline juce::MemoryBlock blobOfText (const juce::String& text)
+{
+    juce::MemoryBlock blob;
+    juce::MemoryOutputStream out (blob, false);
+    out.writeInt (0x21324356); // "VC2!"
+    out.writeInt ((int) text.getNumBytesAsUTF8());
+    out << text;
+    out.writeByte (0);
+    return blob;
+}
+
+// A state document holding `inner` after a mix value, e.g. markup nested or padded past the reader's limits.
+inline juce::String documentAround (const juce::String& inner)
+{
+    return R"(<Tazzle presetName="Hostile"><PARAM id="mix" value="10"/>)" + inner + "</Tazzle>";
+}
+
+inline juce::String nestedElements (int depth)
+{
+    return juce::String::repeatedString ("<a>", depth) + juce::String::repeatedString ("</a>", depth);
+}
+
 inline juce::MemoryBlock stateOf (TazzleAudioProcessor& processor)
 {
     juce::MemoryBlock blob;

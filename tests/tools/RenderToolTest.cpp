@@ -6,7 +6,9 @@
 #include <juce_audio_formats/juce_audio_formats.h>
 #include <juce_audio_processors/juce_audio_processors.h>
 
+#include "../ui/UiTestSupport.h"
 #include "core/PluginProcessor.h"
+#include "ui/GridView.h"
 #include "ui/theme/Theme.h"
 
 // Runs the built tazzle-render as a user would and checks what it leaves on disk.
@@ -303,6 +305,91 @@ TEST_F (RenderPassThrough, MonoInputAtAnotherRateIsResampledToBothChannels)
 }
 
 //==============================================================================
+TEST_F (RenderPatch, GridPaintedInTheEditorGatesTheRenderedEffect)
+{
+    // A producer paints steps 1-4 of the volume row, muting the volume effect: it then silences exactly those
+    // sixteenths. The patch travels as a host state, the way a DAW saves it.
+    {
+        TazzleAudioProcessor processor;
+        processor.resetToInit();
+        processor.setValue (tz::volumeLevel, 0.0f);
+
+        GridView grid (processor);
+        grid.setBounds (0, 0, 1224, 384);
+        const auto order = processor.getChainOrder();
+        const int row = (int) (std::find (order.begin(), order.end(), (int) tz::volume) - order.begin());
+        const auto from = grid.cellBounds (row, 0).toFloat().getCentre(),
+                   to = grid.cellBounds (row, 3).toFloat().getCentre();
+        grid.mouseDown (tz::test::mouseEvent (grid, from, juce::ModifierKeys::leftButtonModifier, from));
+        grid.mouseDrag (tz::test::mouseEvent (grid, to, juce::ModifierKeys::leftButtonModifier, from));
+        ASSERT_EQ (processor.getValue (tz::volumeOn), 1.0f); // painting switched it on
+
+        juce::MemoryBlock state;
+        processor.getStateInformation (state);
+        ASSERT_TRUE (folder.getChildFile ("grid.state").replaceWithData (state.getData(), state.getSize()));
+    }
+
+    constexpr int sixteenth = 6000; // at 120 BPM and 48 kHz
+    writeNoise ("in.wav", 16 * sixteenth);
+    const auto input = readWav ("in.wav");
+    const auto result =
+        run ({ path ("in.wav"), "--state", path ("grid.state"), "--bpm", "120", "--out", path ("out.wav") });
+    ASSERT_EQ (result.exitCode, 0) << result.output;
+    const auto out = readWav ("out.wav");
+
+    // Away from the 5 ms fades at each step's edges.
+    constexpr int margin = 480;
+    for (int step = 0; step < 16; ++step)
+    {
+        const int start = step * sixteenth + margin, length = sixteenth - 2 * margin;
+        const float in = input.samples.getRMSLevel (0, start, length), got = out.samples.getRMSLevel (0, start, length);
+        if (step < 4)
+            EXPECT_LT (got, 0.001f * in) << "step " << step + 1;
+        else
+            EXPECT_NEAR (got, in, 0.01f * in) << "step " << step + 1;
+    }
+}
+
+TEST_F (RenderPatch, InstalledPackPresetsAreListedAndRenderedByName)
+{
+    {
+        juce::ZipFile::Builder builder;
+        const juce::String text =
+            "<Tazzle presetName=\"Quiet Kick\" presetCategory=\"Gates\"><PARAM id=\"output_gain\" "
+            "value=\"-12\"/></Tazzle>";
+        builder.addEntry (new juce::MemoryInputStream (text.toRawUTF8(), text.getNumBytesAsUTF8(), true), 9,
+                          "Gates/Quiet Kick.tzpreset", juce::Time::getCurrentTime());
+        juce::FileOutputStream out (folder.getChildFile ("Render Test Drums.tzpack"));
+        builder.writeToStream (out, nullptr);
+    }
+    folder.getChildFile ("Notes.tzpack").replaceWithText ("not a zip");
+    const auto packFolder = TazzleAudioProcessor::presetFolder().getChildFile ("Packs/Render Test Drums");
+
+    const auto installed = run ({ "--install-pack", path ("Render Test Drums.tzpack") });
+    EXPECT_EQ (installed.exitCode, 0) << installed.output;
+    EXPECT_EQ (installed.output.trim(),
+               "Render Test Drums: 1 presets. You'll find them in the preset menu, under PRESET PACKS.");
+
+    const auto refused = run ({ "--install-pack", path ("Notes.tzpack") });
+    EXPECT_EQ (refused.exitCode, 3);
+    EXPECT_EQ (refused.output.trim(),
+               "tazzle-render: error: Tazzle could not install Notes.tzpack. This file isn't a "
+               "Tazzle preset pack (.tzpack).");
+
+    const auto listing = run ({ "--list" });
+    EXPECT_TRUE (listing.output.contains ("Pack: Render Test Drums\n  Gates / Quiet Kick")) << listing.output;
+
+    writeNoise ("in.wav", 4800);
+    const auto input = readWav ("in.wav");
+    const auto rendered = run ({ path ("in.wav"), "--preset", "quiet kick", "--out", path ("out.wav") });
+    EXPECT_EQ (rendered.exitCode, 0) << rendered.output;
+    EXPECT_TRUE (rendered.output.startsWith ("Quiet Kick:")) << rendered.output;
+    EXPECT_NEAR (readWav ("out.wav").samples.getRMSLevel (0, 0, 4800),
+                 input.samples.getRMSLevel (0, 0, 4800) * std::pow (10.0f, -12.0f / 20.0f), 0.002f);
+
+    packFolder.deleteRecursively();
+}
+
 TEST_F (RenderPatch, PatchOptionsReachTheProcessor)
 {
     {
@@ -402,6 +489,8 @@ TEST_F (RenderErrors, BadInputFailsWithOneLineAndLeavesNoFileBehind)
         { { "--bars", "2", "--seconds", "1" }, 2, "either --bars or --seconds" },
         { { "--prset", "init" }, 2, "did you mean --preset" },
         { { "--scale", "0.8" }, 2, "give --ui too" },
+        { { "--page", "grid" }, 2, "give --ui too" },
+        { { "--ui", path ("w.png"), "--page", "grids" }, 2, "'modulators' or 'grid'" },
         { { "--ui", path ("w.png"), "--scale", "2" }, 2, "between 0.6 and 1.25" },
         { { "--ui", path ("out.png") }, 4, "--png and --ui name the same file" },
     };

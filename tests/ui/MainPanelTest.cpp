@@ -132,7 +132,7 @@ TEST_F (EditorFixture, SettingsMenuHoldsEveryItemInOrder)
     } expected[] = {
         { 0, "Window size", true, false, false, false },
         { 0, "", true, false, false, true },
-        { 2000, "Install preset pack...", false, false, false, false },
+        { 2000, "Install preset pack...", true, false, false, false },
         { 2001, "Show presets folder", true, false, false, false },
         { 0, "UPDATES", true, false, true, false },
         { 4000, "Check for updates now", true, false, false, false },

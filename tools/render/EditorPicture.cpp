@@ -7,12 +7,13 @@
 namespace tz::render
 {
 
-juce::Image drawEditor (TazzleAudioProcessor& processor, std::optional<double> scale)
+juce::Image drawEditor (TazzleAudioProcessor& processor, std::optional<double> scale, bool showGrid)
 {
     if (scale)
         processor.getParameterState().state.setProperty (tz::stateIds::uiScale, *scale, nullptr);
 
     TazzleAudioProcessorEditor editor (processor);
+    editor.getMainPanel().showModulatorsPage (! showGrid);
     editor.getMainPanel().refresh();
     return editor.createComponentSnapshot (editor.getLocalBounds());
 }

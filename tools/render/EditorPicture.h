@@ -11,6 +11,6 @@ namespace tz::render
 
 // The plug-in window as a host would show it, drawn offscreen: no display and no network needed. The editor
 // takes one refresh first, so the playhead and the modulation show where the processor stands.
-juce::Image drawEditor (TazzleAudioProcessor& processor, std::optional<double> scale);
+juce::Image drawEditor (TazzleAudioProcessor& processor, std::optional<double> scale, bool showGrid);
 
 } // namespace tz::render

@@ -207,7 +207,7 @@ int renderCommand (const Options& options, const juce::File& workingDirectory)
 
     if (options.ui != juce::File())
     {
-        if (const auto failure = writePng (options.ui, drawEditor (processor, options.uiScale)))
+        if (const auto failure = writePng (options.ui, drawEditor (processor, options.uiScale, options.uiShowsGrid)))
             return fail (*failure);
         written << ", " << options.ui.getFullPathName();
     }
@@ -239,6 +239,15 @@ int main (int argc, char* argv[])
     if (options.help)
     {
         std::cout << usageText();
+        return exitOk;
+    }
+
+    if (options.packToInstall != juce::File())
+    {
+        juce::String report;
+        if (const auto failure = installPack (options.packToInstall, report))
+            return fail (*failure);
+        std::cout << report << std::endl;
         return exitOk;
     }
 

@@ -129,8 +129,21 @@ std::optional<Failure> parseArguments (const juce::StringArray& args, const juce
             options.output = resolve (value());
         else if (option == "--png")
             options.png = resolve (value());
+        else if (option == "--install-pack")
+            options.packToInstall = resolve (value());
         else if (option == "--ui")
             options.ui = resolve (value());
+        else if (option == "--page")
+        {
+            const auto page = value();
+            if (! missingValue)
+            {
+                if (page == "grid" || page == "modulators")
+                    options.uiShowsGrid = page == "grid";
+                else
+                    failure = usageError ("--page is 'modulators' or 'grid', not '" + page + "'");
+            }
+        }
         else if (option == "--scale")
         {
             const auto text = value();
@@ -188,7 +201,8 @@ std::optional<Failure> parseArguments (const juce::StringArray& args, const juce
             const juce::StringArray known { "--help",   "--list",    "--bench", "--no-latency-comp",
                                             "--preset", "--state",   "--out",   "--png",
                                             "--set",    "--bpm",     "--rate",  "--block",
-                                            "--bars",   "--seconds", "--ui",    "--scale" };
+                                            "--bars",   "--seconds", "--ui",    "--scale",
+                                            "--page" };
             const auto near = closestNames (option, known, 1);
             failure = usageError ("unknown option " + option
                                   + (near.isEmpty() ? juce::String() : "; did you mean " + near[0] + "?"));
@@ -207,13 +221,13 @@ std::optional<Failure> parseArguments (const juce::StringArray& args, const juce
     if (options.bars && options.seconds)
         return usageError ("give either --bars or --seconds, not both");
 
-    if (options.uiScale && options.ui == juce::File())
-        return usageError ("--scale sets the size of the --ui picture; give --ui too");
+    if ((options.uiScale || options.uiShowsGrid) && options.ui == juce::File())
+        return usageError ("--scale and --page set up the --ui picture; give --ui too");
 
     if (options.preset.isNotEmpty() && options.state != juce::File())
         return usageError ("--preset and --state both set the whole patch; give one of them");
 
-    if (options.output == juce::File() && ! options.list && ! options.bench)
+    if (options.output == juce::File() && ! options.list && ! options.bench && options.packToInstall == juce::File())
         options.output = options.usesDemoLoop()
             ? workingDirectory.getChildFile ("tazzle-demo.wav")
             : options.input.getSiblingFile (options.input.getFileNameWithoutExtension() + "-tazzle.wav");
@@ -241,8 +255,11 @@ Without INPUT it plays a built-in demo loop (drums, bass and chords).
   --ui FILE             also draw the plug-in window as it looks after the render
   --scale S             the window's scale for --ui, 0.6..1.25 (default: the
                         patch's stored scale, or 0.85)
+  --page PAGE           the page --ui shows: modulators (default) or grid
   --no-latency-comp     keep the plug-in latency in the output
-  --list                list the factory presets by category
+  --list                list the factory presets by category, then your own
+                        presets and installed packs
+  --install-pack FILE   install a .tzpack preset pack into your preset folder
   --bench               measure CPU use for a few patches
 )";
 }

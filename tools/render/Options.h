@@ -36,6 +36,7 @@ struct Options
     juce::File png;
     juce::File ui;                 // a picture of the plug-in window after the render
     std::optional<double> uiScale; // the window's scale for --ui; default: the patch's stored scale
+    bool uiShowsGrid = false;      // --page grid: the grid page instead of the modulators
     juce::String preset;           // a factory name or a ".tzpreset" file
     juce::File state;              // a host-state blob
     std::vector<ParameterOverride> overrides;
@@ -47,6 +48,7 @@ struct Options
     std::optional<double> seconds;
     bool compensateLatency = true;
 
+    juce::File packToInstall; // --install-pack
     bool list = false;
     bool bench = false;
     bool help = false;

@@ -1,6 +1,9 @@
 #include "Patch.h"
 
-#include "FactoryPresetData.h"
+#include "presets/FactoryPresets.h"
+#include "presets/PresetLibrary.h"
+#include "presets/StateDocument.h"
+#include "presets/XmlReader.h"
 
 namespace tz::render
 {
@@ -8,15 +11,6 @@ namespace tz::render
 namespace
 {
     constexpr const char* initName = "Init";
-
-    std::unique_ptr<juce::XmlElement> parseResource (int index)
-    {
-        int size = 0;
-        const auto* data = FactoryPresetData::getNamedResource (FactoryPresetData::namedResourceList[index], size);
-        return data != nullptr ? juce::parseXML (juce::String::fromUTF8 (data, size)) : nullptr;
-    }
-
-    bool isStateDocument (const juce::XmlElement& xml) { return xml.getTagName().equalsIgnoreCase ("Tazzle"); }
 
     // Numbers for every kind; switches also take on/off words and choices their labels.
     std::optional<float> readParameterValue (const ParamInfo& info, const juce::String& text)
@@ -62,9 +56,9 @@ std::vector<FactoryPreset> factoryPresets()
 {
     std::vector<FactoryPreset> presets;
 
-    for (int i = 0; i < FactoryPresetData::namedResourceListSize; ++i)
-        if (const auto xml = parseResource (i))
-            presets.push_back ({ xml->getStringAttribute ("presetName"), xml->getStringAttribute ("presetCategory") });
+    for (const auto& xml : factoryPresetDocuments())
+        presets.push_back (
+            { xml->getStringAttribute (stateIds::presetName), xml->getStringAttribute (stateIds::presetCategory) });
 
     const auto& categories = TazzleAudioProcessor::presetCategories();
     const auto rank = [&categories] (const FactoryPreset& p)
@@ -95,7 +89,28 @@ juce::String presetListing()
         listing << "  " << preset.name << "\n";
     }
 
+    // The user's own presets and the installed packs, as the preset menu shows them.
+    juce::String shownPack = "-";
+    for (const auto& entry : PresetLibrary (TazzleAudioProcessor::presetFolder()).scan())
+    {
+        if (entry.pack != shownPack)
+        {
+            shownPack = entry.pack;
+            listing << "\n" << (shownPack.isEmpty() ? juce::String ("Your presets") : "Pack: " + shownPack) << "\n";
+        }
+        listing << "  " << entry.category << " / " << entry.name() << "\n";
+    }
+
     return listing;
+}
+
+std::optional<Failure> installPack (const juce::File& pack, juce::String& report)
+{
+    const auto installation = PresetLibrary (TazzleAudioProcessor::presetFolder()).installPack (pack);
+    report = installation.message (pack).replace ("\n\n", " ");
+    if (installation.succeeded())
+        return std::nullopt;
+    return Failure { report, exitInput };
 }
 
 std::optional<Failure> applyPreset (TazzleAudioProcessor& processor, const juce::String& nameOrFile,
@@ -109,7 +124,7 @@ std::optional<Failure> applyPreset (TazzleAudioProcessor& processor, const juce:
         if (! file.existsAsFile())
             return Failure { "preset file " + name + " does not exist", exitInput };
 
-        const auto xml = juce::parseXML (file);
+        const auto xml = readXmlFile (file);
         if (xml == nullptr || ! isStateDocument (*xml))
             return Failure { "preset file " + name + " is not a Tazzle preset", exitInput };
 
@@ -123,19 +138,28 @@ std::optional<Failure> applyPreset (TazzleAudioProcessor& processor, const juce:
         return std::nullopt;
     }
 
-    for (int i = 0; i < FactoryPresetData::namedResourceListSize; ++i)
+    // Factory presets first, then the user's folders and the installed packs in list order.
+    for (const auto& xml : factoryPresetDocuments())
     {
-        const auto xml = parseResource (i);
-        if (xml != nullptr && xml->getStringAttribute ("presetName").equalsIgnoreCase (nameOrFile.trim()))
+        if (xml->getStringAttribute (stateIds::presetName).equalsIgnoreCase (nameOrFile.trim()))
         {
             processor.loadPreset (*xml);
             return std::nullopt;
         }
     }
 
+    const PresetLibrary library (TazzleAudioProcessor::presetFolder());
+    if (const auto entry = library.findByName (nameOrFile))
+    {
+        processor.loadPresetFile (entry->file);
+        return std::nullopt;
+    }
+
     juce::StringArray names { initName };
     for (const auto& preset : factoryPresets())
         names.add (preset.name);
+    for (const auto& entry : library.scan())
+        names.add (entry.name());
 
     const auto suggestions = closestNames (nameOrFile, names);
     return Failure { "unknown preset '" + nameOrFile + "'"

@@ -17,10 +17,14 @@ struct FactoryPreset
 // The presets carried inside the plug-in, grouped in the category order of the preset menus.
 std::vector<FactoryPreset> factoryPresets();
 
-// "--list": one heading per category, its presets indented below.
+// "--list": one heading per category, its presets indented below; then the user's presets and packs.
 juce::String presetListing();
 
-// A factory preset by name (any case), "Init", or a ".tzpreset" file; unknown names suggest the nearest ones.
+// "--install-pack": installs a preset pack; `report` gets the outcome on one line.
+std::optional<Failure> installPack (const juce::File& pack, juce::String& report);
+
+// A factory preset by name (any case), then a user or pack preset by name, "Init", or a ".tzpreset" file; unknown
+// names suggest the nearest ones.
 std::optional<Failure> applyPreset (TazzleAudioProcessor& processor, const juce::String& nameOrFile,
                                     const juce::File& workingDirectory);
 

@@ -1,0 +1,260 @@
+#include "presets/XmlReader.h"
+
+#include <cerrno>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace tz
+{
+
+namespace
+{
+    using Chars = juce::String::CharPointerType;
+
+    bool startsWith (Chars p, const char* literal) noexcept
+    {
+        return p.compareUpTo (juce::CharPointer_ASCII (literal), (int) std::strlen (literal)) == 0;
+    }
+
+    // Moves p past the next `terminator`; false when there is none.
+    bool skipPast (Chars& p, const char* terminator) noexcept
+    {
+        const int index = p.indexOf (juce::CharPointer_ASCII (terminator));
+        if (index < 0)
+            return false;
+
+        p += index + (int) std::strlen (terminator);
+        return true;
+    }
+
+    // Moves p past the entity it points at. Only the five named entities and numeric references pass: the
+    // parser takes anything else as a reference to a DTD entity and skips to the next ';' wherever it is,
+    // which would hide markup from this scan.
+    bool skipEntity (Chars& p) noexcept
+    {
+        ++p;
+
+        for (const char* name : { "amp;", "quot;", "apos;", "lt;", "gt;" })
+        {
+            const int length = (int) std::strlen (name);
+            if (p.compareIgnoreCaseUpTo (juce::CharPointer_ASCII (name), length) == 0)
+            {
+                p += length;
+                return true;
+            }
+        }
+
+        if (*p != '#')
+            return false;
+        ++p;
+
+        const bool hex = *p == 'x' || *p == 'X';
+        if (hex)
+            ++p;
+
+        int digits = 0;
+        for (; hex ? juce::CharacterFunctions::getHexDigitValue (*p) >= 0 : (*p >= '0' && *p <= '9'); ++p)
+            ++digits;
+
+        // The parser's own limits on the digits, so that it stops exactly at the ';'.
+        if (digits == 0 || digits > (hex ? 8 : 12) || *p != ';')
+            return false;
+
+        ++p;
+        return true;
+    }
+
+    // Moves p past an attribute value that starts after the opening `quote`.
+    bool skipQuoted (Chars& p, juce::juce_wchar quote) noexcept
+    {
+        for (;;)
+        {
+            const auto c = *p;
+
+            if (c == 0 || c == '<')
+                return false;
+
+            if (c == '&')
+            {
+                if (! skipEntity (p))
+                    return false;
+                continue;
+            }
+
+            ++p;
+            if (c == quote)
+                return true;
+        }
+    }
+
+    // Moves p from after a start tag's '<' past its closing '>'; an empty element ("/>") closes again.
+    bool skipStartTag (Chars& p, int& depth) noexcept
+    {
+        for (;;)
+        {
+            const auto c = *p;
+
+            if (c == 0 || c == '<')
+                return false;
+
+            if (c == '&')
+            {
+                if (! skipEntity (p))
+                    return false;
+                continue;
+            }
+
+            ++p;
+
+            if (c == '"' || c == '\'')
+            {
+                if (! skipQuoted (p, c))
+                    return false;
+            }
+            else if (c == '/' && *p == '>')
+            {
+                ++p;
+                --depth;
+                return true;
+            }
+            else if (c == '>')
+            {
+                return true;
+            }
+        }
+    }
+
+    // The nesting the parser would reach, counted without parsing. Wherever this scan and the parser could
+    // read the text differently the scan refuses or counts deeper, never shallower.
+    bool isNestedWithinLimit (const juce::String& text) noexcept
+    {
+        auto p = text.getCharPointer();
+        int depth = 0;
+
+        while (! p.isEmpty())
+        {
+            const auto c = *p;
+
+            if (c == '&')
+            {
+                if (! skipEntity (p))
+                    return false;
+                continue;
+            }
+
+            if (c != '<')
+            {
+                ++p;
+                continue;
+            }
+
+            if (startsWith (p, "<!--"))
+            {
+                p += 4;
+                if (! skipPast (p, "-->"))
+                    return false;
+            }
+            else if (startsWith (p, "<![CDATA["))
+            {
+                p += 9;
+                if (! skipPast (p, "]]>"))
+                    return false;
+            }
+            else if (startsWith (p, "<?"))
+            {
+                p += 2;
+                if (! skipPast (p, "?>"))
+                    return false;
+            }
+            else if (p[1] == '!')
+            {
+                return false; // DOCTYPE and other declarations
+            }
+            else if (p[1] == '/')
+            {
+                if (! skipPast (p, ">"))
+                    return false;
+                depth = juce::jmax (0, depth - 1);
+            }
+            else
+            {
+                if (++depth > maxXmlDepth)
+                    return false;
+                ++p;
+                if (! skipStartTag (p, depth))
+                    return false;
+            }
+        }
+
+        return true;
+    }
+
+    // Reads the whole of an open regular file of at most maxXmlBytes.
+    bool readRegularFile (int fd, juce::MemoryOutputStream& out)
+    {
+        struct stat info
+        {
+        };
+        if (::fstat (fd, &info) != 0 || ! S_ISREG (info.st_mode) || info.st_size > (off_t) maxXmlBytes)
+            return false;
+
+        // The file may grow after the check; the cap holds whatever it grows to.
+        char chunk[8192];
+        for (;;)
+        {
+            const auto count = ::read (fd, chunk, sizeof (chunk));
+
+            if (count == 0)
+                return true;
+
+            if (count < 0)
+            {
+                if (errno == EINTR)
+                    continue;
+                return false;
+            }
+
+            if (out.getDataSize() + (size_t) count > maxXmlBytes)
+                return false;
+
+            out.write (chunk, (size_t) count);
+        }
+    }
+} // namespace
+
+std::unique_ptr<juce::XmlElement> readXml (const juce::String& text)
+{
+    if (text.getNumBytesAsUTF8() > maxXmlBytes || ! isNestedWithinLimit (text))
+        return {};
+
+    return juce::parseXML (text);
+}
+
+std::unique_ptr<juce::XmlElement> readXml (const void* utf8, std::size_t numBytes)
+{
+    if (utf8 == nullptr || numBytes > maxXmlBytes)
+        return {};
+
+    return readXml (juce::String::fromUTF8 (static_cast<const char*> (utf8), (int) numBytes));
+}
+
+std::unique_ptr<juce::XmlElement> readXmlFile (const juce::File& file)
+{
+    // Non-blocking, so that opening a pipe does not wait for a writer; fstat then sees what was opened.
+    const int fd = ::open (file.getFullPathName().toRawUTF8(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+    if (fd < 0)
+        return {};
+
+    juce::MemoryOutputStream bytes;
+    const bool whole = readRegularFile (fd, bytes);
+    ::close (fd);
+
+    if (! whole)
+        return {};
+
+    // Byte-order marks as the framework's own file reading handles them.
+    return readXml (juce::String::createStringFromData (bytes.getData(), (int) bytes.getDataSize()));
+}
+
+} // namespace tz

@@ -1,0 +1,29 @@
+#pragma once
+
+#include <cstddef>
+#include <memory>
+
+#include <juce_core/juce_core.h>
+
+namespace tz
+{
+
+// Every XML document the plug-in reads (host state, preset files, packs, favourites, settings) comes through
+// these readers. They refuse, before parsing, a document that is larger than maxXmlBytes or nested deeper than
+// maxXmlDepth: the framework's parser recurses once per level and would overflow the stack on a hostile file.
+// They also refuse what none of our documents contains and what would let the parser's idea of the nesting
+// drift from the pre-scan: DOCTYPE and other declarations, unknown entities, and '<' inside a tag.
+inline constexpr std::size_t maxXmlBytes = 1 << 20;
+inline constexpr int maxXmlDepth = 32;
+
+// The root element of `text`, or null when it is refused or does not parse.
+std::unique_ptr<juce::XmlElement> readXml (const juce::String& text);
+
+// The same for UTF-8 bytes (a host blob, an archive entry); the size is checked before any text is made.
+std::unique_ptr<juce::XmlElement> readXml (const void* utf8, std::size_t numBytes);
+
+// The same for a file. Only a regular file (after following links) of at most maxXmlBytes is read, and opening
+// it never blocks, so a pipe or a device under a preset's name is refused at once.
+std::unique_ptr<juce::XmlElement> readXmlFile (const juce::File& file);
+
+} // namespace tz

@@ -1,0 +1,342 @@
+#include "ui/PresetBar.h"
+
+#include <cmath>
+
+#include "core/PluginProcessor.h"
+#include "presets/StateDocument.h"
+#include "ui/theme/TazzleLookAndFeel.h"
+#include "ui/theme/Theme.h"
+
+namespace theme = tz::theme;
+
+StarButton::StarButton()
+    : juce::Button ("Favourite")
+{
+}
+
+void StarButton::paintButton (juce::Graphics& g, bool highlighted, bool down)
+{
+    const auto area = getLocalBounds().toFloat().reduced (3.0f);
+    const float outer = juce::jmin (area.getWidth(), area.getHeight()) / 2.0f * (down ? 0.9f : 1.0f);
+    if (outer <= 0.0f)
+        return;
+
+    juce::Path star;
+    const auto centre = area.getCentre();
+    for (int i = 0; i < 10; ++i)
+    {
+        const auto point = centre.getPointOnCircumference (i % 2 == 0 ? outer : 0.45f * outer,
+                                                           (float) i * juce::MathConstants<float>::pi / 5.0f);
+        if (i == 0)
+            star.startNewSubPath (point);
+        else
+            star.lineTo (point);
+    }
+    star.closeSubPath();
+
+    if (getToggleState())
+    {
+        g.setColour (theme::accent.withAlpha ((juce::uint8) 0x40));
+        g.strokePath (star, juce::PathStrokeType (3.0f, juce::PathStrokeType::curved, juce::PathStrokeType::rounded));
+        g.setColour (theme::accent);
+        g.fillPath (star);
+        return;
+    }
+
+    auto colour = highlighted ? theme::accent : juce::Colours::white.withAlpha ((juce::uint8) 0x8c);
+    if (! isEnabled())
+        colour = colour.withMultipliedAlpha (0.35f);
+    g.setColour (colour);
+    g.strokePath (star, juce::PathStrokeType (1.3f, juce::PathStrokeType::curved, juce::PathStrokeType::rounded));
+}
+
+//==============================================================================
+PresetBar::PresetBar (TazzleAudioProcessor& p)
+    : processor (p)
+    , library (TazzleAudioProcessor::presetFolder())
+{
+    previous.setTooltip ("Previous preset");
+    next.setTooltip ("Next preset");
+    name.setTooltip ("Click for all presets");
+    save.setTooltip ("Save the current settings as a preset");
+    name.getProperties().set (TazzleLookAndFeel::screenProperty, true);
+    name.setColour (juce::TextButton::textColourOffId, theme::accent);
+
+    previous.onClick = [this] { step (-1); };
+    next.onClick = [this] { step (1); };
+    name.onClick = [this] { showPresetMenu(); };
+    save.onClick = [this] { showSaveDialog(); };
+    star.onClick = [this] { toggleFavourite(); };
+    reportPackInstallation = [this] (const tz::PackInstallation& installation, const juce::File& pack)
+    {
+        juce::AlertWindow::showMessageBoxAsync (installation.succeeded() ? juce::MessageBoxIconType::InfoIcon
+                                                                         : juce::MessageBoxIconType::WarningIcon,
+                                                installation.title(), installation.message (pack), "OK", this);
+    };
+
+    for (juce::Component* c : { (juce::Component*) &previous, (juce::Component*) &next, (juce::Component*) &name,
+                                (juce::Component*) &save, (juce::Component*) &star })
+        addAndMakeVisible (*c);
+
+    refresh();
+}
+
+PresetBar::~PresetBar() = default;
+
+void PresetBar::resized()
+{
+    const int w = getWidth(), h = getHeight();
+    const int saveWidth = juce::jmin (w, 60);
+    save.setBounds (w - saveWidth, 0, saveWidth, h);
+
+    const int rest = juce::jmax (0, w - saveWidth - 8);
+    const int previousWidth = juce::jmin (rest, 26);
+    previous.setBounds (0, 0, previousWidth, h);
+    const int nextX = juce::jmax (previousWidth, rest - 26);
+    next.setBounds (nextX, 0, rest - nextX, h);
+    const int starX = juce::jmax (previousWidth, nextX - 26);
+    star.setBounds (starX, 0, nextX - starX, h);
+    const int nameX = previousWidth + 4;
+    name.setBounds (nameX, 0, juce::jmax (0, starX - 4 - nameX), h);
+}
+
+//==============================================================================
+juce::String PresetBar::displayText() const
+{
+    const auto category = processor.getPresetCategory(), pack = processor.getPresetPack();
+    juce::String text =
+        category.isEmpty() ? processor.getPresetName() : category.toUpperCase() + "   " + processor.getPresetName();
+    if (pack.isNotEmpty())
+        text << "   (" << pack << ")";
+    return text;
+}
+
+void PresetBar::refresh()
+{
+    auto text = displayText();
+    if (text == shownText)
+        return;
+
+    shownText = text;
+    name.setButtonText (text);
+    refreshStar();
+}
+
+int PresetBar::currentIndex (const std::vector<Entry>& entries) const
+{
+    return tz::PresetLibrary::indexOf (entries, processor.getPresetName(), processor.getPresetCategory(),
+                                       processor.getPresetPack());
+}
+
+juce::File PresetBar::currentFile() const
+{
+    const auto entries = presetEntries();
+    const int index = currentIndex (entries);
+    return index >= 0 ? entries[(size_t) index].file : juce::File();
+}
+
+juce::StringArray PresetBar::getFavorites()
+{
+    return tz::PresetLibrary (TazzleAudioProcessor::presetFolder()).favourites();
+}
+
+void PresetBar::refreshStar()
+{
+    const auto file = currentFile();
+    const bool enabled = file != juce::File();
+    const bool on = enabled && library.isFavourite (file);
+
+    star.setEnabled (enabled);
+    star.setToggleState (on, juce::dontSendNotification);
+    star.setTooltip (! enabled ? "Load or save a preset to make it a favourite"
+                         : on  ? "A favourite: click to remove it from FAVORITES"
+                               : "Click to add this preset to FAVORITES at the top of the preset menu");
+}
+
+void PresetBar::toggleFavourite()
+{
+    if (const auto file = currentFile(); file != juce::File())
+        library.toggleFavourite (file);
+    refreshStar();
+}
+
+void PresetBar::step (int delta)
+{
+    const auto entries = presetEntries();
+    const int target = tz::PresetLibrary::stepTarget (currentIndex (entries), delta, (int) entries.size());
+    if (target < 0)
+        return;
+
+    processor.loadPresetFile (entries[(size_t) target].file);
+    refresh();
+}
+
+//==============================================================================
+juce::PopupMenu PresetBar::buildPresetMenu (const std::vector<Entry>& entries) const
+{
+    const int current = currentIndex (entries);
+    const auto favourites = library.favourites();
+    juce::PopupMenu menu;
+
+    bool anyFavourite = false;
+    for (size_t i = 0; i < entries.size(); ++i)
+    {
+        if (! favourites.contains (library.relativePath (entries[i].file)))
+            continue;
+        if (! anyFavourite)
+            menu.addSectionHeader ("FAVORITES");
+        anyFavourite = true;
+        menu.addItem (firstEntryCode + (int) i, entries[i].name(), true, (int) i == current);
+    }
+    if (anyFavourite)
+        menu.addSectionHeader ("PRESETS");
+
+    menu.addItem (initCode, "Init (everything off)");
+    menu.addSeparator();
+
+    // One submenu per category of a pack (or of the main folder), ticked when it holds the current preset.
+    const auto addCategories = [&] (juce::PopupMenu& parent, const juce::String& pack)
+    {
+        for (const auto& category : tz::presetCategories())
+        {
+            juce::PopupMenu items;
+            bool holdsCurrent = false;
+            for (size_t i = 0; i < entries.size(); ++i)
+            {
+                if (entries[i].category != category || entries[i].pack != pack)
+                    continue;
+                items.addItem (firstEntryCode + (int) i, entries[i].name(), true, (int) i == current);
+                holdsCurrent = holdsCurrent || (int) i == current;
+            }
+            if (items.getNumItems() > 0)
+                parent.addSubMenu (category, items, true, nullptr, holdsCurrent);
+        }
+    };
+    addCategories (menu, {});
+
+    juce::StringArray packs;
+    for (const auto& entry : entries)
+        if (entry.pack.isNotEmpty())
+            packs.addIfNotAlreadyThere (entry.pack);
+
+    if (! packs.isEmpty())
+    {
+        menu.addSectionHeader ("PRESET PACKS");
+        for (const auto& pack : packs)
+        {
+            juce::PopupMenu packMenu;
+            addCategories (packMenu, pack);
+            menu.addSubMenu (pack, packMenu, true, nullptr, pack == processor.getPresetPack());
+        }
+    }
+
+    menu.addSeparator();
+    menu.addItem (saveCode, "Save preset...");
+    menu.addItem (installPackCode, "Install preset pack...");
+    menu.addItem (showFolderCode, "Show presets folder");
+    return menu;
+}
+
+void PresetBar::handlePresetMenuResult (int code, const std::vector<Entry>& entries)
+{
+    if (code == initCode)
+        processor.resetToInit();
+    else if (code == saveCode)
+        showSaveDialog();
+    else if (code == showFolderCode)
+    {
+        const auto& root = library.getRoot();
+        root.createDirectory();
+        if (root.isDirectory())
+            root.startAsProcess();
+    }
+    else if (code == installPackCode)
+        choosePresetPack();
+    else if (code >= firstEntryCode && code - firstEntryCode < (int) entries.size())
+        processor.loadPresetFile (entries[(size_t) (code - firstEntryCode)].file);
+
+    refresh();
+}
+
+void PresetBar::showPresetMenu()
+{
+    auto entries = presetEntries();
+    buildPresetMenu (entries).showMenuAsync (
+        juce::PopupMenu::Options().withTargetComponent (&name),
+        [safeThis = juce::Component::SafePointer<PresetBar> (this), entries = std::move (entries)] (int code)
+        {
+            if (safeThis != nullptr && code != 0)
+                safeThis->handlePresetMenuResult (code, entries);
+        });
+}
+
+//==============================================================================
+void PresetBar::showSaveDialog()
+{
+    auto* window = new juce::AlertWindow ("Save preset", "Give it a name and pick a category.",
+                                          juce::MessageBoxIconType::NoIcon, this);
+    window->setLookAndFeel (&getLookAndFeel());
+
+    const auto currentName = processor.getPresetName();
+    window->addTextEditor ("name", currentName == "Init" ? juce::String ("My Preset") : currentName, "Name");
+
+    const auto& categories = tz::presetCategories();
+    window->addComboBox ("category", categories, "Category");
+    const int category = categories.indexOf (processor.getPresetCategory());
+    window->getComboBoxComponent ("category")->setSelectedItemIndex (category >= 0 ? category : categories.size() - 1);
+
+    window->addButton ("Save", 1, juce::KeyPress (juce::KeyPress::returnKey));
+    window->addButton ("Cancel", 0, juce::KeyPress (juce::KeyPress::escapeKey));
+
+    window->enterModalState (true,
+                             juce::ModalCallbackFunction::create (
+                                 [safeThis = juce::Component::SafePointer<PresetBar> (this), window] (int result)
+                                 {
+                                     if (safeThis == nullptr)
+                                         return;
+                                     if (result == 1)
+                                         safeThis->saveAs (window->getTextEditorContents ("name"),
+                                                           window->getComboBoxComponent ("category")->getText());
+                                     safeThis->refresh();
+                                 }),
+                             true);
+}
+
+void PresetBar::saveAs (const juce::String& presetName, const juce::String& category)
+{
+    const auto trimmed = presetName.trim();
+    if (trimmed.isEmpty())
+        return;
+
+    auto& state = processor.getParameterState().state;
+    if (library.save (state, trimmed, category) != juce::File())
+    {
+        state.setProperty (tz::stateIds::presetName, trimmed, nullptr);
+        state.setProperty (tz::stateIds::presetCategory, category, nullptr);
+        state.setProperty (tz::stateIds::presetPack, juce::String(), nullptr);
+    }
+    refresh();
+}
+
+//==============================================================================
+void PresetBar::choosePresetPack()
+{
+    packChooser = std::make_unique<juce::FileChooser> (
+        "Install a Tazzle preset pack",
+        juce::File::getSpecialLocation (juce::File::userHomeDirectory).getChildFile ("Downloads"), "*.tzpack");
+    packChooser->launchAsync (
+        juce::FileBrowserComponent::openMode | juce::FileBrowserComponent::canSelectFiles,
+        [safeThis = juce::Component::SafePointer<PresetBar> (this)] (const juce::FileChooser& chooser)
+        {
+            const auto file = chooser.getResult();
+            if (safeThis != nullptr && file.existsAsFile())
+                safeThis->installPresetPack (file);
+        });
+}
+
+void PresetBar::installPresetPack (const juce::File& pack)
+{
+    const auto installation = library.installPack (pack);
+    if (reportPackInstallation)
+        reportPackInstallation (installation, pack);
+}

@@ -1,0 +1,128 @@
+#include "ui/RouteRow.h"
+
+#include "core/PluginProcessor.h"
+#include "engine/Routes.h"
+#include "ui/HostWrites.h"
+#include "ui/theme/Theme.h"
+
+namespace
+{
+juce::String groupName (tz::P target)
+{
+    const int effect = tz::effectOf (target);
+    return effect < 0 ? juce::String ("GLOBAL") : juce::String (tz::effectNames[(size_t) effect]);
+}
+} // namespace
+
+juce::String shortTargetName (tz::P target)
+{
+    const auto& name = tz::allParams()[(size_t) target].name;
+    return tz::effectOf (target) < 0 ? name : name.fromFirstOccurrenceOf (" ", false, false);
+}
+
+juce::PopupMenu buildTargetMenu()
+{
+    const auto& targets = tz::modTargets();
+    juce::PopupMenu menu;
+
+    for (int group = -1; group < tz::numEffects; ++group)
+    {
+        juce::PopupMenu items;
+        for (size_t i = 1; i < targets.size(); ++i)
+            if (tz::effectOf (targets[i]) == group)
+                items.addItem ((int) i, shortTargetName (targets[i]));
+
+        if (items.getNumItems() > 0)
+            menu.addSubMenu (group < 0 ? juce::String ("GLOBAL") : juce::String (tz::effectNames[(size_t) group]),
+                             items);
+    }
+
+    return menu;
+}
+
+tz::P targetForMenuResult (int itemId)
+{
+    const auto& targets = tz::modTargets();
+    return itemId >= 1 && itemId < (int) targets.size() ? targets[(size_t) itemId] : tz::none;
+}
+
+void showTargetMenu (juce::Component& anchor, std::function<void (tz::P)> onChosen)
+{
+    buildTargetMenu().showMenuAsync (juce::PopupMenu::Options().withTargetComponent (&anchor),
+                                     [onChosen = std::move (onChosen)] (int itemId)
+                                     {
+                                         if (const auto target = targetForMenuResult (itemId); target != tz::none)
+                                             onChosen (target);
+                                     });
+}
+
+juce::String routeRowText (int sourceValue, int targetValue)
+{
+    const int source = sourceValue - 1;
+    const juce::String prefix = source == tz::routeSource::x ? "X   " : source == tz::routeSource::y ? "Y   " : "";
+    const auto target = targetForMenuResult (targetValue);
+
+    if (target == tz::none)
+        return prefix + "(none)";
+
+    return prefix + groupName (target) + "  " + shortTargetName (target);
+}
+
+//==============================================================================
+RouteRow::RouteRow (TazzleAudioProcessor& proc, int routeIndex)
+    : processor (proc)
+    , route (routeIndex)
+{
+    const auto& params = tz::allParams();
+    const int source = juce::roundToInt (processor.getValue (tz::routeParam (route, tz::routeField::source)));
+    const int target = juce::roundToInt (processor.getValue (tz::routeParam (route, tz::routeField::target)));
+
+    targetButton.setButtonText (routeRowText (source, target));
+    targetButton.setTooltip ("Click to change what this route modulates");
+    targetButton.onClick = [this]
+    {
+        showTargetMenu (targetButton,
+                        [safeThis = juce::Component::SafePointer<RouteRow> (this)] (tz::P chosen)
+                        {
+                            if (safeThis != nullptr)
+                                safeThis->chooseTarget (chosen);
+                        });
+    };
+    addAndMakeVisible (targetButton);
+
+    depth.setSliderStyle (juce::Slider::LinearBar);
+    depth.setTextBoxStyle (juce::Slider::NoTextBox, true, 0, 0);
+    depth.setColour (juce::Slider::trackColourId, tz::theme::modColour (source - 1).withAlpha ((juce::uint8) 0x8c));
+    depth.setTooltip ("Depth: how far this modulator moves the target (negative = the other way)");
+    depthAttachment = std::make_unique<juce::AudioProcessorValueTreeState::SliderAttachment> (
+        processor.getParameterState(), params[(size_t) tz::routeParam (route, tz::routeField::depth)].id, depth);
+    addAndMakeVisible (depth);
+
+    removeButton.setTooltip ("Remove this route");
+    removeButton.onClick = [this] { processor.removeRoute (route); };
+    addAndMakeVisible (removeButton);
+}
+
+RouteRow::~RouteRow() = default;
+
+void RouteRow::chooseTarget (tz::P target)
+{
+    const auto& targets = tz::modTargets();
+    const auto found = std::find (targets.begin() + 1, targets.end(), target);
+    tz::ui::setAsGesture (processor, tz::routeParam (route, tz::routeField::target),
+                          found == targets.end() ? 0.0f : (float) (found - targets.begin()));
+}
+
+void RouteRow::resized()
+{
+    const int w = getWidth(), h = getHeight();
+    const int y = 3, rowHeight = juce::jmax (0, h - 6);
+
+    const int removeX = w - 22;
+    removeButton.setBounds (removeX, y, 22, rowHeight);
+
+    const int rest = juce::jmax (0, removeX - 4);
+    const int depthWidth = juce::jmin (rest * 2 / 5, 96);
+    depth.setBounds (rest - depthWidth, y, depthWidth, rowHeight);
+    targetButton.setBounds (0, y, juce::jmax (0, rest - depthWidth - 4), rowHeight);
+}

@@ -1,0 +1,50 @@
+#pragma once
+
+#include <functional>
+#include <memory>
+
+#include <juce_audio_processors/juce_audio_processors.h>
+
+#include "core/Parameters.h"
+
+class TazzleAudioProcessor;
+
+// The grouped menu of modulation targets: GLOBAL first, then one submenu per effect. Item ids are positions in
+// tz::modTargets().
+juce::PopupMenu buildTargetMenu();
+// The target a menu result stands for, or P::none for a dismissal or an unknown id.
+tz::P targetForMenuResult (int itemId);
+void showTargetMenu (juce::Component& anchor, std::function<void (tz::P)> onChosen);
+
+// How menus and rows name a target: global ones in full, effect ones without the effect's name.
+juce::String shortTargetName (tz::P target);
+
+// "X   " or "Y   " for the pad's axes, then the target's group and short name, or "(none)".
+juce::String routeRowText (int sourceValue, int targetValue);
+
+// One modulation route: what it moves, how far, and a button to remove it.
+class RouteRow : public juce::Component
+{
+public:
+    RouteRow (TazzleAudioProcessor& processor, int route);
+    ~RouteRow() override;
+
+    void resized() override;
+
+    int getRoute() const noexcept { return route; }
+    juce::TextButton& getTargetButton() noexcept { return targetButton; }
+    juce::Slider& getDepthSlider() noexcept { return depth; }
+    juce::TextButton& getRemoveButton() noexcept { return removeButton; }
+
+    // Sets the route's target through the host, as a choice from the target menu does.
+    void chooseTarget (tz::P target);
+
+private:
+    TazzleAudioProcessor& processor;
+    const int route;
+    juce::TextButton targetButton, removeButton { "x" };
+    juce::Slider depth;
+    std::unique_ptr<juce::AudioProcessorValueTreeState::SliderAttachment> depthAttachment;
+
+    JUCE_DECLARE_NON_COPYABLE_WITH_LEAK_DETECTOR (RouteRow)
+};

@@ -1,0 +1,94 @@
+#pragma once
+
+#include <array>
+
+#include <juce_gui_basics/juce_gui_basics.h>
+
+#include "core/Parameters.h"
+#include "ui/HostWrites.h"
+
+class TazzleAudioProcessor;
+
+// The big display of one modulator: a cycle of its wave in LFO mode; in Steps mode an editor for the sixteen
+// step levels (drawn on bars) and step shapes (a row of cells), with a menu of pattern tools.
+class StepEditor : public juce::Component
+{
+public:
+    static constexpr int numStepShapes = 5;
+    static constexpr int lfoSegments = 320;
+
+    struct Settings
+    {
+        bool stepMode = false;
+        int shape = 0;
+        double rateBeats = 1.0; // per LFO cycle, or per step; already divided by the XY speed
+        int length = 16;
+        float smooth = 0.0f, swing = 0.0f, phase = 0.0f;
+        std::array<float, tz::numModSteps> levels {}; // 0..1
+        std::array<int, tz::numModSteps> shapes {};   // 0..4
+    };
+
+    StepEditor (TazzleAudioProcessor& processor, int modulator);
+
+    // A snapshot of modulator m's settings, as the engine reads them.
+    static Settings settingsOf (const TazzleAudioProcessor& processor, int modulator);
+    Settings settings() const { return settingsOf (processor, modulator); }
+    int getModulator() const noexcept { return modulator; }
+
+    // Writes a step's level (0..1), holding the step's gesture open until the mouse is released.
+    void setStep (int step, float level);
+
+    // The modulator's display position (0..1 across the plot) and value; repaints when either moved.
+    void setPosition (double position, float value);
+
+    // One cycle of the LFO as drawn: the value at each of the lfoSegments + 1 points across the plot.
+    std::vector<float> lfoCurve() const;
+
+    juce::PopupMenu buildStepMenu (int step) const;
+    // Applies a step-menu result to the levels and length as they were when the menu opened.
+    void handleStepMenuResult (int itemId, int step, const std::array<float, tz::numModSteps>& levels, int length,
+                               juce::Random& random);
+    void showStepMenu (int step);
+
+    juce::String footerLeftText() const;
+    juce::String footerRightText() const;
+
+    // Geometry, in this component's coordinates.
+    juce::Rectangle<float> plotArea() const;
+    juce::Rectangle<float> shapesRow() const;
+    int stepAt (float x) const;
+    float levelAt (float y) const;
+
+    const std::vector<int>& openGestures() const noexcept { return gestures.parameters(); }
+
+    void paint (juce::Graphics&) override;
+    void mouseMove (const juce::MouseEvent&) override;
+    void mouseExit (const juce::MouseEvent&) override;
+    void mouseDown (const juce::MouseEvent&) override;
+    void mouseDrag (const juce::MouseEvent&) override;
+    void mouseUp (const juce::MouseEvent&) override;
+
+private:
+    void setShape (int step, int shape);
+    void paintLfo (juce::Graphics&, const Settings&, juce::Colour);
+    void paintSteps (juce::Graphics&, const Settings&, juce::Colour);
+    void paintTrail (juce::Graphics&, juce::Colour);
+    int playingStep (const Settings&) const;
+    bool overShapes (juce::Point<float>) const;
+
+    TazzleAudioProcessor& processor;
+    const int modulator;
+
+    int hoverStep = -1;
+    bool hoverOnShapes = false;
+    int lastStep = -1;
+    int dragShape = -1;
+    tz::ui::OpenGestures gestures;
+
+    double lastPosition = -1.0;
+    float lastValue = -1.0f;
+    std::array<juce::Point<float>, 40> trail {};
+    int trailWrite = 0, trailCount = 0;
+
+    JUCE_DECLARE_NON_COPYABLE_WITH_LEAK_DETECTOR (StepEditor)
+};

@@ -1,0 +1,249 @@
+#include "ui/XYPad.h"
+
+#include "core/PluginProcessor.h"
+#include "engine/Modulators.h"
+#include "engine/Routes.h"
+#include "ui/HostWrites.h"
+#include "ui/theme/Theme.h"
+
+namespace theme = tz::theme;
+
+namespace
+{
+constexpr float valueLeft = 24.0f, valueBottom = 210.0f, valueHeight = 160.0f;
+constexpr int routeRowHeight = 28;
+
+bool isPadSource (int sourceValue)
+{
+    return sourceValue == tz::routeSource::x + 1 || sourceValue == tz::routeSource::y + 1;
+}
+} // namespace
+
+XYPad::XYPad (TazzleAudioProcessor& proc)
+    : processor (proc)
+    , xAttachment (tz::ui::hostParameter (proc, tz::xyX), [] (float) {})
+    , yAttachment (tz::ui::hostParameter (proc, tz::xyY), [] (float) {})
+{
+    const auto addRouteFrom = [this] (int source, juce::TextButton& button)
+    {
+        showTargetMenu (button,
+                        [safeThis = juce::Component::SafePointer<XYPad> (this), source] (tz::P target)
+                        {
+                            if (safeThis == nullptr)
+                                return;
+                            safeThis->processor.addRoute (source, target);
+                            safeThis->refresh();
+                        });
+    };
+
+    xButton.setTooltip ("Send X to a knob");
+    yButton.setTooltip ("Send Y to a knob");
+    xButton.onClick = [this, addRouteFrom] { addRouteFrom (tz::routeSource::x, xButton); };
+    yButton.onClick = [this, addRouteFrom] { addRouteFrom (tz::routeSource::y, yButton); };
+    addAndMakeVisible (xButton);
+    addAndMakeVisible (yButton);
+
+    routeList.setViewedComponent (&routeContainer, false);
+    routeList.setScrollBarsShown (true, false);
+    addAndMakeVisible (routeList);
+}
+
+XYPad::~XYPad() = default;
+
+//==============================================================================
+juce::Point<float> XYPad::valuesAt (juce::Point<float> position) const
+{
+    return { juce::jlimit (0.0f, 100.0f, (position.x - valueLeft) / juce::jmax (valueWidth(), 1.0f) * 100.0f),
+             juce::jlimit (0.0f, 100.0f, (valueBottom - position.y) / valueHeight * 100.0f) };
+}
+
+juce::Rectangle<float> XYPad::hitArea() const { return { 18.0f, 44.0f, (float) getWidth() - 36.0f, 172.0f }; }
+
+juce::Point<float> XYPad::effectiveXY() const
+{
+    // Unmodulated, the pad shows its parameters, so it follows a drag even while no audio runs.
+    const auto axis = [this] (int index, tz::P p)
+    { return processor.getUiModulated (p) >= 0.0f ? processor.getUiXY (index) : processor.getValue (p); };
+    return { axis (0, tz::xyX), axis (1, tz::xyY) };
+}
+
+juce::Point<float> XYPad::puckCentre() const
+{
+    const auto xy = effectiveXY();
+    return { valueLeft + xy.x / 100.0f * valueWidth(), valueBottom - xy.y / 100.0f * valueHeight };
+}
+
+juce::String XYPad::speedLabel (float x)
+{
+    static const juce::StringArray labels { "/4", "/2", "x1", "x2", "x4" };
+    return labels[juce::jlimit (0, 4, (int) (x / 20.0f))];
+}
+
+void XYPad::setFromPosition (juce::Point<float> position)
+{
+    const auto values = valuesAt (position);
+    xAttachment.setValueAsPartOfGesture (values.x);
+    yAttachment.setValueAsPartOfGesture (values.y);
+}
+
+void XYPad::mouseDown (const juce::MouseEvent& e)
+{
+    pressedInside = hitArea().contains (e.position);
+    if (! pressedInside)
+        return;
+
+    xAttachment.beginGesture();
+    yAttachment.beginGesture();
+    setFromPosition (e.position);
+}
+
+void XYPad::mouseDrag (const juce::MouseEvent& e)
+{
+    if (pressedInside)
+        setFromPosition (e.position);
+}
+
+void XYPad::mouseUp (const juce::MouseEvent&)
+{
+    if (! pressedInside)
+        return;
+
+    pressedInside = false;
+    xAttachment.endGesture();
+    yAttachment.endGesture();
+}
+
+void XYPad::mouseDoubleClick (const juce::MouseEvent& e)
+{
+    if (! hitArea().contains (e.position))
+        return;
+
+    xAttachment.setValueAsCompleteGesture (tz::allParams()[(size_t) tz::xyX].def);
+    yAttachment.setValueAsCompleteGesture (tz::allParams()[(size_t) tz::xyY].def);
+}
+
+//==============================================================================
+void XYPad::refresh()
+{
+    juce::String signature;
+    for (int r = 0; r < tz::numRoutes; ++r)
+        if (const int source = juce::roundToInt (processor.getValue (tz::routeParam (r, tz::routeField::source)));
+            isPadSource (source))
+            signature << r << ":" << source << ":"
+                      << juce::roundToInt (processor.getValue (tz::routeParam (r, tz::routeField::target))) << ",";
+
+    if (signature != shownSignature)
+    {
+        shownSignature = signature;
+        routeRows.clear();
+        const int width = juce::jmax (0, routeList.getWidth() - 6);
+        for (int r = 0; r < tz::numRoutes; ++r)
+        {
+            if (! isPadSource (juce::roundToInt (processor.getValue (tz::routeParam (r, tz::routeField::source)))))
+                continue;
+
+            auto row = std::make_unique<RouteRow> (processor, r);
+            row->setBounds (0, routeRowHeight * (int) routeRows.size(), width, routeRowHeight);
+            routeContainer.addAndMakeVisible (*row);
+            routeRows.push_back (std::move (row));
+        }
+        routeContainer.setSize (width, juce::jmax (1, routeRowHeight * (int) routeRows.size()));
+        repaint (routeList.getBounds());
+    }
+
+    const auto position = effectiveXY() / 100.0f;
+    const bool moved = position.getDistanceFrom (lastPosition) > 0.0005f;
+    if (moved || trailCount > 1)
+    {
+        trail[(size_t) trailHead] = position;
+        trailHead = (trailHead + 1) % (int) trail.size();
+        trailCount = moved ? juce::jmin (trailCount + 1, (int) trail.size()) : (trailCount < 3 ? 0 : trailCount - 2);
+        lastPosition = position;
+        repaint();
+    }
+}
+
+void XYPad::resized()
+{
+    const int w = getWidth(), h = getHeight();
+    const int buttonWidth = juce::jmax (0, (w - 36) / 2 - 3);
+    xButton.setBounds (18, 238, buttonWidth, 22);
+    yButton.setBounds (w - 18 - buttonWidth, 238, buttonWidth, 22);
+    routeList.setBounds (18, 266, juce::jmax (0, w - 36), juce::jmax (0, h - 287));
+    shownSignature = "-";
+}
+
+//==============================================================================
+void XYPad::paint (juce::Graphics& g)
+{
+    const float w = (float) getWidth(), h = (float) getHeight(), pw = valueWidth();
+    const auto xColour = theme::modColour (tz::routeSource::x), yColour = theme::modColour (tz::routeSource::y);
+    const auto [x, y] = effectiveXY();
+
+    theme::drawPedal (g, { 4.0f, 4.0f, juce::jmax (w - 8.0f, 0.0f), juce::jmax (h - 11.0f, 0.0f) }, theme::accent, true,
+                      true);
+
+    g.setColour (theme::text.withAlpha ((juce::uint8) 0xcc));
+    g.setFont (theme::nexa (14.0f));
+    g.drawText ("XY", juce::Rectangle<float> (18.0f, 12.0f, 30.0f, 22.0f), juce::Justification::centredLeft, false);
+    g.setFont (theme::nexa (10.0f));
+    g.setColour (xColour);
+    g.drawText ("SPEED " + speedLabel (x), juce::Rectangle<float> (48.0f, 12.0f, 80.0f, 22.0f),
+                juce::Justification::centredLeft, false);
+    g.setColour (yColour);
+    g.drawText ("INTENSITY " + juce::String (juce::roundToInt (y)) + " %",
+                juce::Rectangle<float> (w - 18.0f - 110.0f, 12.0f, 110.0f, 22.0f), juce::Justification::centredRight,
+                false);
+
+    theme::drawScreen (g, { 18.0f, 44.0f, juce::jmax (w - 36.0f, 0.0f), 172.0f }, 6.0f);
+
+    const float zoneWidth = pw / 5.0f;
+    const int zone = juce::jlimit (0, 4, (int) (x / 20.0f));
+    g.setColour (xColour.withAlpha ((juce::uint8) 0x0f));
+    g.fillRect (valueLeft + (float) zone * zoneWidth, valueBottom - valueHeight, zoneWidth, valueHeight);
+
+    for (int i = 1; i < 5; ++i)
+    {
+        g.setColour (juce::Colours::white.withAlpha ((juce::uint8) (i % 2 == 0 ? 0x17 : 0x0d)));
+        g.fillRect (valueLeft + (float) i * zoneWidth, valueBottom - valueHeight, 1.0f, valueHeight);
+        g.fillRect (valueLeft, valueBottom - valueHeight * (float) i / 5.0f, pw, 1.0f);
+    }
+
+    g.setFont (theme::nexa (9.0f));
+    g.setColour (theme::dimText);
+    for (int i = 0; i < 5; ++i)
+        g.drawText (speedLabel ((float) i * 20.0f),
+                    juce::Rectangle<float> (valueLeft + (float) i * zoneWidth, 219.0f, zoneWidth, 12.0f),
+                    juce::Justification::centred, false);
+
+    const auto toPad = [pw] (juce::Point<float> p)
+    { return juce::Point<float> (valueLeft + p.x * pw, valueBottom - p.y * valueHeight); };
+    for (int i = 0; i + 1 < trailCount; ++i)
+    {
+        const int newer = (trailHead - 1 - i + 2 * (int) trail.size()) % (int) trail.size();
+        const int older = (newer - 1 + (int) trail.size()) % (int) trail.size();
+        g.setColour (theme::accent.withAlpha ((1.0f - (float) i / (float) trailCount) * 0.6f));
+        g.drawLine ({ toPad (trail[(size_t) newer]), toPad (trail[(size_t) older]) }, 2.0f);
+    }
+
+    const auto puck = puckCentre();
+    const std::pair<float, juce::uint8> glows[] = { { 18.0f, 0x12 }, { 14.0f, 0x24 }, { 10.0f, 0x36 } };
+    for (const auto& [radius, alpha] : glows)
+    {
+        g.setColour (theme::accent.withAlpha (alpha));
+        g.fillEllipse (juce::Rectangle<float> (2.0f * radius, 2.0f * radius).withCentre (puck));
+    }
+    const auto body = juce::Rectangle<float> (16.0f, 16.0f).withCentre (puck);
+    g.setGradientFill (juce::ColourGradient (juce::Colour (0xffffe2c4), body.getTopLeft(), theme::accent.darker (0.3f),
+                                             body.getBottomRight(), false));
+    g.fillEllipse (body);
+    g.setColour (juce::Colours::white.withAlpha ((juce::uint8) 0xcc));
+    g.drawEllipse (body, 1.0f);
+
+    if (routeRows.empty())
+    {
+        g.setColour (theme::dimText);
+        g.setFont (theme::nexa (10.0f));
+        g.drawFittedText (hintText(), routeList.getBounds(), juce::Justification::centredTop, 2);
+    }
+}
