@@ -1,21 +1,16 @@
 #include "updates/Settings.h"
 
+#include "presets/XmlReader.h"
+
 namespace tz::updates
 {
 namespace
 {
     constexpr const char* rootTag = "TAZZLE_SETTINGS";
-    // The file holds a handful of short attributes; anything larger is not ours.
-    constexpr juce::int64 maxSettingsBytes = 64 * 1024;
 
     std::unique_ptr<juce::XmlElement> readSettings()
     {
-        const auto file = settingsFile();
-        if (! file.existsAsFile() || file.getSize() > maxSettingsBytes)
-            return nullptr;
-
-        // Only the root and its attributes: the settings have no children, and the parser recurses into them.
-        auto root = juce::XmlDocument (file).getDocumentElement (true);
+        auto root = tz::readXmlFile (settingsFile());
         if (root == nullptr || ! root->getTagName().equalsIgnoreCase (rootTag))
             return nullptr;
         return root;

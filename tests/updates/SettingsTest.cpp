@@ -1,7 +1,10 @@
 #include <atomic>
 #include <thread>
 
+#include <sys/stat.h>
+
 #include "UpdateTestSupport.h"
+#include "presets/XmlReader.h"
 #include "updates/Settings.h"
 
 namespace updates = tz::updates;
@@ -37,10 +40,12 @@ TEST_F (UpdateSettings, ReadsFallBackToTheDefault)
         { "name in another case", R"(<TAZZLE_SETTINGS AutoUpdateCheck="0"/>)", "1" },
         { "not XML", "autoUpdateCheck=0", "1" },
         { "empty", "", "1" },
-        // Only the root is read, so children nested thousands deep are never parsed.
-        { "deep children", R"(<TAZZLE_SETTINGS autoUpdateCheck="0">)" + deep, "0" },
+        // Refused before parsing, which would recurse once per level.
+        { "deep children", R"(<TAZZLE_SETTINGS autoUpdateCheck="0">)" + deep, "1" },
         { "larger than any settings file",
-          R"(<TAZZLE_SETTINGS autoUpdateCheck="0" pad=")" + juce::String::repeatedString ("x", 70000) + "\"/>", "1" },
+          R"(<TAZZLE_SETTINGS autoUpdateCheck="0" pad=")" + juce::String::repeatedString ("x", (int) tz::maxXmlBytes)
+              + "\"/>",
+          "1" },
     };
 
     for (const auto& c : cases)
@@ -50,6 +55,14 @@ TEST_F (UpdateSettings, ReadsFallBackToTheDefault)
             write (*c.content);
         EXPECT_EQ (updates::getSetting (updates::keys::autoUpdateCheck, "1"), c.expected) << c.what;
     }
+
+    // A pipe in its place is neither waited on nor kept: the next save puts a file there.
+    file.deleteFile();
+    ASSERT_EQ (::mkfifo (file.getFullPathName().toRawUTF8(), 0600), 0);
+    EXPECT_EQ (updates::getSetting (updates::keys::autoUpdateCheck, "1"), "1");
+    updates::saveSettings ({ { updates::keys::autoUpdateCheck, "0" } });
+    EXPECT_TRUE (file.existsAsFile());
+    EXPECT_EQ (updates::getSetting (updates::keys::autoUpdateCheck, "1"), "0");
 }
 
 TEST_F (UpdateSettings, SavesKeepOtherSettingsAndReplaceWhatIsNotOurs)
