@@ -140,7 +140,16 @@ void Checker::check (Callback onResult)
     }
     // The last request's thread handed its result over as its final act; it has ended or is about to.
     waitForThreadToExit (-1);
-    startThread();
+    if (! startThread())
+    {
+        // Without a thread there is no request: the check fails.
+        {
+            const std::scoped_lock lock (resultLock);
+            result = {};
+        }
+        triggerAsyncUpdate();
+        return;
+    }
     startTimer (deadlineMs);
 }
 
