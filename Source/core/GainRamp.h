@@ -57,19 +57,25 @@ struct LinearRamp
 {
     float current = 0.0f;
     float step = 0.0f;
+    float target = 0.0f;
+    int remaining = 0;
     bool primed = false;
 
-    void beginChunk (float target, int numSamples) noexcept
+    void beginChunk (float newTarget, int numSamples) noexcept
     {
         if (! primed)
         {
-            current = target;
+            current = newTarget;
             primed = true;
         }
+        target = newTarget;
+        remaining = numSamples;
         step = (target - current) / (float) numSamples;
     }
 
-    float next() noexcept { return current += step; }
+    // The last step lands on the target exactly: summed steps end a rounding error short, and the ramp would
+    // then keep a tiny step for ever instead of coming to rest.
+    float next() noexcept { return current = --remaining == 0 ? target : current + step; }
 };
 
 // dB to linear gain: exactly 1 near 0 dB, silence at -100 dB and below.

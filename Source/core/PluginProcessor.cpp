@@ -491,7 +491,23 @@ void TazzleAudioProcessor::processBlock (juce::AudioBuffer<float>& buffer, juce:
         holdWhileStateChanges();
     }
 
-    const auto requestedOrder = tz::unpackChainOrder (chainOrderBits.load());
+    auto requestedOrder = tz::unpackChainOrder (chainOrderBits.load());
+    if (onOrderRead)
+        onOrderRead();
+
+    // A clean start inside the block keeps the generation it had seen, so that a change made meanwhile gets its
+    // own restart. It adopts the order stored now, which may be newer than the one read above: that becomes the
+    // requested order, or the chain would fade back into the old one.
+    const auto restartWithinBlock = [&]
+    {
+        resetEffects();
+        const int generation = seenGeneration;
+        startClean();
+        seenGeneration = generation;
+        presetFade = 0.0f;
+        running = true;
+        requestedOrder = activeOrder;
+    };
 
     const auto orderStep = (float) (1.0 / (0.003 * currentSampleRate));
     const auto fadeStep = (float) (1.0 / (0.005 * currentSampleRate));
@@ -629,12 +645,7 @@ void TazzleAudioProcessor::processBlock (juce::AudioBuffer<float>& buffer, juce:
             for (int ch = 0; ch < numChannels; ++ch)
                 std::fill_n (chunkChannels[(size_t) ch], n, 0.0f);
 
-            resetEffects();
-            const int generation = seenGeneration;
-            startClean();
-            seenGeneration = generation;
-            presetFade = 0.0f;
-            running = true;
+            restartWithinBlock();
             holdWhileStateChanges();
             continue;
         }
@@ -643,14 +654,7 @@ void TazzleAudioProcessor::processBlock (juce::AudioBuffer<float>& buffer, juce:
             activeOrder = requestedOrder;
 
         if (cleanPending && presetFade <= 0.0f && stateChangesInProgress.load() == 0)
-        {
-            resetEffects();
-            const int generation = seenGeneration;
-            startClean();
-            seenGeneration = generation;
-            presetFade = 0.0f;
-            running = true;
-        }
+            restartWithinBlock();
     }
 
     beatPos = blockStartBeat + numSamples / samplesPerBeat;
@@ -695,8 +699,24 @@ bool TazzleAudioProcessor::takeSnapshot() noexcept
 
     // Staged in `values` (rebuilt from baseValues right after), so a read torn by a change that starts
     // meanwhile never reaches the snapshot.
-    for (size_t p = 0; p < rawValues.size(); ++p)
+    constexpr auto firstRouteParam = (size_t) tz::routeParam (0, 0);
+    static_assert (tz::routeParam (tz::numRoutes - 1, tz::routeField::depth) == tz::numParams - 1);
+    for (size_t p = 0; p < firstRouteParam; ++p)
         values[p] = rawValues[p]->load (std::memory_order_relaxed);
+
+    // A new route is written target and depth first and source last. Its source is read first and with
+    // acquire: a chunk that sees the new source then also sees the target and depth stored before it.
+    for (int r = 0; r < tz::numRoutes; ++r)
+    {
+        const auto source = (size_t) tz::routeParam (r, tz::routeField::source);
+        values[source] = rawValues[source]->load (std::memory_order_acquire);
+
+        for (const int field : { tz::routeField::target, tz::routeField::depth })
+        {
+            const auto p = (size_t) tz::routeParam (r, field);
+            values[p] = rawValues[p]->load (std::memory_order_relaxed);
+        }
+    }
 
     std::array<std::uint32_t, tz::numEffects> words {};
     for (size_t e = 0; e < gridWords.size(); ++e)

@@ -2,6 +2,7 @@
 
 #include <array>
 #include <atomic>
+#include <functional>
 
 #include <juce_audio_processors/juce_audio_processors.h>
 
@@ -122,6 +123,10 @@ public:
 
     // The process-wide update checker; held here so a check outlives the editor that started it.
     tz::updates::Checker& getUpdateChecker() noexcept { return *updateChecker; }
+
+    // Runs on the audio thread right after a block has read the requested chain order, so that a test can land
+    // a change at exactly that point. Empty in use.
+    std::function<void()> onOrderRead;
 
 private:
     void runEffect (tz::EffectId id, float* const* channels, int numChannels, int numSamples,

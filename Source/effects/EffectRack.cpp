@@ -238,9 +238,11 @@ void EffectRack::run (EffectId id, float* const* channels, int numChannels, int 
             slot.tailPrimed = true;
         }
 
-        slot.tail += (target - slot.tail) * tailCoef;
-        if (std::abs (target - slot.tail) < 0.000001f)
-            slot.tail = target;
+        // In float the glide stalls a few ulps short of its target (1 - 2e-6 at 48 kHz, above the snap
+        // distance), which would keep the dry copy and the blend running for ever: a step that no longer moves
+        // the value snaps it too.
+        const float glided = slot.tail + (target - slot.tail) * tailCoef;
+        slot.tail = glided == slot.tail || std::abs (target - glided) < 0.000001f ? target : glided;
 
         curve[(size_t) i] = slot.tail;
         fullyWet = fullyWet && slot.tail >= 1.0f;

@@ -1,10 +1,22 @@
 #include "effects/ReverbEffect.h"
 
+#include <algorithm>
+#include <cmath>
+
 namespace tz
 {
 
 namespace
 {
+    float peakOf (const float* const* channels, int numChannels, int numSamples) noexcept
+    {
+        float peak = 0.0f;
+        for (int ch = 0; ch < numChannels; ++ch)
+            for (int i = 0; i < numSamples; ++i)
+                peak = std::max (peak, std::abs (channels[ch][i]));
+        return peak;
+    }
+
     juce::Reverb::Parameters fullyWet (float size, float damping) noexcept
     {
         juce::Reverb::Parameters params;
@@ -33,6 +45,8 @@ void ReverbEffect::reset() noexcept
 {
     reverb.reset();
     dcBlockers = {};
+    quietSamples = 0;
+    resting = false;
 }
 
 void ReverbEffect::process (float* const* channels, int numChannels, int numSamples, const ParamValues& values,
@@ -45,13 +59,35 @@ void ReverbEffect::process (float* const* channels, int numChannels, int numSamp
     reverb.setParameters (fullyWet (juce::jlimit (0.0f, 1.0f, values[reverbSize] * 0.01f),
                                     juce::jlimit (0.0f, 1.0f, values[reverbDamping] * 0.01f)));
 
+    const int processed = juce::jmin (numChannels, 2);
+    const bool quietInput = peakOf (channels, processed, numSamples) <= silenceLevel;
+
+    if (resting && quietInput)
+    {
+        for (int ch = 0; ch < processed; ++ch)
+            std::fill_n (channels[ch], numSamples, 0.0f);
+        reverb.skip (numSamples);
+        return;
+    }
+    resting = false;
+
     if (numChannels == 1)
         reverb.processMono (channels[0], numSamples);
     else
         reverb.processStereo (channels[0], channels[1], numSamples);
 
-    for (int ch = 0; ch < juce::jmin (numChannels, 2); ++ch)
+    for (int ch = 0; ch < processed; ++ch)
         dcBlockers[(size_t) ch].process (channels[ch], numSamples, dcCoef);
+
+    quietSamples =
+        quietInput && peakOf (channels, processed, numSamples) <= silenceLevel ? quietSamples + numSamples : 0;
+    if (quietSamples >= silenceSeconds * sampleRate)
+    {
+        reverb.reset();
+        dcBlockers = {};
+        quietSamples = 0;
+        resting = true;
+    }
 }
 
 } // namespace tz

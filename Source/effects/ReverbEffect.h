@@ -37,10 +37,18 @@ private:
         }
     };
 
+    // In and out below -80 dB for this long, the reverb counts as silent. Its network would otherwise settle on a
+    // floor of its own rounding (up to -92 dB peak) instead of decaying: it is cleared and rests until the input
+    // rises again, so its output is exactly what the network gives down to that level, and zero after it.
+    static constexpr float silenceLevel = 1.0e-4f;
+    static constexpr double silenceSeconds = 0.5;
+
     double sampleRate = 44100.0;
     RoomReverb reverb;
     std::array<DcBlocker, 2> dcBlockers;
     float dcCoef = 0.0f;
+    int quietSamples = 0;
+    bool resting = false;
 };
 
 } // namespace tz

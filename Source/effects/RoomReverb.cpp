@@ -70,6 +70,12 @@ void RoomReverb::reset() noexcept
             allPass.line.clear();
 }
 
+void RoomReverb::skip (int numSamples) noexcept
+{
+    for (auto* smoothed : { &damping, &feedback, &dryGain, &wetGain1, &wetGain2 })
+        smoothed->skip (numSamples);
+}
+
 void RoomReverb::processStereo (float* left, float* right, int numSamples) noexcept
 {
     for (int i = 0; i < numSamples; ++i)

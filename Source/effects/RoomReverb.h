@@ -19,6 +19,10 @@ public:
     void setSampleRate (double sampleRate);
 
     void reset() noexcept;
+
+    // Moves the smoothed gains on as processing `numSamples` would, without running the network.
+    void skip (int numSamples) noexcept;
+
     void processStereo (float* left, float* right, int numSamples) noexcept;
     void processMono (float* samples, int numSamples) noexcept;
 

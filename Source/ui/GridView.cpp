@@ -108,9 +108,14 @@ void GridView::paint (juce::Graphics& g)
 {
     const int w = getWidth(), h = getHeight(), n = rowHeight();
 
-    theme::drawPedal (g, { 4.0f, 4.0f, (float) juce::jmax (w - 8, 0), (float) juce::jmax (h - 11, 0) }, theme::accent,
-                      true, true);
-    theme::drawScreen (g, { 156.0f, 48.0f, (float) juce::jmax (w - 170, 0), (float) (10 * n + 8) }, 6.0f);
+    body.draw (
+        g, getLocalBounds(),
+        [w, h, n] (juce::Graphics& bg)
+        {
+            theme::drawPedal (bg, { 4.0f, 4.0f, (float) juce::jmax (w - 8, 0), (float) juce::jmax (h - 11, 0) },
+                              theme::accent, true, true);
+            theme::drawScreen (bg, { 156.0f, 48.0f, (float) juce::jmax (w - 170, 0), (float) (10 * n + 8) }, 6.0f);
+        });
 
     const int count = juce::jlimit (1, numColumns, juce::roundToInt (processor.getValue (tz::gridLength)));
     const int playhead = processor.getUiGridStep();

@@ -6,6 +6,7 @@
 
 #include "core/Parameters.h"
 #include "ui/ParamMenu.h"
+#include "ui/theme/Theme.h"
 
 class TazzleAudioProcessor;
 
@@ -45,6 +46,7 @@ private:
     juce::Label rateLabel, stepsLabel;
     juce::TextButton clearButton { "CLEAR" };
 
+    tz::theme::PaintCache body;
     bool dragging = false;
     bool paintValue = false;
     int dragRow = 0;

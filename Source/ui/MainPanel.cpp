@@ -94,6 +94,7 @@ MainPanel::MainPanel (TazzleAudioProcessor& proc, std::function<void (float)> sc
 
     addAndMakeVisible (presetBar);
 
+    setOpaque (true);
     showModulatorsPage (true);
     cachedOrder = processor.getChainOrder();
     setSize (designWidth, designHeight);

@@ -86,7 +86,7 @@ private:
     TazzleAudioProcessor& processor;
     std::function<void (float)> setScale;
     juce::Image logo;
-    tz::theme::PaintCache background;
+    tz::theme::PaintCache background { true };
 
     UpdateNotice updateNotice;
     juce::Viewport chainViewport;

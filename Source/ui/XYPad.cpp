@@ -180,8 +180,12 @@ void XYPad::paint (juce::Graphics& g)
     const auto xColour = theme::modColour (tz::routeSource::x), yColour = theme::modColour (tz::routeSource::y);
     const auto [x, y] = effectiveXY();
 
-    theme::drawPedal (g, { 4.0f, 4.0f, juce::jmax (w - 8.0f, 0.0f), juce::jmax (h - 11.0f, 0.0f) }, theme::accent, true,
-                      true);
+    body.draw (g, getLocalBounds(),
+               [w, h] (juce::Graphics& bg)
+               {
+                   theme::drawPedal (bg, { 4.0f, 4.0f, juce::jmax (w - 8.0f, 0.0f), juce::jmax (h - 11.0f, 0.0f) },
+                                     theme::accent, true, true);
+               });
 
     g.setColour (theme::text.withAlpha ((juce::uint8) 0xcc));
     g.setFont (theme::nexa (14.0f));
@@ -233,12 +237,12 @@ void XYPad::paint (juce::Graphics& g)
         g.setColour (theme::accent.withAlpha (alpha));
         g.fillEllipse (juce::Rectangle<float> (2.0f * radius, 2.0f * radius).withCentre (puck));
     }
-    const auto body = juce::Rectangle<float> (16.0f, 16.0f).withCentre (puck);
-    g.setGradientFill (juce::ColourGradient (juce::Colour (0xffffe2c4), body.getTopLeft(), theme::accent.darker (0.3f),
-                                             body.getBottomRight(), false));
-    g.fillEllipse (body);
+    const auto puckBody = juce::Rectangle<float> (16.0f, 16.0f).withCentre (puck);
+    g.setGradientFill (juce::ColourGradient (juce::Colour (0xffffe2c4), puckBody.getTopLeft(),
+                                             theme::accent.darker (0.3f), puckBody.getBottomRight(), false));
+    g.fillEllipse (puckBody);
     g.setColour (juce::Colours::white.withAlpha ((juce::uint8) 0xcc));
-    g.drawEllipse (body, 1.0f);
+    g.drawEllipse (puckBody, 1.0f);
 
     if (routeRows.empty())
     {

@@ -7,6 +7,7 @@
 #include <juce_audio_processors/juce_audio_processors.h>
 
 #include "ui/RouteRow.h"
+#include "ui/theme/Theme.h"
 
 class TazzleAudioProcessor;
 
@@ -55,6 +56,7 @@ private:
     juce::String shownSignature { "-" };
     bool pressedInside = false;
 
+    tz::theme::PaintCache body;
     std::array<juce::Point<float>, 24> trail {};
     int trailHead = 0, trailCount = 0;
     juce::Point<float> lastPosition { -1.0f, -1.0f };

@@ -3,6 +3,7 @@
 #include <cmath>
 #include <functional>
 #include <limits>
+#include <utility>
 
 #include "support/ProcessorHarness.h"
 
@@ -227,6 +228,32 @@ TEST (BlockLoop, OrderChangeDipsForThreeMillisecondsEachWay)
     const auto recovered = (size_t) (160 + orderSamples);
     EXPECT_EQ (out[recovered], 1.0f);
     EXPECT_EQ (out.back(), 1.0f);
+}
+
+TEST (BlockLoop, ALoadLandingAfterTheOrderWasReadRestartsStraightIntoItsOrder)
+{
+    ProcessorHarness harness;
+    harness.processConstant (0.5f, 2048);
+
+    // The load lands between the block's reading of the order and the clean start that block performs.
+    const auto preset = juce::parseXML (R"(<Tazzle chainOrder="0,1,2,3,4,5,6,7,8,9">
+                                           <PARAM id="output_gain" value="-6"/></Tazzle>)");
+    bool loaded = false;
+    harness.processor.onOrderRead = [&]
+    {
+        if (! std::exchange (loaded, true))
+            harness.processor.loadPreset (*preset);
+    };
+
+    const auto out = harness.processConstant (0.5f, 4096);
+    harness.processor.onOrderRead = nullptr;
+
+    // One fade down to the restart, then one fade up: no further dip into an order already left.
+    const auto lowest = std::min_element (out.begin(), out.end());
+    EXPECT_EQ (*lowest, 0.0f);
+    for (auto i = lowest + 1; i != out.end(); ++i)
+        ASSERT_GE (*i, *(i - 1)) << std::distance (out.begin(), i);
+    EXPECT_NEAR (out.back(), 0.5f * dBToGain (-6.0f), 1e-6f);
 }
 
 TEST (BlockLoop, ResumingAfterBypassCrossfadesFromTheDryInput)

@@ -215,6 +215,34 @@ TEST (DriveEffect, HardCurveFlattensAtFullScaleTimesTheNorm)
         EXPECT_NEAR (out[0][(size_t) (crest + latency)], sign * normAtUnityGain, 0.002) << crest;
 }
 
+TEST (DriveEffect, AnAmountChangeLandsExactlyOnItsTarget)
+{
+    // The change happens over silence, which every amount leaves silent, so afterwards a drive that was moved
+    // to an amount must sound exactly like one that started there.
+    constexpr int changeAt = 320, soundAt = 640, total = 4800;
+    auto input = noise (total, 8, 0.5f);
+    std::fill (input.begin(), input.begin() + soundAt, 0.0f);
+
+    const struct
+    {
+        float from, to;
+    } changes[] = { { 20.0f, 50.0f }, { 0.0f, 100.0f }, { 73.0f, 37.0f }, { 50.0f, 50.5f }, { 100.0f, 1.0f } };
+
+    for (const auto& change : changes)
+    {
+        for (const int type : { soft, tube })
+        {
+            const auto moved = renderRack (
+                48000.0, { input, input },
+                [&] (int done) { return driveValues (true, 100.0f, type, done < changeAt ? change.from : change.to); });
+            const auto started = renderRack (48000.0, { input, input },
+                                             [&] (int) { return driveValues (true, 100.0f, type, change.to); });
+
+            EXPECT_EQ (moved[0], started[0]) << change.from << " -> " << change.to << ", type " << type;
+        }
+    }
+}
+
 TEST (DriveEffect, ProcessingAllocatesNothing)
 {
     tz::DriveEffect drive;

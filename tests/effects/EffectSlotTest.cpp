@@ -1,7 +1,9 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <functional>
 
+#include "effects/EffectTestSignals.h"
 #include "support/ProcessorHarness.h"
 
 namespace
@@ -132,6 +134,80 @@ TEST (EffectSlot, FullyWetEffectOutputIsTheBodyAlone)
     const auto out = harness.process (input);
     for (size_t i = 32; i < out[0].size(); ++i)
         ASSERT_TRUE (out[0][i] == -1.0f || out[0][i] == 0.0f || out[0][i] == 1.0f) << i << " " << out[0][i];
+}
+
+TEST (EffectSlot, EveryFadeEndsFullyWet)
+{
+    // Once a fade has settled the slot is the body alone: nothing of the dry signal is left mixed in.
+    struct Case
+    {
+        const char* what;
+        std::function<void (ProcessorHarness&)> before, fade;
+        std::function<float (float input)> wet;
+    };
+
+    const Case cases[] = {
+        { "volume switched on", [] (auto& h) { h.setValue (tz::volumeLevel, 50.0f); },
+          [] (auto& h) { h.setValue (tz::volumeOn, 1.0f); }, [] (float x) { return 0.5f * x; } },
+        { "volume's grid step reopening",
+          [] (auto& h)
+          {
+              h.setValue (tz::volumeOn, 1.0f);
+              h.setValue (tz::volumeLevel, 50.0f);
+              h.processor.setGridRow (tz::volume, { 0, true });
+          },
+          [] (auto& h) {
+              h.processor.setGridRow (tz::volume, { 0xFFFF, true });
+          },
+          [] (float x) { return 0.5f * x; } },
+        { "tape stop triggered, then stopped", [] (auto&) {},
+          [] (auto& h)
+          {
+              h.setValue (tz::tapestopTime, 0.0f);
+              h.setValue (tz::tapestopOn, 1.0f);
+          },
+          [] (float) { return 0.0f; } },
+        { "one-bit crush switched off and on",
+          [] (auto& h)
+          {
+              h.setValue (tz::crushBits, 1.0f);
+              h.setValue (tz::crushOn, 1.0f);
+          },
+          [] (auto& h)
+          {
+              h.setValue (tz::crushOn, 0.0f);
+              h.processConstant (0.0f, 4800);
+              h.setValue (tz::crushOn, 1.0f);
+          },
+          nullptr },
+    };
+
+    for (const double rate : { 44100.0, 48000.0, 96000.0, 192000.0 })
+    {
+        for (const auto& c : cases)
+        {
+            ProcessorHarness harness (rate);
+            c.before (harness);
+            harness.prepare (512);
+            harness.processConstant (0.0f, 4800);
+            c.fade (harness);
+
+            const int total = (int) rate / 2;
+            std::vector<std::vector<float>> input (2, tz::test::noise (total, 4, 0.5f));
+            const auto out = harness.process (input);
+            const auto latency = (size_t) harness.processor.getLatencySamples();
+
+            int wrong = 0;
+            for (auto i = (size_t) total - 1000; i < (size_t) total; ++i)
+            {
+                const float y = out[0][i];
+                const bool right =
+                    c.wet != nullptr ? y == c.wet (input[0][i - latency]) : (y == -1.0f || y == 0.0f || y == 1.0f);
+                wrong += right ? 0 : 1;
+            }
+            EXPECT_EQ (wrong, 0) << c.what << " at " << rate << " Hz";
+        }
+    }
 }
 
 TEST (EffectSlot, OneShotEffectAtMixZeroNeverTriggersAndRaisingTheMixDoes)

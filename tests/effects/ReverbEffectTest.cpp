@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <array>
 #include <cmath>
 #include <vector>
 
@@ -110,6 +111,87 @@ TEST (ReverbEffect, FullSizeRingsForSecondsAndSmallSizeDiesAtOnce)
         const auto burstLevel = rmsOf (out, burst / 2, burst);
         EXPECT_GT (dB (at2s / burstLevel), -30.0);
         EXPECT_LT (dB (rmsOf (shortTail[(size_t) ch], burst + 96000, burst + 120000) / burstLevel), -100.0);
+    }
+}
+
+// The same network straight from the framework, with the effect's DC blocker after it.
+Audio referenceReverb (Audio audio, float size, float damping)
+{
+    const auto fullyWet = [] (float roomSize, float damp)
+    {
+        juce::Reverb::Parameters p;
+        p.roomSize = roomSize;
+        p.damping = damp;
+        p.wetLevel = 0.5f;
+        p.dryLevel = 0.0f;
+        p.width = 1.0f;
+        return p;
+    };
+
+    juce::Reverb reverb;
+    reverb.setParameters (fullyWet (0.5f, 0.5f));
+    reverb.setSampleRate (rate);
+    const auto coef = (float) (1.0 - 10.0 * juce::MathConstants<double>::pi / rate);
+    std::array<float, 2> previousInput {}, previousOutput {};
+
+    for (size_t start = 0; start < audio[0].size(); start += chunk)
+    {
+        reverb.setParameters (fullyWet (size * 0.01f, damping * 0.01f));
+        if (audio.size() == 1)
+            reverb.processMono (audio[0].data() + start, chunk);
+        else
+            reverb.processStereo (audio[0].data() + start, audio[1].data() + start, chunk);
+
+        for (size_t ch = 0; ch < audio.size(); ++ch)
+            for (size_t i = start; i < start + chunk; ++i)
+            {
+                const float x = audio[ch][i];
+                previousOutput[ch] = coef * previousOutput[ch] + x - previousInput[ch];
+                previousInput[ch] = x;
+                audio[ch][i] = previousOutput[ch];
+            }
+    }
+    return audio;
+}
+
+TEST (ReverbEffect, ATailDecaysToTrueSilence)
+{
+    // The network's own rounding holds a used reverb at a floor (up to -92 dB peak) instead of letting it decay.
+    // The effect gives exactly what the network gives until the tail has fallen below that level, then zeros.
+    const struct
+    {
+        float size, damping;
+        int channels;
+    } cases[] = { { 100.0f, 0.0f, 2 }, { 98.0f, 20.0f, 2 }, { 60.0f, 40.0f, 2 }, { 100.0f, 0.0f, 1 } };
+
+    for (const auto& c : cases)
+    {
+        SCOPED_TRACE (testing::Message() << "size " << c.size << ", damping " << c.damping << ", " << c.channels
+                                         << " channels");
+        ReverbRig rig (c.channels);
+        rig.values[tz::reverbSize] = c.size;
+        rig.values[tz::reverbDamping] = c.damping;
+        const auto input = rig.noise (4800 + 20 * 48000, 4800);
+        auto out = input;
+        rig.run (out);
+        const auto expected = referenceReverb (input, c.size, c.damping);
+
+        // Where the output falls silent for good.
+        size_t silentFrom = out[0].size();
+        while (silentFrom > 0
+               && std::all_of (out.begin(), out.end(), [&] (auto& ch) { return ch[silentFrom - 1] == 0.0f; }))
+            --silentFrom;
+        ASSERT_LT (silentFrom, out[0].size() - 48000) << "still not silent a second before the end";
+
+        float droppedPeak = 0.0f;
+        for (size_t ch = 0; ch < out.size(); ++ch)
+        {
+            for (size_t i = 0; i < silentFrom; ++i)
+                ASSERT_EQ (out[ch][i], expected[ch][i]) << "channel " << ch << ", sample " << i;
+            for (size_t i = silentFrom; i < out[ch].size(); ++i)
+                droppedPeak = std::max (droppedPeak, std::abs (expected[ch][i]));
+        }
+        EXPECT_LE (droppedPeak, 1.0e-4f); // what was dropped lies 80 dB down
     }
 }
 

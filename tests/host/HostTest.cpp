@@ -5,6 +5,8 @@
 
 #include <juce_audio_processors/juce_audio_processors.h>
 
+#include "support/AllocationCounter.h"
+
 namespace
 {
 constexpr double sampleRate = 48000.0;
@@ -45,16 +47,22 @@ std::vector<juce::AudioProcessorParameter*> automatableParameters (juce::AudioPl
     return result;
 }
 
-juce::AudioBuffer<float> sineBlock (int numSamples, int startSample)
+// A 440 Hz sine, a different phase on every channel, continuing from `startSample`.
+void fillWithSine (juce::AudioBuffer<float>& buffer, int startSample)
 {
-    juce::AudioBuffer<float> buffer (2, numSamples);
-    for (int ch = 0; ch < 2; ++ch)
-        for (int i = 0; i < numSamples; ++i)
+    for (int ch = 0; ch < buffer.getNumChannels(); ++ch)
+        for (int i = 0; i < buffer.getNumSamples(); ++i)
             buffer.setSample (
                 ch, i,
                 0.5f
                     * (float) std::sin (2.0 * juce::MathConstants<double>::pi * 440.0 * (startSample + i) / sampleRate
                                         + ch));
+}
+
+juce::AudioBuffer<float> sineBlock (int numSamples, int startSample)
+{
+    juce::AudioBuffer<float> buffer (2, numSamples);
+    fillWithSine (buffer, startSample);
     return buffer;
 }
 
@@ -285,6 +293,74 @@ TEST_P (HostedPlugin, StateSurvivesASaveAndRestore)
     for (size_t i = 0; i < sourceParams.size(); ++i)
         EXPECT_EQ (targetParams[i]->getCurrentValueAsText(), sourceParams[i]->getCurrentValueAsText())
             << sourceParams[i]->getName (64);
+}
+
+// An allocation on the audio thread can wait on the allocator's lock and drop out under load. Counted around the
+// host's own call, so the format wrapper's work is included.
+TEST_P (HostedPlugin, ProcessesWithoutAllocating)
+{
+    using Set = juce::AudioChannelSet;
+    std::vector<Set> layouts { Set::stereo() };
+    if (isVst3()) // LV2 ports are fixed at stereo
+        layouts.push_back (Set::mono());
+
+    constexpr int largestBlock = 4096;
+    // Growing lengths, as a host may change them between blocks: a wrapper that keeps its buffer only while
+    // blocks shrink allocates on growth.
+    constexpr int blockLengths[] = { 1, 64, 256, largestBlock };
+
+    for (const auto& channels : layouts)
+    {
+        SCOPED_TRACE (channels.getDescription());
+        auto plugin = load (*format, identifier);
+        ASSERT_NE (plugin.instance, nullptr);
+        auto& instance = *plugin.instance;
+
+        juce::AudioProcessor::BusesLayout layout;
+        layout.inputBuses.add (channels);
+        layout.outputBuses.add (channels);
+        ASSERT_TRUE (instance.setBusesLayout (layout));
+        instance.prepareToPlay (sampleRate, largestBlock);
+        runMessageLoop();
+
+        const int numChannels = channels.size();
+        juce::AudioBuffer<float> buffer (numChannels, largestBlock);
+        juce::MidiBuffer midi;
+        int position = 0;
+
+        auto processCountingAllocations = [&] (int blockLength)
+        {
+            buffer.setSize (numChannels, blockLength, false, false, true);
+            fillWithSine (buffer, position);
+            position += blockLength;
+
+            const tz::test::AllocationCounter counter;
+            instance.processBlock (buffer, midi);
+            return counter.count();
+        };
+
+        // JUCE's hosting fills its own lists on the first block (the VST3 channel pointers, the LV2 messages
+        // for an editor), so that block is the host's and is left out.
+        processCountingAllocations (largestBlock);
+
+        for (const int blockLength : blockLengths)
+        {
+            // At least a quarter of a second, so every length crosses the engine's internal chunks.
+            const int numBlocks = juce::jmax (4, 12000 / blockLength);
+            std::size_t allocations = 0;
+            int allocatingBlocks = 0;
+
+            for (int block = 0; block < numBlocks; ++block)
+            {
+                const auto count = processCountingAllocations (blockLength);
+                allocations += count;
+                allocatingBlocks += count > 0 ? 1 : 0;
+            }
+
+            EXPECT_EQ (allocations, 0u) << blockLength << "-sample blocks: " << allocatingBlocks << " of " << numBlocks
+                                        << " allocated";
+        }
+    }
 }
 
 INSTANTIATE_TEST_SUITE_P (Formats, HostedPlugin, ::testing::Values ("VST3", "LV2"));

@@ -8,17 +8,6 @@
 
 namespace
 {
-// Counts the gestures the host sees, so a test can tell that every one that began also ended.
-struct GestureCounter : juce::AudioProcessorListener
-{
-    void audioProcessorParameterChanged (juce::AudioProcessor*, int, float) override {}
-    void audioProcessorChanged (juce::AudioProcessor*, const ChangeDetails&) override {}
-    void audioProcessorParameterChangeGestureBegin (juce::AudioProcessor*, int) override { ++begun; }
-    void audioProcessorParameterChangeGestureEnd (juce::AudioProcessor*, int) override { ++ended; }
-
-    int begun = 0, ended = 0;
-};
-
 struct StepFixture : ::testing::Test
 {
     StepFixture()
@@ -58,7 +47,7 @@ struct StepFixture : ::testing::Test
 
     TazzleAudioProcessor processor;
     StepEditor editor { processor, 0 };
-    GestureCounter gestures;
+    tz::test::GestureCounter gestures;
     juce::Point<float> pressedAt;
 };
 } // namespace

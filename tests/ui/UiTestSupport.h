@@ -1,5 +1,6 @@
 #pragma once
 
+#include <juce_audio_processors/juce_audio_processors.h>
 #include <juce_gui_basics/juce_gui_basics.h>
 
 namespace tz::test
@@ -24,6 +25,17 @@ public:
     void releaseResources() override {}
 
     int count = 0;
+};
+
+// Counts the gestures a host sees, so a test can tell that every one that began also ended.
+struct GestureCounter : juce::AudioProcessorListener
+{
+    void audioProcessorParameterChanged (juce::AudioProcessor*, int, float) override {}
+    void audioProcessorChanged (juce::AudioProcessor*, const ChangeDetails&) override {}
+    void audioProcessorParameterChangeGestureBegin (juce::AudioProcessor*, int) override { ++begun; }
+    void audioProcessorParameterChangeGestureEnd (juce::AudioProcessor*, int) override { ++ended; }
+
+    int begun = 0, ended = 0;
 };
 
 // A synthesized mouse event on `component`, at `position`, pressed at `downPosition`.

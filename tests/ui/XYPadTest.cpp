@@ -78,14 +78,7 @@ TEST_F (PadFixture, APressOutsideThePadMovesNothing)
 
 TEST_F (PadFixture, GesturesAlwaysClose)
 {
-    struct Counter : juce::AudioProcessorListener
-    {
-        void audioProcessorParameterChanged (juce::AudioProcessor*, int, float) override {}
-        void audioProcessorChanged (juce::AudioProcessor*, const ChangeDetails&) override {}
-        void audioProcessorParameterChangeGestureBegin (juce::AudioProcessor*, int) override { ++begun; }
-        void audioProcessorParameterChangeGestureEnd (juce::AudioProcessor*, int) override { ++ended; }
-        int begun = 0, ended = 0;
-    } counter;
+    tz::test::GestureCounter counter;
     harness.processor.addListener (&counter);
 
     press ({ 60.0f, 60.0f });

@@ -73,7 +73,23 @@ struct PlayingHead : juce::AudioPlayHead
     }
 };
 
-void processOneSecond (benchmark::State& state, const Patch& patch)
+// Changes made after the start, each played for half a second before the timing starts: the state a session leaves
+// behind rather than a fresh one. Fast paths must come back, so that this costs what the clean start costs.
+using History = std::vector<Patch>;
+
+Patch mixAt100 (tz::EffectId id)
+{
+    const auto mix = tz::effectParams[(size_t) id].mix;
+    return effectOn (id, mix == tz::none ? Patch {} : Patch { { mix, 100.0f } });
+}
+
+History switchedOffAndOn (tz::EffectId id)
+{
+    const auto on = tz::effectParams[(size_t) id].on;
+    return { { { on, 0.0f } }, { { on, 1.0f } } };
+}
+
+void processOneSecond (benchmark::State& state, const Patch& patch, const History& history)
 {
     const juce::ScopedJuceInitialiser_GUI juce;
     TazzleAudioProcessor processor;
@@ -98,16 +114,30 @@ void processOneSecond (benchmark::State& state, const Patch& patch)
     juce::AudioBuffer<float> buffer (2, blockSize);
     juce::MidiBuffer midi;
 
-    for (auto _ : state)
+    const auto play = [&] (int numBlocks)
     {
-        for (int block = 0; block < blocksPerSecond; ++block)
+        for (int block = 0; block < numBlocks; ++block)
         {
             for (int ch = 0; ch < 2; ++ch)
-                buffer.copyFrom (ch, 0, noise, ch, block * blockSize, blockSize);
+                buffer.copyFrom (ch, 0, noise, ch, block % blocksPerSecond * blockSize, blockSize);
 
             processor.processBlock (buffer, midi);
             playHead.ppq += blockSize / (sampleRate * 60.0 / 120.0);
         }
+    };
+
+    // Played from the start first, so that every change moves a state that has run.
+    play (blocksPerSecond / 2);
+    for (const auto& change : history)
+    {
+        for (const auto& setting : change)
+            processor.setValue (setting.param, setting.value);
+        play (blocksPerSecond / 2);
+    }
+
+    for (auto _ : state)
+    {
+        play (blocksPerSecond);
         benchmark::DoNotOptimize (buffer.getReadPointer (0));
     }
 
@@ -117,7 +147,14 @@ void processOneSecond (benchmark::State& state, const Patch& patch)
 
 void registerAll()
 {
-    const std::vector<std::pair<std::string, Patch>> cases {
+    struct Case
+    {
+        std::string name;
+        Patch patch;
+        History history;
+    };
+
+    std::vector<Case> cases {
         { "idle", {} },
         { "filter", effectOn (tz::filter, { { tz::filterResonance, 40.0f } }) },
         { "volume", effectOn (tz::volume, { { tz::volumePan, 30.0f } }) },
@@ -140,11 +177,23 @@ void registerAll()
                   effectOn (tz::delay), effectOn (tz::reverb), stutterHeaviest, effectOn (tz::tapestop),
                   effectOn (tz::reverse), grainHeaviest }) },
         { "modulators_16_routes", allRoutes() },
+        // Started at an amount, and moved to it from the default.
+        { "drive_amount_70", effectOn (tz::drive, { { tz::driveAmount, 70.0f } }) },
+        { "drive_amount_70_after_a_change", effectOn (tz::drive), { { { tz::driveAmount, 70.0f } } } },
     };
 
-    for (const auto& [name, patch] : cases)
-        benchmark::RegisterBenchmark (("one_second/" + name).c_str(),
-                                      [patch = patch] (benchmark::State& state) { processOneSecond (state, patch); })
+    // Each effect fully wet from the clean start, and after being switched off (to sleep) and on again.
+    for (int e = 0; e < tz::numEffects; ++e)
+    {
+        const auto id = (tz::EffectId) e;
+        cases.push_back ({ std::string ("mix_100/") + tz::effectKeys[(size_t) e], mixAt100 (id) });
+        cases.push_back (
+            { std::string ("mix_100_off_and_on/") + tz::effectKeys[(size_t) e], mixAt100 (id), switchedOffAndOn (id) });
+    }
+
+    for (const auto& c : cases)
+        benchmark::RegisterBenchmark (("one_second/" + c.name).c_str(),
+                                      [c] (benchmark::State& state) { processOneSecond (state, c.patch, c.history); })
             ->Unit (benchmark::kMillisecond)
             ->MinTime (0.5);
 }

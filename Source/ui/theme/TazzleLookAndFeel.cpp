@@ -247,6 +247,37 @@ void TazzleLookAndFeel::drawRotarySlider (juce::Graphics& g, int x, int y, int w
         strokeArc (g, c, R, origin, angle, 2.0f);
     }
 
+    // Ticks, shadows and cap do not move with the value: drawn once per size into an image at the screen's scale.
+    const float pixelScale = g.getInternalContext().getPhysicalPixelScaleFactor();
+    const auto& face = dialFace (width, height, startAngle, endAngle, pixelScale);
+    g.drawImageTransformed (face, juce::AffineTransform::scale (1.0f / pixelScale).translated ((float) x, (float) y));
+
+    const float q = R - 8.0f;
+    if (q <= 0.0f)
+        return;
+
+    g.setColour (blackAlpha (0xbf));
+    strokeRadial (g, c, angle, 0.246f * q, 0.754f * q, 3.4f);
+    g.setColour (juce::Colour (0xfff5f3ee));
+    strokeRadial (g, c, angle, 0.246f * q, 0.754f * q, 1.8f);
+}
+
+const juce::Image& TazzleLookAndFeel::dialFace (int width, int height, float startAngle, float endAngle,
+                                                float pixelScale)
+{
+    const DialFaceKey key { width, height, juce::roundToInt (pixelScale * 100.0f),
+                            juce::roundToInt (startAngle * 1000.0f), juce::roundToInt (endAngle * 1000.0f) };
+    if (auto found = dialFaces.find (key); found != dialFaces.end())
+        return found->second;
+
+    juce::Image image (juce::Image::ARGB, juce::jmax (1, juce::roundToInt ((float) width * pixelScale)),
+                       juce::jmax (1, juce::roundToInt ((float) height * pixelScale)), true);
+    juce::Graphics g (image);
+    g.addTransform (juce::AffineTransform::scale (pixelScale));
+
+    const auto c = juce::Rectangle<float> ((float) width, (float) height).reduced (4.0f).getCentre();
+    const float R = juce::jmin ((float) width - 8.0f, (float) height - 8.0f) / 2.0f - 2.0f;
+
     for (int j = 0; j <= 10; ++j)
     {
         const float tick = startAngle + (float) j / 10.0f * (endAngle - startAngle);
@@ -255,29 +286,27 @@ void TazzleLookAndFeel::drawRotarySlider (juce::Graphics& g, int x, int y, int w
         strokeRadial (g, c, tick, R - 5.5f, major ? R - 2.5f : R - 3.5f, major ? 1.2f : 0.9f);
     }
 
-    const float q = R - 8.0f;
-    if (q <= 0.0f)
-        return;
-
-    g.setColour (blackAlpha (0x4c));
-    g.fillEllipse (juce::Rectangle<float> (2.0f * q + 4.0f, 2.0f * q + 4.0f).withCentre (c.translated (1.5f, 3.5f)));
-    g.setColour (blackAlpha (0x99));
-    g.fillEllipse (juce::Rectangle<float> (2.0f * q + 1.2f, 2.0f * q + 1.2f).withCentre (c.translated (0.5f, 1.5f)));
-
-    const int diameter = juce::roundToInt (2.0f * q);
-    if (diameter > 7)
+    if (const float q = R - 8.0f; q > 0.0f)
     {
-        const auto& cap = knobCap (diameter);
-        const auto square = juce::Rectangle<float> (2.0f * q, 2.0f * q).withCentre (c);
-        g.drawImageTransformed (cap,
-                                juce::AffineTransform::scale (square.getWidth() / (float) cap.getWidth())
-                                    .translated (square.getX(), square.getY()));
+        g.setColour (blackAlpha (0x4c));
+        g.fillEllipse (
+            juce::Rectangle<float> (2.0f * q + 4.0f, 2.0f * q + 4.0f).withCentre (c.translated (1.5f, 3.5f)));
+        g.setColour (blackAlpha (0x99));
+        g.fillEllipse (
+            juce::Rectangle<float> (2.0f * q + 1.2f, 2.0f * q + 1.2f).withCentre (c.translated (0.5f, 1.5f)));
+
+        const int diameter = juce::roundToInt (2.0f * q);
+        if (diameter > 7)
+        {
+            const auto& cap = knobCap (diameter);
+            const auto square = juce::Rectangle<float> (2.0f * q, 2.0f * q).withCentre (c);
+            g.drawImageTransformed (cap,
+                                    juce::AffineTransform::scale (square.getWidth() / (float) cap.getWidth())
+                                        .translated (square.getX(), square.getY()));
+        }
     }
 
-    g.setColour (blackAlpha (0xbf));
-    strokeRadial (g, c, angle, 0.246f * q, 0.754f * q, 3.4f);
-    g.setColour (juce::Colour (0xfff5f3ee));
-    strokeRadial (g, c, angle, 0.246f * q, 0.754f * q, 1.8f);
+    return dialFaces.emplace (key, std::move (image)).first->second;
 }
 
 const juce::Image& TazzleLookAndFeel::knobCap (int diameter)

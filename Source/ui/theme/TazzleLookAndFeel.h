@@ -1,6 +1,7 @@
 #pragma once
 
 #include <map>
+#include <tuple>
 
 #include <juce_gui_basics/juce_gui_basics.h>
 
@@ -36,6 +37,10 @@ public:
 
 private:
     const juce::Image& knobCap (int diameter);
+    const juce::Image& dialFace (int width, int height, float startAngle, float endAngle, float pixelScale);
 
     std::map<int, juce::Image> knobCaps;
+    // Width, height, pixel scale and the two angles, in hundredths and thousandths.
+    using DialFaceKey = std::tuple<int, int, int, int, int>;
+    std::map<DialFaceKey, juce::Image> dialFaces;
 };

@@ -196,7 +196,8 @@ void PaintCache::draw (juce::Graphics& g, juce::Rectangle<int> bounds,
     {
         imageScale = scale;
         imageBounds = bounds;
-        image = juce::Image (juce::Image::ARGB, juce::jmax (1, juce::roundToInt ((float) bounds.getWidth() * scale)),
+        image = juce::Image (opaque ? juce::Image::RGB : juce::Image::ARGB,
+                             juce::jmax (1, juce::roundToInt ((float) bounds.getWidth() * scale)),
                              juce::jmax (1, juce::roundToInt ((float) bounds.getHeight() * scale)), true);
         juce::Graphics cached (image);
         cached.addTransform (

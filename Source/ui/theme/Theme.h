@@ -40,10 +40,17 @@ juce::ColourGradient bezelGradient (juce::Rectangle<float> area);
 class PaintCache
 {
 public:
+    // An opaque cache covers every pixel of its bounds, so it is kept without alpha and copied, not blended.
+    explicit PaintCache (bool isOpaque = false)
+        : opaque (isOpaque)
+    {
+    }
+
     void draw (juce::Graphics& g, juce::Rectangle<int> bounds, const std::function<void (juce::Graphics&)>& paint);
     void invalidate() { image = {}; }
 
 private:
+    const bool opaque;
     juce::Image image;
     juce::Rectangle<int> imageBounds;
     float imageScale = 0.0f;
