@@ -15,6 +15,7 @@
 #include "engine/Modulators.h"
 #include "engine/Routes.h"
 #include "engine/StepGrid.h"
+#include "updates/Checker.h"
 
 class TazzleAudioProcessor : public juce::AudioProcessor
 {
@@ -120,6 +121,9 @@ public:
     double getUiModBeat (int m) const noexcept { return uiModBeat[(size_t) m].load (std::memory_order_relaxed); }
     float getUiModulated (int p) const noexcept { return uiModulated[(size_t) p].load (std::memory_order_relaxed); }
 
+    // The process-wide update checker; held here so a check outlives the editor that started it.
+    tz::updates::Checker& getUpdateChecker() noexcept { return *updateChecker; }
+
     // Runs on the audio thread right after a block has read the requested chain order, so that a test can land
     // a change at exactly that point. Empty in use.
     std::function<void()> onOrderRead;
@@ -182,6 +186,8 @@ private:
     std::array<std::atomic<float>, tz::numModulators> uiModValue {};
     std::array<std::atomic<double>, tz::numModulators> uiModBeat {};
     std::array<std::atomic<float>, tz::numFixedParams> uiModulated {};
+
+    juce::SharedResourcePointer<tz::updates::Checker> updateChecker;
 
     JUCE_DECLARE_NON_COPYABLE_WITH_LEAK_DETECTOR (TazzleAudioProcessor)
 };

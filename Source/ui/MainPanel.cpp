@@ -7,12 +7,14 @@
 #include "presets/RandomPatch.h"
 #include "presets/StateDocument.h"
 #include "ui/theme/Theme.h"
+#include "updates/Settings.h"
 
 namespace theme = tz::theme;
 
 namespace
 {
 constexpr int windowSizes[] = { 60, 65, 70, 75, 80, 85, 90, 100, 110, 125 };
+constexpr int automaticCheckDelayMs = 3000;
 
 const juce::URL& vendorSite()
 {
@@ -33,6 +35,14 @@ MainPanel::MainPanel (TazzleAudioProcessor& proc, std::function<void (float)> sc
     , presetBar (proc)
 {
     addChildComponent (updateNotice);
+    updateNotice.onSkip = [] (const juce::String& version) {
+        tz::updates::saveSettings ({ { tz::updates::keys::skippedVersion, version } });
+    };
+    showUpdateMessage = [this] (const juce::String& text)
+    {
+        juce::AlertWindow::showMessageBoxAsync (juce::MessageBoxIconType::NoIcon, tz::updates::messageTitle, text, "OK",
+                                                this);
+    };
 
     chainViewport.setViewedComponent (&chainContent, false);
     chainViewport.setScrollBarsShown (false, true);
@@ -88,6 +98,11 @@ MainPanel::MainPanel (TazzleAudioProcessor& proc, std::function<void (float)> sc
     showModulatorsPage (true);
     cachedOrder = processor.getChainOrder();
     setSize (designWidth, designHeight);
+
+    // What the last check found, at once and without any network access.
+    const auto stored = tz::updates::storedRelease();
+    if (tz::updates::offersUpdate (stored, tz::updates::getSetting (tz::updates::keys::skippedVersion, {})))
+        updateNotice.show (stored);
 }
 
 MainPanel::~MainPanel() = default;
@@ -225,6 +240,62 @@ void MainPanel::moveDraggedEffect (tz::EffectId dragged, int x)
     chainViewport.autoScroll (x - view.x, 20 - view.y, 60, 12);
 }
 
+void MainPanel::parentHierarchyChanged()
+{
+    // The automatic check waits until the panel is in a window on screen, so pictures, benchmarks and tests of
+    // an editor never reach the network.
+    if (! automaticCheckStarted && getPeer() != nullptr)
+    {
+        automaticCheckStarted = true;
+        startAutomaticUpdateCheck();
+    }
+}
+
+void MainPanel::startAutomaticUpdateCheck()
+{
+    if (! tz::updates::isAutomaticCheckDue (juce::Time::currentTimeMillis()))
+        return;
+
+    juce::Timer::callAfterDelay (automaticCheckDelayMs,
+                                 [safeThis = juce::Component::SafePointer<MainPanel> (this)]
+                                 {
+                                     if (safeThis != nullptr)
+                                         safeThis->checkForUpdates (false);
+                                 });
+}
+
+void MainPanel::checkForUpdates (bool manual)
+{
+    processor.getUpdateChecker().check (
+        [safeThis = juce::Component::SafePointer<MainPanel> (this), manual] (bool ok,
+                                                                             const tz::updates::Release& release)
+        {
+            // Remembered even when the panel has closed meanwhile.
+            if (ok)
+                tz::updates::storeRelease (release, juce::Time::currentTimeMillis());
+            if (safeThis != nullptr)
+                safeThis->handleUpdateResult (ok, release, manual);
+        });
+}
+
+void MainPanel::handleUpdateResult (bool ok, const tz::updates::Release& release, bool manual)
+{
+    namespace updates = tz::updates;
+    if (ok)
+    {
+        const auto skipped = manual ? juce::String() : updates::getSetting (updates::keys::skippedVersion, {});
+        if (updates::offersUpdate (release, skipped))
+        {
+            updateNotice.show (release);
+            return;
+        }
+    }
+
+    if (manual)
+        showUpdateMessage (ok ? updates::latestVersionMessage()
+                              : updates::unreachableMessage (updates::hostOf (updates::serverAddress())));
+}
+
 void MainPanel::showModulatorsPage (bool showModulators)
 {
     modulatorSection.setVisible (showModulators);
@@ -347,8 +418,8 @@ juce::PopupMenu MainPanel::buildSettingsMenu() const
     menu.addItem (installPackCode, "Install preset pack...");
     menu.addItem (showPresetsFolderCode, "Show presets folder");
     menu.addSectionHeader ("UPDATES");
-    menu.addItem (checkUpdatesCode, "Check for updates now", false);
-    menu.addItem (autoUpdateCode, "Check for updates automatically", false, true);
+    menu.addItem (checkUpdatesCode, "Check for updates now");
+    menu.addItem (autoUpdateCode, "Check for updates automatically", true, tz::updates::isAutomaticCheckOn());
     menu.addSeparator();
     menu.addItem (webSiteCode, vendorSite().getDomain());
     menu.addItem (versionCode, juce::String ("Tazzle ") + JucePlugin_VersionString + " by Quarrow", false);
@@ -382,6 +453,14 @@ void MainPanel::handleSettingsMenuResult (int code)
         folder.createDirectory();
         if (folder.isDirectory())
             folder.startAsProcess();
+    }
+    else if (code == checkUpdatesCode)
+    {
+        checkForUpdates (true);
+    }
+    else if (code == autoUpdateCode)
+    {
+        tz::updates::setAutomaticCheck (! tz::updates::isAutomaticCheckOn());
     }
     else if (code == webSiteCode)
     {

@@ -54,6 +54,13 @@ public:
 
     void showModulatorsPage (bool showModulators);
 
+    // A check asked for by the user (manual) speaks up whatever it finds; an automatic one only shows the notice.
+    void checkForUpdates (bool manual);
+    // Checks a few seconds from now when the automatic check is on and a day has passed since the last one.
+    void startAutomaticUpdateCheck();
+    // Shows a message of a manual check: a box, unless a test listens instead.
+    std::function<void (const juce::String& text)> showUpdateMessage;
+
     juce::TextButton& getRandomButton() noexcept { return randomButton; }
     juce::TextButton& getMutateButton() noexcept { return mutateButton; }
     juce::TextButton& getSettingsButton() noexcept { return settingsButton; }
@@ -69,6 +76,8 @@ public:
     XYPad& getXYPad() noexcept { return xyPad; }
 
 private:
+    void parentHierarchyChanged() override;
+    void handleUpdateResult (bool ok, const tz::updates::Release& release, bool manual);
     void paintBackground (juce::Graphics&);
     // Moves the dragged effect live to the chain slot under x (in the chain content).
     void moveDraggedEffect (tz::EffectId dragged, int x);
@@ -95,6 +104,7 @@ private:
     tz::ChainOrder cachedOrder {};
     int cachedFolded = 0;
     int lastGridStep = -1;
+    bool automaticCheckStarted = false;
 
     JUCE_DECLARE_NON_COPYABLE_WITH_LEAK_DETECTOR (MainPanel)
 };

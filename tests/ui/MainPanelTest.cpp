@@ -135,8 +135,9 @@ TEST_F (EditorFixture, SettingsMenuHoldsEveryItemInOrder)
         { 2000, "Install preset pack...", true, false, false, false },
         { 2001, "Show presets folder", true, false, false, false },
         { 0, "UPDATES", true, false, true, false },
-        { 4000, "Check for updates now", false, false, false, false },
-        { 4001, "Check for updates automatically", false, true, false, false },
+        { 4000, "Check for updates now", true, false, false, false },
+        // The test home switches the automatic check off.
+        { 4001, "Check for updates automatically", true, false, false, false },
         { 0, "", true, false, false, true },
         { 1000, "www.quarrowtools.com", true, false, false, false },
         { 1001, "Tazzle 1.0.2 by Quarrow", false, false, false, false },

@@ -59,6 +59,10 @@ trap cleanup EXIT
 export HOME="$work/home"
 export XDG_CONFIG_HOME="$HOME/.config" XDG_CACHE_HOME="$HOME/.cache" XDG_DATA_HOME="$HOME/.local/share"
 mkdir -p "$XDG_CONFIG_HOME" "$XDG_CACHE_HOME" "$XDG_DATA_HOME"
+# Nor the network: the window would check for updates a few seconds after it opens.
+mkdir -p "$XDG_CONFIG_HOME/Quarrow/Tazzle"
+echo '<TAZZLE_SETTINGS autoUpdateCheck="0"/>' >"$XDG_CONFIG_HOME/Quarrow/Tazzle/Settings.xml"
+export TAZZLE_UPDATE_SERVER=none
 
 passed=0
 failed=0
