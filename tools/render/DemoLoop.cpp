@@ -3,6 +3,8 @@
 #include <array>
 #include <cmath>
 
+#include "Oscillators.h"
+
 namespace tz::render
 {
 
@@ -11,8 +13,6 @@ namespace
     constexpr double twoPi = juce::MathConstants<double>::twoPi;
     constexpr int stepsPerBar = 16;
     constexpr int phraseBars = 8;
-
-    double midiToHz (int note) { return 440.0 * std::pow (2.0, (note - 69) / 12.0); }
 
     // Two-pole state-variable low-pass (trapezoidal), cheap enough to retune every sample.
     struct LowPass
@@ -37,33 +37,6 @@ namespace
     };
 
     // Band-limited sawtooth (polyBLEP), so the stabs and bass do not alias into the spectrogram.
-    struct Saw
-    {
-        double phase = 0.0;
-
-        double next (double increment)
-        {
-            double value = 2.0 * phase - 1.0;
-
-            if (phase < increment)
-            {
-                const double t = phase / increment;
-                value -= t + t - t * t - 1.0;
-            }
-            else if (phase > 1.0 - increment)
-            {
-                const double t = (phase - 1.0) / increment;
-                value -= t * t + t + t + 1.0;
-            }
-
-            phase += increment;
-            if (phase >= 1.0)
-                phase -= 1.0;
-
-            return value;
-        }
-    };
-
     struct Chord
     {
         int bassNote;

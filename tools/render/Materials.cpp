@@ -3,6 +3,7 @@
 #include <cmath>
 
 #include "DemoLoop.h"
+#include "Oscillators.h"
 
 namespace tz::render
 {
@@ -11,36 +12,7 @@ namespace
 {
     constexpr double twoPi = juce::MathConstants<double>::twoPi;
 
-    double midiToHz (double note) { return 440.0 * std::pow (2.0, (note - 69.0) / 12.0); }
-
     // Naive sawtooth with one polyBLEP step correction, so low notes carry their harmonics without aliasing.
-    struct Saw
-    {
-        double phase = 0.0;
-
-        double next (double increment)
-        {
-            double value = 2.0 * phase - 1.0;
-
-            if (phase < increment)
-            {
-                const double t = phase / increment;
-                value -= t + t - t * t - 1.0;
-            }
-            else if (phase > 1.0 - increment)
-            {
-                const double t = (phase - 1.0) / increment;
-                value -= t * t + t + t + 1.0;
-            }
-
-            phase += increment;
-            if (phase >= 1.0)
-                phase -= 1.0;
-
-            return value;
-        }
-    };
-
     // Two one-pole low passes in series: a gentle 12 dB/octave slope without resonance.
     struct GentleLowPass
     {
