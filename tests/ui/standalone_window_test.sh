@@ -17,9 +17,9 @@ if [ ! -x "$app" ]; then
     echo "FAIL: no executable at $app"
     exit 1
 fi
-for tool in Xvfb xwininfo import convert; do
-    command -v "$tool" >/dev/null || { echo "FAIL: $tool is missing (bash scripts/setup installs it)"; exit 1; }
-done
+suite=window
+source "$(dirname "$0")/../support/standalone_window.sh"
+require_tools
 
 # The editor: design units drawn at this scale, so it covers EDITOR_W x EDITOR_H pixels.
 SCALE=0.85
@@ -28,105 +28,14 @@ EDITOR_H=697
 TITLE_BAR=26
 NOTIFICATION=30
 
-# Has a child ended? It stays a zombie until reaped, so kill -0 alone would say it still runs.
-has_exited() {
-    [ ! -e "/proc/$1" ] || [ "$(awk '{print $3}' "/proc/$1/stat" 2>/dev/null)" = Z ]
-}
-
-work=$(mktemp -d)
-xvfb_pid=
-app_pid=
-# Ends what this script started: the app at once, Xvfb politely first so it removes its lock file and socket.
-stop() {
-    local pid=$1 signal=$2
-    [ -n "$pid" ] && kill -0 "$pid" 2>/dev/null || return 0
-    kill "-$signal" "$pid" 2>/dev/null || true
-    for _ in $(seq 20); do
-        has_exited "$pid" && break
-        sleep 0.1
-    done
-    kill -KILL "$pid" 2>/dev/null || true
-    wait "$pid" 2>/dev/null || true
-}
-cleanup() {
-    stop "$app_pid" KILL
-    stop "$xvfb_pid" TERM
-    rm -rf "$work"
-}
-trap cleanup EXIT
-
-# Nothing may read or write the real user's settings, presets or caches.
-export HOME="$work/home"
-export XDG_CONFIG_HOME="$HOME/.config" XDG_CACHE_HOME="$HOME/.cache" XDG_DATA_HOME="$HOME/.local/share"
-mkdir -p "$XDG_CONFIG_HOME" "$XDG_CACHE_HOME" "$XDG_DATA_HOME"
+use_private_home
 # Nor the network: the window would check for updates a few seconds after it opens.
 mkdir -p "$XDG_CONFIG_HOME/Quarrow/Tazzle"
 echo '<TAZZLE_SETTINGS autoUpdateCheck="0"/>' >"$XDG_CONFIG_HOME/Quarrow/Tazzle/Settings.xml"
 export TAZZLE_UPDATE_SERVER=none
 
-passed=0
-failed=0
-pass() { echo "PASS  $*"; passed=$((passed + 1)); }
-fail() { echo "FAIL  $*"; failed=$((failed + 1)); }
-finish() {
-    if [ "$failed" -gt 0 ] && [ -s "$work/app.log" ]; then
-        echo "--- app output (last lines) ---"
-        tail -n 20 "$work/app.log"
-    fi
-    echo "window: $passed passed, $failed failed"
-    if [ "$failed" -eq 0 ]; then exit 0; fi
-    exit 1
-}
-
-# --- X server: Xvfb picks a free display and writes its number once it accepts connections.
-Xvfb -displayfd 3 -screen 0 1920x1200x24 -nolisten tcp 3>"$work/display" 2>"$work/xvfb.log" &
-xvfb_pid=$!
-for _ in $(seq 100); do
-    [ -s "$work/display" ] && break
-    kill -0 "$xvfb_pid" 2>/dev/null || break
-    sleep 0.1
-done
-if [ ! -s "$work/display" ]; then
-    fail "Xvfb did not start: $(tail -n 3 "$work/xvfb.log")"
-    finish
-fi
-DISPLAY=":$(head -n 1 "$work/display")"
-export DISPLAY
-
-# --- The app, and its top-level window. JUCE names it with a UTF8_STRING WM_NAME, which `xwininfo -name`
-# does not match, so the window is found in the tree listing.
-"$app" >"$work/app.log" 2>&1 &
-app_pid=$!
-window=
-deadline=$((SECONDS + 30))
-while [ "$SECONDS" -lt "$deadline" ]; do
-    has_exited "$app_pid" && break
-    for id in $(xwininfo -root -tree 2>/dev/null | awk '/ "Tazzle": / {print $1}'); do
-        if xwininfo -id "$id" 2>/dev/null | grep -q "Map State: IsViewable"; then
-            window=$id
-        fi
-    done
-    [ -n "$window" ] && break
-    sleep 0.1
-done
-if [ -z "$window" ]; then
-    if has_exited "$app_pid"; then
-        status=0
-        wait "$app_pid" || status=$?
-        app_pid=
-        fail "the app exited (status $status) before mapping a window named Tazzle"
-    else
-        fail "no mapped window named Tazzle within 30 s"
-    fi
-    finish
-fi
-pass "window \"Tazzle\" mapped ($window)"
-
-info=$(xwininfo -id "$window")
-win_x=$(awk '/Absolute upper-left X:/ {print $4}' <<<"$info")
-win_y=$(awk '/Absolute upper-left Y:/ {print $4}' <<<"$info")
-win_w=$(awk '/^ *Width:/ {print $2}' <<<"$info")
-win_h=$(awk '/^ *Height:/ {print $2}' <<<"$info")
+start_display
+open_window
 
 # --- Where the editor sits. Read down one column of the window, a quarter of the way across (clear of the
 # Options button and the centred title): the title bar is the first run of one colour about TITLE_BAR rows
@@ -226,34 +135,7 @@ else
     fail "colour checks skipped: the editor is not the expected size"
 fi
 
-# --- Quitting: SIGTERM must end the app within 5 s.
-if has_exited "$app_pid"; then
-    status=0
-    wait "$app_pid" || status=$?
-    app_pid=
-    fail "the app exited by itself (status $status) while its window was being checked"
-else
-    kill -TERM "$app_pid"
-    for _ in $(seq 50); do
-        has_exited "$app_pid" && break
-        sleep 0.1
-    done
-    if has_exited "$app_pid"; then
-        status=0
-        wait "$app_pid" || status=$?
-        app_pid=
-        pass "SIGTERM ended the app (exit status $status)"
-    else
-        fail "the app still runs 5 s after SIGTERM"
-    fi
-fi
-
-# Builds with TAZZLE_ASSERTIONS log JUCE's assertions; one hit while opening the editor is a fault.
-if grep -q "JUCE Assertion failure" "$work/app.log"; then
-    fail "JUCE assertions while the window was open: $(grep -m 3 "JUCE Assertion failure" "$work/app.log" | tr '\n' ' ')"
-else
-    pass "no JUCE assertion in the app's output"
-fi
+check_termination_and_assertions
 
 if [ -n "${TAZZLE_WINDOW_SHOT:-}" ]; then
     echo "      screenshot kept at $TAZZLE_WINDOW_SHOT"

@@ -12,9 +12,9 @@ server_program=${2:?usage: $0 path/to/Standalone/Tazzle path/to/tazzle_update_te
 for program in "$app" "$server_program"; do
     [ -x "$program" ] || { echo "FAIL: no executable at $program"; exit 1; }
 done
-for tool in Xvfb xwininfo import convert; do
-    command -v "$tool" >/dev/null || { echo "FAIL: $tool is missing (bash scripts/setup installs it)"; exit 1; }
-done
+suite="update notice"
+source "$(dirname "$0")/../support/standalone_window.sh"
+require_tools
 
 VERSION=9.9.9
 SCALE=0.85 # a new window's scale
@@ -23,66 +23,13 @@ NOTICE_W=$(awk -v s=$SCALE 'BEGIN { printf "%d\n", 780 * s + 0.5 }')
 NOTICE_H=$(awk -v s=$SCALE 'BEGIN { printf "%d\n", 22 * s + 0.5 }')
 NOTICE_RIGHT=$(awk -v s=$SCALE 'BEGIN { printf "%d\n", 16 * s + 0.5 }')
 
-has_exited() {
-    [ ! -e "/proc/$1" ] || [ "$(awk '{print $3}' "/proc/$1/stat" 2>/dev/null)" = Z ]
-}
-
-work=$(mktemp -d)
-xvfb_pid=
-app_pid=
-server_pid=
-stop() {
-    local pid=$1 signal=$2
-    [ -n "$pid" ] && kill -0 "$pid" 2>/dev/null || return 0
-    kill "-$signal" "$pid" 2>/dev/null || true
-    for _ in $(seq 20); do
-        has_exited "$pid" && break
-        sleep 0.1
-    done
-    kill -KILL "$pid" 2>/dev/null || true
-    wait "$pid" 2>/dev/null || true
-}
-cleanup() {
-    stop "$app_pid" KILL
-    stop "$server_pid" TERM
-    stop "$xvfb_pid" TERM
-    rm -rf "$work"
-}
-trap cleanup EXIT
-
-passed=0
-failed=0
-pass() { echo "PASS  $*"; passed=$((passed + 1)); }
-fail() { echo "FAIL  $*"; failed=$((failed + 1)); }
-finish() {
-    if [ "$failed" -gt 0 ] && [ -s "$work/app.log" ]; then
-        echo "--- app output (last lines) ---"
-        tail -n 20 "$work/app.log"
-    fi
-    echo "update notice: $passed passed, $failed failed"
-    if [ "$failed" -eq 0 ]; then exit 0; fi
-    exit 1
-}
-# Waits up to $1 tenths of a second for the command that follows to succeed.
-wait_for() {
-    local tenths=$1
-    shift
-    for _ in $(seq "$tenths"); do
-        "$@" && return 0
-        sleep 0.1
-    done
-    return 1
-}
-
 # A fresh home: no settings, so the daily check is due; nothing of the user's is read or written.
-export HOME="$work/home"
-export XDG_CONFIG_HOME="$HOME/.config" XDG_CACHE_HOME="$HOME/.cache" XDG_DATA_HOME="$HOME/.local/share"
-mkdir -p "$XDG_CONFIG_HOME" "$XDG_CACHE_HOME" "$XDG_DATA_HOME"
+use_private_home
 settings="$XDG_CONFIG_HOME/Quarrow/Tazzle/Settings.xml"
 
 # --- The server, for at most 90 s. It prints its address, then "requests N" as they come.
 "$server_program" "$VERSION" 90 >"$work/server.log" 2>&1 &
-server_pid=$!
+extra_pids+=($!)
 if ! wait_for 50 grep -q '^http://127.0.0.1:' "$work/server.log"; then
     fail "the test server did not start: $(head -n 3 "$work/server.log")"
     finish
@@ -90,40 +37,9 @@ fi
 TAZZLE_UPDATE_SERVER=$(head -n 1 "$work/server.log")
 export TAZZLE_UPDATE_SERVER
 
-# --- X server and the app's window, as in the window test.
-Xvfb -displayfd 3 -screen 0 1920x1200x24 -nolisten tcp 3>"$work/display" 2>"$work/xvfb.log" &
-xvfb_pid=$!
-if ! wait_for 100 test -s "$work/display"; then
-    fail "Xvfb did not start: $(tail -n 3 "$work/xvfb.log")"
-    finish
-fi
-DISPLAY=":$(head -n 1 "$work/display")"
-export DISPLAY
-
-"$app" >"$work/app.log" 2>&1 &
-app_pid=$!
-window=
-find_window() {
-    for id in $(xwininfo -root -tree 2>/dev/null | awk '/ "Tazzle": / {print $1}'); do
-        if xwininfo -id "$id" 2>/dev/null | grep -q "Map State: IsViewable"; then
-            window=$id
-            return 0
-        fi
-    done
-    has_exited "$app_pid" && return 0
-    return 1
-}
-wait_for 300 find_window || true
-if [ -z "$window" ]; then
-    fail "no mapped window named Tazzle within 30 s"
-    finish
-fi
-pass "window \"Tazzle\" mapped ($window)"
-info=$(xwininfo -id "$window")
-win_x=$(awk '/Absolute upper-left X:/ {print $4}' <<<"$info")
-win_y=$(awk '/Absolute upper-left Y:/ {print $4}' <<<"$info")
-win_w=$(awk '/^ *Width:/ {print $2}' <<<"$info")
-win_h=$(awk '/^ *Height:/ {print $2}' <<<"$info")
+# --- X server and the app's window.
+start_display
+open_window
 shoot() { import -window root -crop "${win_w}x${win_h}+${win_x}+${win_y}" +repage "$1"; }
 
 # --- Before the check, which starts 3 s after the window opens: the window without the notice.
@@ -165,19 +81,6 @@ else
          "${NOTICE_RIGHT} to $((NOTICE_RIGHT + 6)) px from the right"
 fi
 
-# --- Quitting still ends the app promptly.
-kill -TERM "$app_pid"
-if wait_for 50 has_exited "$app_pid"; then
-    wait "$app_pid" 2>/dev/null || true
-    app_pid=
-    pass "SIGTERM ended the app"
-else
-    fail "the app still runs 5 s after SIGTERM"
-fi
-if grep -q "JUCE Assertion failure" "$work/app.log"; then
-    fail "JUCE assertions: $(grep -m 3 "JUCE Assertion failure" "$work/app.log" | tr '\n' ' ')"
-else
-    pass "no JUCE assertion in the app's output"
-fi
+check_termination_and_assertions
 [ -n "${TAZZLE_NOTICE_SHOT:-}" ] && echo "      screenshot kept at $TAZZLE_NOTICE_SHOT"
 finish
