@@ -107,6 +107,9 @@ EffectPanel::EffectPanel (TazzleAudioProcessor& proc, tz::EffectId id,
         addAndMakeVisible (*knob);
         knobs.push_back (std::move (knob));
     }
+
+    // A pedal with its controls is kept as an image; only what repaints inside it is drawn again.
+    setBufferedToImage (true);
 }
 
 EffectPanel::~EffectPanel() = default;

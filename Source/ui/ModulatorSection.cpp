@@ -233,6 +233,8 @@ ModulatorSection::ModulatorSection (TazzleAudioProcessor& proc)
 
     buildControls();
     refresh();
+    // Kept as an image; only what repaints inside it (the step editor while playing) is drawn again.
+    setBufferedToImage (true);
 }
 
 ModulatorSection::~ModulatorSection() = default;

@@ -46,6 +46,7 @@ XYPad::XYPad (TazzleAudioProcessor& proc)
     routeList.setViewedComponent (&routeContainer, false);
     routeList.setScrollBarsShown (true, false);
     addAndMakeVisible (routeList);
+    setBufferedToImage (true);
 }
 
 XYPad::~XYPad() = default;
