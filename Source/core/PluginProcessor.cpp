@@ -72,6 +72,16 @@ void replaceNonFinite (float* samples, int numSamples) noexcept
         if (! std::isfinite (samples[i]))
             samples[i] = 0.0f;
 }
+
+// A gain that stays put over the chunk: the same products as the per-sample ramp gives, and none at unity.
+void applyGain (float* const* channels, int numChannels, int numSamples, float gain) noexcept
+{
+    if (gain == 1.0f)
+        return;
+    for (int ch = 0; ch < numChannels; ++ch)
+        for (int i = 0; i < numSamples; ++i)
+            channels[ch][i] *= gain;
+}
 } // namespace
 
 //==============================================================================
@@ -560,11 +570,16 @@ void TazzleAudioProcessor::processBlock (juce::AudioBuffer<float>& buffer, juce:
         }
 
         inputGainRamp.beginChunk (tz::decibelsToGain (values[tz::inputGain]), n);
-        for (int i = 0; i < n; ++i)
+        if (inputGainRamp.atRest())
+            applyGain (chunkChannels.data(), numChannels, n, (float) inputGainRamp.current);
+        else
         {
-            const float gain = inputGainRamp.next (gainCoef);
-            for (int ch = 0; ch < numChannels; ++ch)
-                chunkChannels[(size_t) ch][i] *= gain;
+            for (int i = 0; i < n; ++i)
+            {
+                const float gain = inputGainRamp.next (gainCoef);
+                for (int ch = 0; ch < numChannels; ++ch)
+                    chunkChannels[(size_t) ch][i] *= gain;
+            }
         }
 
         for (int ch = 0; ch < numChannels; ++ch)
@@ -594,34 +609,39 @@ void TazzleAudioProcessor::processBlock (juce::AudioBuffer<float>& buffer, juce:
         const bool orderChanging = requestedOrder != activeOrder && ! cleanPending;
 
         outputGainRamp.beginChunk (tz::decibelsToGain (values[tz::outputGain]), n);
-        for (int i = 0; i < n; ++i)
+        if (outputGainRamp.atRest() && ! orderChanging && orderFade >= 1.0f && ! cleanPending && presetFade >= 1.0f)
+            applyGain (chunkChannels.data(), numChannels, n, (float) outputGainRamp.current);
+        else
         {
-            float gain = outputGainRamp.next (gainCoef);
+            for (int i = 0; i < n; ++i)
+            {
+                float gain = outputGainRamp.next (gainCoef);
 
-            if (orderChanging)
-            {
-                orderFade = juce::jmax (0.0f, orderFade - orderStep);
-                gain *= orderFade;
-            }
-            else if (orderFade < 1.0f)
-            {
-                orderFade = juce::jmin (1.0f, orderFade + orderStep);
-                gain *= orderFade;
-            }
+                if (orderChanging)
+                {
+                    orderFade = juce::jmax (0.0f, orderFade - orderStep);
+                    gain *= orderFade;
+                }
+                else if (orderFade < 1.0f)
+                {
+                    orderFade = juce::jmin (1.0f, orderFade + orderStep);
+                    gain *= orderFade;
+                }
 
-            if (cleanPending)
-            {
-                presetFade = juce::jmax (0.0f, presetFade - fadeStep);
-                gain *= presetFade;
-            }
-            else if (presetFade < 1.0f)
-            {
-                presetFade = juce::jmin (1.0f, presetFade + fadeStep);
-                gain *= presetFade;
-            }
+                if (cleanPending)
+                {
+                    presetFade = juce::jmax (0.0f, presetFade - fadeStep);
+                    gain *= presetFade;
+                }
+                else if (presetFade < 1.0f)
+                {
+                    presetFade = juce::jmin (1.0f, presetFade + fadeStep);
+                    gain *= presetFade;
+                }
 
-            for (int ch = 0; ch < numChannels; ++ch)
-                chunkChannels[(size_t) ch][i] *= gain;
+                for (int ch = 0; ch < numChannels; ++ch)
+                    chunkChannels[(size_t) ch][i] *= gain;
+            }
         }
 
         if (dryFade < 1.0f)
