@@ -100,6 +100,14 @@ TazzleAudioProcessor::TazzleAudioProcessor()
         jassert (rawValues[p] != nullptr && params[p] != nullptr);
     }
 
+    for (size_t g = 0; g < paramGroupListeners.size(); ++g)
+    {
+        paramGroupListeners[g].changedGroups = &changedGroups;
+        paramGroupListeners[g].bit = 1u << g;
+    }
+    for (size_t p = 0; p < infos.size(); ++p)
+        parameterState.addParameterListener (infos[p].id, &paramGroupListeners[p / paramsPerGroup]);
+
     for (auto& modulated : uiModulated)
         modulated.store (-1.0f);
 
@@ -110,7 +118,12 @@ TazzleAudioProcessor::TazzleAudioProcessor()
         loadPreset (*welcome);
 }
 
-TazzleAudioProcessor::~TazzleAudioProcessor() = default;
+TazzleAudioProcessor::~TazzleAudioProcessor()
+{
+    const auto& infos = tz::allParams();
+    for (size_t p = 0; p < infos.size(); ++p)
+        parameterState.removeParameterListener (infos[p].id, &paramGroupListeners[p / paramsPerGroup]);
+}
 
 juce::AudioProcessorValueTreeState::ParameterLayout TazzleAudioProcessor::createParameterLayout()
 {
@@ -718,15 +731,29 @@ bool TazzleAudioProcessor::takeSnapshot() noexcept
         return false;
 
     // Staged in `values` (rebuilt from baseValues right after), so a read torn by a change that starts
-    // meanwhile never reaches the snapshot.
+    // meanwhile never reaches the snapshot. Only the groups that changed are read; a snapshot that fails leads
+    // to a clean start, which reads everything.
     constexpr auto firstRouteParam = (size_t) tz::routeParam (0, 0);
     static_assert (tz::routeParam (tz::numRoutes - 1, tz::routeField::depth) == tz::numParams - 1);
-    for (size_t p = 0; p < firstRouteParam; ++p)
-        values[p] = rawValues[p]->load (std::memory_order_relaxed);
+    const auto changed = changedGroups.exchange (0, std::memory_order_acquire);
+    const auto groupRange = [] (size_t g) {
+        return std::pair { g * paramsPerGroup, std::min ((g + 1) * paramsPerGroup, (size_t) tz::numParams) };
+    };
+
+    bool routesChanged = false;
+    for (size_t g = 0; g < (size_t) numParamGroups; ++g)
+    {
+        if ((changed & (1u << g)) == 0)
+            continue;
+        const auto [first, end] = groupRange (g);
+        routesChanged = routesChanged || end > firstRouteParam;
+        for (size_t p = first; p < std::min (end, firstRouteParam); ++p)
+            values[p] = rawValues[p]->load (std::memory_order_relaxed);
+    }
 
     // A new route is written target and depth first and source last. Its source is read first and with
     // acquire: a chunk that sees the new source then also sees the target and depth stored before it.
-    for (int r = 0; r < tz::numRoutes; ++r)
+    for (int r = 0; routesChanged && r < tz::numRoutes; ++r)
     {
         const auto source = (size_t) tz::routeParam (r, tz::routeField::source);
         values[source] = rawValues[source]->load (std::memory_order_acquire);
@@ -747,7 +774,17 @@ bool TazzleAudioProcessor::takeSnapshot() noexcept
     if (presetGeneration.load (std::memory_order_relaxed) != generation)
         return false;
 
-    std::copy_n (values.begin(), values.size(), baseValues.begin());
+    for (size_t g = 0; g < (size_t) numParamGroups; ++g)
+    {
+        if ((changed & (1u << g)) == 0)
+            continue;
+        const auto [first, end] = groupRange (g);
+        std::copy (values.begin() + (std::ptrdiff_t) first, values.begin() + (std::ptrdiff_t) end,
+                   baseValues.begin() + (std::ptrdiff_t) first);
+    }
+    if (routesChanged)
+        std::copy (values.begin() + (std::ptrdiff_t) firstRouteParam, values.begin() + tz::numParams,
+                   baseValues.begin() + (std::ptrdiff_t) firstRouteParam);
     std::memcpy (&baseValues[tz::numParams], words.data(), sizeof (words));
     return true;
 }
