@@ -34,6 +34,9 @@ struct GainRamp
         return current >= level && target >= level && (smoothedInitialised ? smoothed : current) >= level;
     }
 
+    // True when every further next() in this chunk returns the same value and changes nothing.
+    bool atRest() const noexcept { return step == 0.0 && smoothedInitialised && smoothed == current; }
+
     float next (double coef) noexcept
     {
         current += step;

@@ -72,6 +72,16 @@ void replaceNonFinite (float* samples, int numSamples) noexcept
         if (! std::isfinite (samples[i]))
             samples[i] = 0.0f;
 }
+
+// A gain that stays put over the chunk: the same products as the per-sample ramp gives, and none at unity.
+void applyGain (float* const* channels, int numChannels, int numSamples, float gain) noexcept
+{
+    if (gain == 1.0f)
+        return;
+    for (int ch = 0; ch < numChannels; ++ch)
+        for (int i = 0; i < numSamples; ++i)
+            channels[ch][i] *= gain;
+}
 } // namespace
 
 //==============================================================================
@@ -90,6 +100,14 @@ TazzleAudioProcessor::TazzleAudioProcessor()
         jassert (rawValues[p] != nullptr && params[p] != nullptr);
     }
 
+    for (size_t g = 0; g < paramGroupListeners.size(); ++g)
+    {
+        paramGroupListeners[g].changedGroups = &changedGroups;
+        paramGroupListeners[g].bit = 1u << g;
+    }
+    for (size_t p = 0; p < infos.size(); ++p)
+        parameterState.addParameterListener (infos[p].id, &paramGroupListeners[p / paramsPerGroup]);
+
     for (auto& modulated : uiModulated)
         modulated.store (-1.0f);
 
@@ -100,7 +118,12 @@ TazzleAudioProcessor::TazzleAudioProcessor()
         loadPreset (*welcome);
 }
 
-TazzleAudioProcessor::~TazzleAudioProcessor() = default;
+TazzleAudioProcessor::~TazzleAudioProcessor()
+{
+    const auto& infos = tz::allParams();
+    for (size_t p = 0; p < infos.size(); ++p)
+        parameterState.removeParameterListener (infos[p].id, &paramGroupListeners[p / paramsPerGroup]);
+}
 
 juce::AudioProcessorValueTreeState::ParameterLayout TazzleAudioProcessor::createParameterLayout()
 {
@@ -560,11 +583,16 @@ void TazzleAudioProcessor::processBlock (juce::AudioBuffer<float>& buffer, juce:
         }
 
         inputGainRamp.beginChunk (tz::decibelsToGain (values[tz::inputGain]), n);
-        for (int i = 0; i < n; ++i)
+        if (inputGainRamp.atRest())
+            applyGain (chunkChannels.data(), numChannels, n, (float) inputGainRamp.current);
+        else
         {
-            const float gain = inputGainRamp.next (gainCoef);
-            for (int ch = 0; ch < numChannels; ++ch)
-                chunkChannels[(size_t) ch][i] *= gain;
+            for (int i = 0; i < n; ++i)
+            {
+                const float gain = inputGainRamp.next (gainCoef);
+                for (int ch = 0; ch < numChannels; ++ch)
+                    chunkChannels[(size_t) ch][i] *= gain;
+            }
         }
 
         for (int ch = 0; ch < numChannels; ++ch)
@@ -594,34 +622,39 @@ void TazzleAudioProcessor::processBlock (juce::AudioBuffer<float>& buffer, juce:
         const bool orderChanging = requestedOrder != activeOrder && ! cleanPending;
 
         outputGainRamp.beginChunk (tz::decibelsToGain (values[tz::outputGain]), n);
-        for (int i = 0; i < n; ++i)
+        if (outputGainRamp.atRest() && ! orderChanging && orderFade >= 1.0f && ! cleanPending && presetFade >= 1.0f)
+            applyGain (chunkChannels.data(), numChannels, n, (float) outputGainRamp.current);
+        else
         {
-            float gain = outputGainRamp.next (gainCoef);
+            for (int i = 0; i < n; ++i)
+            {
+                float gain = outputGainRamp.next (gainCoef);
 
-            if (orderChanging)
-            {
-                orderFade = juce::jmax (0.0f, orderFade - orderStep);
-                gain *= orderFade;
-            }
-            else if (orderFade < 1.0f)
-            {
-                orderFade = juce::jmin (1.0f, orderFade + orderStep);
-                gain *= orderFade;
-            }
+                if (orderChanging)
+                {
+                    orderFade = juce::jmax (0.0f, orderFade - orderStep);
+                    gain *= orderFade;
+                }
+                else if (orderFade < 1.0f)
+                {
+                    orderFade = juce::jmin (1.0f, orderFade + orderStep);
+                    gain *= orderFade;
+                }
 
-            if (cleanPending)
-            {
-                presetFade = juce::jmax (0.0f, presetFade - fadeStep);
-                gain *= presetFade;
-            }
-            else if (presetFade < 1.0f)
-            {
-                presetFade = juce::jmin (1.0f, presetFade + fadeStep);
-                gain *= presetFade;
-            }
+                if (cleanPending)
+                {
+                    presetFade = juce::jmax (0.0f, presetFade - fadeStep);
+                    gain *= presetFade;
+                }
+                else if (presetFade < 1.0f)
+                {
+                    presetFade = juce::jmin (1.0f, presetFade + fadeStep);
+                    gain *= presetFade;
+                }
 
-            for (int ch = 0; ch < numChannels; ++ch)
-                chunkChannels[(size_t) ch][i] *= gain;
+                for (int ch = 0; ch < numChannels; ++ch)
+                    chunkChannels[(size_t) ch][i] *= gain;
+            }
         }
 
         if (dryFade < 1.0f)
@@ -698,15 +731,29 @@ bool TazzleAudioProcessor::takeSnapshot() noexcept
         return false;
 
     // Staged in `values` (rebuilt from baseValues right after), so a read torn by a change that starts
-    // meanwhile never reaches the snapshot.
+    // meanwhile never reaches the snapshot. Only the groups that changed are read; a snapshot that fails leads
+    // to a clean start, which reads everything.
     constexpr auto firstRouteParam = (size_t) tz::routeParam (0, 0);
     static_assert (tz::routeParam (tz::numRoutes - 1, tz::routeField::depth) == tz::numParams - 1);
-    for (size_t p = 0; p < firstRouteParam; ++p)
-        values[p] = rawValues[p]->load (std::memory_order_relaxed);
+    const auto changed = changedGroups.exchange (0, std::memory_order_acquire);
+    const auto groupRange = [] (size_t g) {
+        return std::pair { g * paramsPerGroup, std::min ((g + 1) * paramsPerGroup, (size_t) tz::numParams) };
+    };
+
+    bool routesChanged = false;
+    for (size_t g = 0; g < (size_t) numParamGroups; ++g)
+    {
+        if ((changed & (1u << g)) == 0)
+            continue;
+        const auto [first, end] = groupRange (g);
+        routesChanged = routesChanged || end > firstRouteParam;
+        for (size_t p = first; p < std::min (end, firstRouteParam); ++p)
+            values[p] = rawValues[p]->load (std::memory_order_relaxed);
+    }
 
     // A new route is written target and depth first and source last. Its source is read first and with
     // acquire: a chunk that sees the new source then also sees the target and depth stored before it.
-    for (int r = 0; r < tz::numRoutes; ++r)
+    for (int r = 0; routesChanged && r < tz::numRoutes; ++r)
     {
         const auto source = (size_t) tz::routeParam (r, tz::routeField::source);
         values[source] = rawValues[source]->load (std::memory_order_acquire);
@@ -727,7 +774,17 @@ bool TazzleAudioProcessor::takeSnapshot() noexcept
     if (presetGeneration.load (std::memory_order_relaxed) != generation)
         return false;
 
-    std::copy_n (values.begin(), values.size(), baseValues.begin());
+    for (size_t g = 0; g < (size_t) numParamGroups; ++g)
+    {
+        if ((changed & (1u << g)) == 0)
+            continue;
+        const auto [first, end] = groupRange (g);
+        std::copy (values.begin() + (std::ptrdiff_t) first, values.begin() + (std::ptrdiff_t) end,
+                   baseValues.begin() + (std::ptrdiff_t) first);
+    }
+    if (routesChanged)
+        std::copy (values.begin() + (std::ptrdiff_t) firstRouteParam, values.begin() + tz::numParams,
+                   baseValues.begin() + (std::ptrdiff_t) firstRouteParam);
     std::memcpy (&baseValues[tz::numParams], words.data(), sizeof (words));
     return true;
 }

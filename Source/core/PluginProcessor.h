@@ -142,6 +142,25 @@ private:
 
     juce::AudioProcessorValueTreeState parameterState;
     std::array<std::atomic<float>*, tz::numParams> rawValues {};
+
+    // The snapshot reads again only the groups of parameters that changed since it last ran. The tree calls a
+    // group's listener after storing the new raw value, so a snapshot that sees the group's bit sees the value.
+    static constexpr int paramsPerGroup = 32;
+    static constexpr int numParamGroups = (tz::numParams + paramsPerGroup - 1) / paramsPerGroup;
+
+    struct ParamGroupListener : juce::AudioProcessorValueTreeState::Listener
+    {
+        std::atomic<std::uint32_t>* changedGroups = nullptr;
+        std::uint32_t bit = 0;
+
+        void parameterChanged (const juce::String&, float) override
+        {
+            changedGroups->fetch_or (bit, std::memory_order_release);
+        }
+    };
+
+    std::atomic<std::uint32_t> changedGroups { 0 };
+    std::array<ParamGroupListener, numParamGroups> paramGroupListeners {};
     std::array<juce::RangedAudioParameter*, tz::numParams> params {};
 
     std::array<float, tz::numParams + tz::numEffects> baseValues {};

@@ -1,7 +1,7 @@
 #include "effects/RecordBuffer.h"
 
+#include <algorithm>
 #include <cmath>
-#include <tuple>
 
 #include <juce_core/juce_core.h>
 
@@ -26,92 +26,117 @@ void RecordBuffer::prepare (double seconds, double sampleRate, bool withFiltered
     constexpr std::array<double, maxLayers> cutoffRatio { 0.0, 0.2, 0.1 };
     constexpr double pi = 3.14159265358979323846;
 
-    for (int lane = 0; lane < numLanes; ++lane)
+    for (int j = 0; j < numSections; ++j)
     {
-        const int layerIndex = 1 + lane / 2;
-        const auto c = (float) (1.0 / std::tan (pi * cutoffRatio[(size_t) layerIndex]));
+        const auto q = (float) (1.0 / (2.0 * std::cos ((2 * j + 1) * pi / 16.0)));
+        alignas (16) std::array<float, Quad::size()> b0 {}, a1 {}, a2 {};
 
-        for (int j = 0; j < numSections; ++j)
+        for (size_t lane = 0; lane < Quad::size(); ++lane)
         {
-            const auto q = (float) (1.0 / (2.0 * std::cos ((2 * j + 1) * pi / 16.0)));
-            const float b0 = 1.0f / (1.0f + c / q + c * c);
-
-            auto& section = sections[(size_t) j];
-            section.b0[(size_t) lane] = b0;
-            section.b1[(size_t) lane] = 2.0f * b0;
-            section.b2[(size_t) lane] = b0;
-            section.a1[(size_t) lane] = 2.0f * b0 * (1.0f - c * c);
-            section.a2[(size_t) lane] = (1.0f - c / q + c * c) * b0;
-            section.s1[(size_t) lane] = section.s2[(size_t) lane] = 0.0f;
+            const size_t layerIndex = 1 + lane / 2;
+            const auto c = (float) (1.0 / std::tan (pi * cutoffRatio[layerIndex]));
+            b0[lane] = 1.0f / (1.0f + c / q + c * c);
+            a1[lane] = 2.0f * b0[lane] * (1.0f - c * c);
+            a2[lane] = (1.0f - c / q + c * c) * b0[lane];
         }
+
+        sections[(size_t) j] = { Quad::fromRawArray (b0.data()), Quad::fromRawArray (a1.data()),
+                                 Quad::fromRawArray (a2.data()), Quad::expand (0.0f), Quad::expand (0.0f) };
     }
 }
 
 namespace
 {
     // The four lanes through the cascade; inlined so each caller's states stay where the caller keeps them.
-    template <typename Sections, typename Lanes>
-    forcedinline Lanes lowPass (Sections& sections, Lanes x) noexcept
+    template <typename Sections, typename Quad>
+    forcedinline Quad lowPass (Sections& sections, Quad x) noexcept
     {
         for (auto& section : sections)
         {
-            Lanes y;
-            for (size_t k = 0; k < std::tuple_size_v<Lanes>; ++k)
-            {
-                y[k] = (section.b0[k] * x[k]) + section.s1[k];
-                section.s1[k] = (section.b1[k] * x[k]) - (section.a1[k] * y[k]) + section.s2[k];
-                section.s2[k] = (section.b2[k] * x[k]) - (section.a2[k] * y[k]);
-            }
+            const Quad bx = section.b0 * x;
+            const Quad y = bx + section.s1;
+            section.s1 = ((bx + bx) - section.a1 * y) + section.s2;
+            section.s2 = bx - section.a2 * y;
             x = y;
         }
         return x;
     }
 } // namespace
 
-// Stores one stereo sample in every layer at the write head, filtering with `filter`, and moves the head on.
-forcedinline int RecordBuffer::store (float left, float right, Sections& filter) noexcept
+// Low-passes a stereo run into the filtered layers from `index` on, filtering with `filter`.
+forcedinline void RecordBuffer::storeFiltered (const float* left, const float* right, int numSamples, int index,
+                                               Sections& filter) noexcept
+{
+    float* const out[] = { layers[1][0].data() + index, layers[1][1].data() + index, layers[2][0].data() + index,
+                           layers[2][1].data() + index };
+
+    for (int i = 0; i < numSamples; ++i)
+    {
+        alignas (16) std::array<float, Quad::size()> in { left[i], right[i], left[i], right[i] }, low {};
+        lowPass (filter, Quad::fromRawArray (in.data())).copyToRawArray (low.data());
+        for (size_t lane = 0; lane < Quad::size(); ++lane)
+            out[lane][i] = low[lane];
+    }
+}
+
+int RecordBuffer::write (float left, float right) noexcept
 {
     const int index = writePos;
     layers[0][0][(size_t) index] = left;
     layers[0][1][(size_t) index] = right;
-
     if (numLayers > 1)
-    {
-        const auto low = lowPass (filter, Lanes { left, right, left, right });
-        layers[1][0][(size_t) index] = low[0];
-        layers[1][1][(size_t) index] = low[1];
-        layers[2][0][(size_t) index] = low[2];
-        layers[2][1][(size_t) index] = low[3];
-    }
+        storeFiltered (&left, &right, 1, index, sections);
 
     if (++writePos >= size)
         writePos = 0;
-
     return index;
 }
 
-int RecordBuffer::write (float left, float right) noexcept { return store (left, right, sections); }
-
 int RecordBuffer::write (const float* left, const float* right, int numSamples) noexcept
+{
+    if (numSamples <= 0)
+        return -1;
+
+    const int firstIndex = writePos;
+
+    // In runs up to the end of the buffer, so that the write head wraps only between them.
+    for (int done = 0; done < numSamples;)
+    {
+        const int run = std::min (numSamples - done, size - writePos);
+        std::copy_n (left + done, run, layers[0][0].data() + writePos);
+        std::copy_n (right + done, run, layers[0][1].data() + writePos);
+        done += run;
+        writePos = writePos + run < size ? writePos + run : 0;
+    }
+
+    if (numLayers > 1)
+        filterChunk (left, right, numSamples, firstIndex);
+
+    return writePos == 0 ? size - 1 : writePos - 1;
+}
+
+void RecordBuffer::filterChunk (const float* left, const float* right, int numSamples, int firstIndex) noexcept
 {
     // The filter runs on a local copy of its states, which the compiler keeps in registers through the chunk.
     auto localSections = sections;
-    int index = -1;
 
-    for (int i = 0; i < numSamples; ++i)
-        index = store (left[i], right[i], localSections);
+    for (int done = 0, index = firstIndex; done < numSamples;)
+    {
+        const int run = std::min (numSamples - done, size - index);
+        storeFiltered (left + done, right + done, run, index, localSections);
+        done += run;
+        index = 0;
+    }
 
     // A non-finite input leaves NaN in the filters, which would fill the layers for good: start them afresh.
-    float poison = 0.0f;
+    Quad poison = Quad::expand (0.0f);
     for (const auto& section : localSections)
-        for (size_t k = 0; k < numLanes; ++k)
-            poison += (section.s1[k] + section.s2[k]) * 0.0f;
-    if (poison != 0.0f)
+        poison += (section.s1 + section.s2) * Quad::expand (0.0f);
+    if (poison.sum() != 0.0f)
         for (auto& section : localSections)
-            section.s1 = section.s2 = Lanes {};
+            section.s1 = section.s2 = Quad::expand (0.0f);
 
     sections = localSections;
-    return index;
 }
 
 int RecordBuffer::layerFor (double speed) const noexcept

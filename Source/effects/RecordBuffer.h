@@ -5,6 +5,8 @@
 
 #include <cmath>
 
+#include <juce_dsp/juce_dsp.h>
+
 namespace tz
 {
 
@@ -81,21 +83,23 @@ public:
     }
 
 private:
-    // The four anti-alias chains (layers 1 and 2, left and right) run side by side as lanes, so the compiler
-    // can process them in one vector; each lane is a transposed direct form II biquad cascade.
-    static constexpr int numLanes = 4;
+    // The four anti-alias chains (layers 1 and 2, left and right) run side by side as the lanes of one vector;
+    // each lane is a transposed direct form II biquad cascade. A bilinear low pass's numerator is b0 * (1, 2, 1),
+    // so each section forms b0 * x once and doubles it, which is exact.
+    using Quad = juce::dsp::SIMDRegister<float>;
+    static_assert (Quad::size() == 4);
     static constexpr int numSections = 4;
-    using Lanes = std::array<float, numLanes>;
 
     struct Section
     {
-        Lanes b0 {}, b1 {}, b2 {}, a1 {}, a2 {};
-        Lanes s1 {}, s2 {};
+        Quad b0 {}, a1 {}, a2 {};
+        Quad s1 {}, s2 {};
     };
 
     using Sections = std::array<Section, numSections>;
 
-    int store (float left, float right, Sections& filter) noexcept;
+    void filterChunk (const float* left, const float* right, int numSamples, int firstIndex) noexcept;
+    void storeFiltered (const float* left, const float* right, int numSamples, int index, Sections& filter) noexcept;
 
     std::array<std::array<std::vector<float>, 2>, maxLayers> layers;
     Sections sections;

@@ -1,5 +1,6 @@
 #include "effects/VolumeEffect.h"
 
+#include <algorithm>
 #include <cmath>
 
 namespace tz
@@ -26,6 +27,23 @@ void VolumeEffect::process (float* const* channels, int numChannels, int numSamp
 
     level.beginChunk (values[volumeLevel] * 0.01f, numSamples);
     pan.beginChunk (values[volumePan] * 0.01f, numSamples);
+
+    // At rest both ramps give the same value at every sample: the same products with the gains worked out once.
+    if (level.atRest() && pan.atRest())
+    {
+        const auto gain = (float) level.current;
+        const auto balance = (float) pan.current;
+        const float channelGains[] = { (balance > 0.0f ? 1.0f - balance : 1.0f) * gain,
+                                       (balance < 0.0f ? 1.0f + balance : 1.0f) * gain };
+
+        for (int ch = 0; ch < std::min (numChannels, 2); ++ch)
+        {
+            const float channelGain = numChannels >= 2 ? channelGains[ch] : gain;
+            for (int i = 0; i < numSamples; ++i)
+                channels[ch][i] *= channelGain;
+        }
+        return;
+    }
 
     for (int i = 0; i < numSamples; ++i)
     {

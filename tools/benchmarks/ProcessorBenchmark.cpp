@@ -28,7 +28,8 @@ Patch effectOn (tz::EffectId id, Patch extra = {})
     return extra;
 }
 
-const Patch driveHeaviest { { tz::driveOn, 1.0f }, { tz::driveAmount, 80.0f }, { tz::driveType, 3.0f } };
+// Fold at full amount is the drive's dearest setting.
+const Patch driveHeaviest { { tz::driveOn, 1.0f }, { tz::driveAmount, 100.0f }, { tz::driveType, 2.0f } };
 const Patch grainHeaviest { { tz::grainOn, 1.0f },
                             { tz::grainDensity, 60.0f },
                             { tz::grainSize, 500.0f },

@@ -19,7 +19,8 @@ namespace
     // Sets the processor up and says what it is running.
     using BenchCase = std::function<juce::String (TazzleAudioProcessor&)>;
 
-    // The most work the engine can be asked for: every slot on, the densest and longest pitched grains.
+    // The most work the engine can be asked for: every slot on, the drive folding at full amount, the densest and
+    // longest pitched grains fully wet, and a pitched stutter that holds freely.
     juce::String heaviestSettings (TazzleAudioProcessor& processor)
     {
         processor.resetToInit();
@@ -30,7 +31,11 @@ namespace
         processor.setValue (grainDensity, 60.0f);
         processor.setValue (grainSize, 500.0f);
         processor.setValue (grainPitch, 24.0f);
+        processor.setValue (grainMix, 100.0f);
+        processor.setValue (driveType, 2.0f);
+        processor.setValue (driveAmount, 100.0f);
         processor.setValue (stutterPitch, 12.0f);
+        processor.setValue (stutterHold, 0.0f);
         return "every effect at its heaviest";
     }
 } // namespace
