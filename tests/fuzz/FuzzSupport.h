@@ -64,8 +64,6 @@ inline juce::File scratchFolder (const char* name)
 // A framework assertion aborts, so libFuzzer keeps the input that tripped it.
 struct AbortOnAssertionLogger : juce::Logger
 {
-    ~AbortOnAssertionLogger() override { juce::Logger::setCurrentLogger (nullptr); }
-
     void logMessage (const juce::String& message) override
     {
         std::fprintf (stderr, "%s\n", message.toRawUTF8());
@@ -74,19 +72,25 @@ struct AbortOnAssertionLogger : juce::Logger
     }
 };
 
-// Processors and parameter trees need the framework initialised once for the whole run.
+// Processors and parameter trees need the framework initialised once for the whole run. Nothing is torn down at
+// exit: libFuzzer leaves through exit(), where the framework's shutdown would run after its objects were gone.
 inline void initialiseOnce()
 {
-    static const juce::ScopedJuceInitialiser_GUI juceInitialiser;
-    static AbortOnAssertionLogger logger;
-    juce::Logger::setCurrentLogger (&logger);
+    static const auto* juceInitialiser = new juce::ScopedJuceInitialiser_GUI();
+    static auto* logger = new AbortOnAssertionLogger();
+    juce::ignoreUnused (juceInitialiser);
+    juce::Logger::setCurrentLogger (logger);
+    // Registered after the framework's own statics, so it runs before their teardown, whose assertions are not
+    // findings.
+    static const int disarmAtExit = std::atexit ([] { juce::Logger::setCurrentLogger (nullptr); });
+    juce::ignoreUnused (disarmAtExit);
 }
 
 inline TazzleAudioProcessor& sharedProcessor()
 {
     initialiseOnce();
-    static TazzleAudioProcessor processor;
-    return processor;
+    static auto* processor = new TazzleAudioProcessor();
+    return *processor;
 }
 
 } // namespace tz::fuzz
