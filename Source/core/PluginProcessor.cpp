@@ -143,10 +143,7 @@ bool TazzleAudioProcessor::isBusesLayoutSupported (const BusesLayout& layouts) c
     return layouts.getMainInputChannelSet() == out;
 }
 
-juce::AudioProcessorEditor* TazzleAudioProcessor::createEditor()
-{
-    return new TazzleAudioProcessorEditor (*this);
-}
+juce::AudioProcessorEditor* TazzleAudioProcessor::createEditor() { return new TazzleAudioProcessorEditor (*this); }
 
 //==============================================================================
 void TazzleAudioProcessor::setValue (int p, float plainValue)

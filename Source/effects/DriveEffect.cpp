@@ -83,10 +83,9 @@ void DriveEffect::prepare (double newSampleRate, int)
     sampleRate = newSampleRate;
 
     // Eight times: three half-band stages, the first the steepest.
-    oversampler.prepare ({ { 0.05f, -90.0f, 0.06f, -75.0f },
-                           { 0.10f, -80.0f, 0.12f, -65.0f },
-                           { 0.10f, -70.0f, 0.12f, -55.0f } },
-                         maxChunk);
+    oversampler.prepare (
+        { { 0.05f, -90.0f, 0.06f, -75.0f }, { 0.10f, -80.0f, 0.12f, -65.0f }, { 0.10f, -70.0f, 0.12f, -55.0f } },
+        maxChunk);
     prepared = true;
 
     latency = oversampler.latencySamples();

@@ -2,8 +2,8 @@
 
 #include <array>
 
-#include "core/LatencyDelay.h"
 #include "core/GainRamp.h"
+#include "core/LatencyDelay.h"
 #include "core/Parameters.h"
 #include "core/Transport.h"
 #include "effects/StereoOversampler.h"

@@ -10,7 +10,7 @@ namespace tz
 constexpr float fastTanh (float x) noexcept
 {
     constexpr float clampAt = 7.90531110763549805f; // beyond this tanh rounds to +-1 in float
-    constexpr float tiny = 0.0004f;                   // below this tanh(x) == x in float
+    constexpr float tiny = 0.0004f;                 // below this tanh(x) == x in float
 
     const float clamped = std::clamp (x, -clampAt, clampAt);
     const float x2 = clamped * clamped;

@@ -11,17 +11,17 @@
 #include <juce_core/juce_core.h>
 
 #if defined(__SSE2__) || defined(_M_X64)
- #define TAZZLE_GRAIN_SSE2 1
- #include <emmintrin.h>
+#define TAZZLE_GRAIN_SSE2 1
+#include <emmintrin.h>
 #else
- #define TAZZLE_GRAIN_SSE2 0
+#define TAZZLE_GRAIN_SSE2 0
 #endif
 
 #if TAZZLE_GRAIN_SSE2 && TAZZLE_AVX2_PATHS
- #define TAZZLE_GRAIN_AVX2 1
- #include <immintrin.h>
+#define TAZZLE_GRAIN_AVX2 1
+#include <immintrin.h>
 #else
- #define TAZZLE_GRAIN_AVX2 0
+#define TAZZLE_GRAIN_AVX2 0
 #endif
 
 namespace tz
@@ -51,7 +51,8 @@ namespace
         const float* left = reads.left;
         const float* right = reads.right;
         reads.outLeft[s] += reads.gainLeft * w * RecordBuffer::catmullRom (left[im1], left[i], left[i1], left[i2], t);
-        reads.outRight[s] += reads.gainRight * w * RecordBuffer::catmullRom (right[im1], right[i], right[i1], right[i2], t);
+        reads.outRight[s] +=
+            reads.gainRight * w * RecordBuffer::catmullRom (right[im1], right[i], right[i1], right[i2], t);
 
         if ((age & groupMask) == groupMask)
             reads.window.nextFour();
@@ -73,7 +74,8 @@ namespace
     {
         const auto times = [] (float k, __m128 v) { return _mm_mul_ps (_mm_set1_ps (k), v); };
         const __m128 a = times (0.5f, _mm_sub_ps (y1, ym1));
-        const __m128 b = _mm_sub_ps (_mm_add_ps (_mm_sub_ps (ym1, times (2.5f, y0)), times (2.0f, y1)), times (0.5f, y2));
+        const __m128 b =
+            _mm_sub_ps (_mm_add_ps (_mm_sub_ps (ym1, times (2.5f, y0)), times (2.0f, y1)), times (0.5f, y2));
         const __m128 c = _mm_add_ps (times (0.5f, _mm_sub_ps (y2, ym1)), times (1.5f, _mm_sub_ps (y0, y1)));
         return _mm_add_ps (y0, _mm_mul_ps (t, _mm_add_ps (a, _mm_mul_ps (t, _mm_add_ps (b, _mm_mul_ps (t, c))))));
     }
@@ -122,7 +124,8 @@ namespace
         const __m128d origin = _mm_set1_pd (reads.origin), rate = _mm_set1_pd (reads.rate);
         const __m128d shift = _mm_set1_pd (wrap);
         const __m128 gainLeft = _mm_set1_ps (reads.gainLeft), gainRight = _mm_set1_ps (reads.gainRight);
-        const auto toFloats = [] (__m128d low, __m128d high) { return _mm_movelh_ps (_mm_cvtpd_ps (low), _mm_cvtpd_ps (high)); };
+        const auto toFloats = [] (__m128d low, __m128d high)
+        { return _mm_movelh_ps (_mm_cvtpd_ps (low), _mm_cvtpd_ps (high)); };
         const auto hann = [half] (__m128d c) { return _mm_sub_pd (half, _mm_mul_pd (half, c)); };
 
         __m128d age01 = _mm_set_pd (age + 1, age), age23 = _mm_set_pd (age + 3, age + 2);
@@ -132,7 +135,8 @@ namespace
             const __m128d p01 = _mm_add_pd (_mm_add_pd (origin, _mm_mul_pd (age01, rate)), shift);
             const __m128d p23 = _mm_add_pd (_mm_add_pd (origin, _mm_mul_pd (age23, rate)), shift);
             const __m128i i01 = _mm_cvttpd_epi32 (p01), i23 = _mm_cvttpd_epi32 (p23);
-            const __m128 t = toFloats (_mm_sub_pd (p01, _mm_cvtepi32_pd (i01)), _mm_sub_pd (p23, _mm_cvtepi32_pd (i23)));
+            const __m128 t =
+                toFloats (_mm_sub_pd (p01, _mm_cvtepi32_pd (i01)), _mm_sub_pd (p23, _mm_cvtepi32_pd (i23)));
 
             alignas (16) std::int32_t index[4];
             _mm_store_si128 (reinterpret_cast<__m128i*> (index), _mm_unpacklo_epi64 (i01, i23));
@@ -165,17 +169,17 @@ namespace
 #if TAZZLE_GRAIN_AVX2
     namespace avx2
     {
- #define TAZZLE_WIDE_FUNCTION TAZZLE_AVX2_FUNCTION
- #include "effects/GrainReadsWide.inl"
- #undef TAZZLE_WIDE_FUNCTION
+#define TAZZLE_WIDE_FUNCTION TAZZLE_AVX2_FUNCTION
+#include "effects/GrainReadsWide.inl"
+#undef TAZZLE_WIDE_FUNCTION
     } // namespace avx2
 
     // The same code with AVX-512's thirty-two registers, which spare the kernel its spills.
     namespace avx512
     {
- #define TAZZLE_WIDE_FUNCTION TAZZLE_AVX512_FUNCTION
- #include "effects/GrainReadsWide.inl"
- #undef TAZZLE_WIDE_FUNCTION
+#define TAZZLE_WIDE_FUNCTION TAZZLE_AVX512_FUNCTION
+#include "effects/GrainReadsWide.inl"
+#undef TAZZLE_WIDE_FUNCTION
     } // namespace avx512
 #endif
 
@@ -185,15 +189,24 @@ namespace
     {
         switch (age & groupMask)
         {
-            case 0: kernel (std::integral_constant<int, 0>()); break;
-            case 1: kernel (std::integral_constant<int, 1>()); break;
-            case 2: kernel (std::integral_constant<int, 2>()); break;
-            default: kernel (std::integral_constant<int, 3>()); break;
+            case 0:
+                kernel (std::integral_constant<int, 0>());
+                break;
+            case 1:
+                kernel (std::integral_constant<int, 1>());
+                break;
+            case 2:
+                kernel (std::integral_constant<int, 2>());
+                break;
+            default:
+                kernel (std::integral_constant<int, 3>());
+                break;
         }
     }
 
     // Runs a clear stretch at the given width; narrower reads finish what the wide ones leave.
-    void addClearStretch (const GrainReads& reads, int s, int age, double wrap, int count, GrainReads::Width width) noexcept
+    void addClearStretch (const GrainReads& reads, int s, int age, double wrap, int count,
+                          GrainReads::Width width) noexcept
     {
         // Takes the reads that groups of `groupSize` can cover off the front of the stretch.
         const auto takeGroups = [&] (int groupSize, auto&& addGroups)
@@ -210,16 +223,19 @@ namespace
 
 #if TAZZLE_GRAIN_AVX2
         if (width == GrainReads::Width::avx512 && processorHasAvx512())
-            takeGroups (8, [&] (auto offset, int numEights)
+            takeGroups (8,
+                        [&] (auto offset, int numEights)
                         { avx512::addClearReadsInEights<decltype (offset)::value> (reads, s, age, wrap, numEights); });
         else if (width >= GrainReads::Width::avx2 && processorHasAvx2())
-            takeGroups (8, [&] (auto offset, int numEights)
+            takeGroups (8,
+                        [&] (auto offset, int numEights)
                         { avx2::addClearReadsInEights<decltype (offset)::value> (reads, s, age, wrap, numEights); });
 #endif
 
 #if TAZZLE_GRAIN_SSE2
         if (width != GrainReads::Width::one)
-            takeGroups (4, [&] (auto offset, int numFours)
+            takeGroups (4,
+                        [&] (auto offset, int numFours)
                         { addClearReadsInFours<decltype (offset)::value> (reads, s, age, wrap, numFours); });
 #endif
 
@@ -231,11 +247,15 @@ bool GrainReads::runsAsItself (Width width) noexcept
 {
     switch (width)
     {
-        case Width::sse2: return TAZZLE_GRAIN_SSE2;
-        case Width::avx2: return TAZZLE_GRAIN_AVX2 && processorHasAvx2();
-        case Width::avx512: return TAZZLE_GRAIN_AVX2 && processorHasAvx512();
+        case Width::sse2:
+            return TAZZLE_GRAIN_SSE2;
+        case Width::avx2:
+            return TAZZLE_GRAIN_AVX2 && processorHasAvx2();
+        case Width::avx512:
+            return TAZZLE_GRAIN_AVX2 && processorHasAvx512();
         case Width::one:
-        case Width::best: break;
+        case Width::best:
+            break;
     }
     return true;
 }
@@ -247,7 +267,8 @@ void GrainReads::add (int s, int age, int count, Width width) const noexcept
         width = Width::avx512;
 
     const auto sizeAsDouble = (double) size;
-    const auto wrapIndex = [this] (int index) { return index < 0 ? index + size : (index >= size ? index - size : index); };
+    const auto wrapIndex = [this] (int index)
+    { return index < 0 ? index + size : (index >= size ? index - size : index); };
 
     for (const int end = s + count; s < end;)
     {

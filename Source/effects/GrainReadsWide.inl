@@ -6,10 +6,12 @@ TAZZLE_WIDE_FUNCTION inline __m256 catmullRom (__m256 ym1, __m256 y0, __m256 y1,
     const __m256 k05 = _mm256_set1_ps (0.5f), k15 = _mm256_set1_ps (1.5f);
     const __m256 k2 = _mm256_set1_ps (2.0f), k25 = _mm256_set1_ps (2.5f);
     const __m256 a = _mm256_mul_ps (k05, _mm256_sub_ps (y1, ym1));
-    const __m256 b = _mm256_sub_ps (_mm256_add_ps (_mm256_sub_ps (ym1, _mm256_mul_ps (k25, y0)), _mm256_mul_ps (k2, y1)),
-                                    _mm256_mul_ps (k05, y2));
-    const __m256 c = _mm256_add_ps (_mm256_mul_ps (k05, _mm256_sub_ps (y2, ym1)), _mm256_mul_ps (k15, _mm256_sub_ps (y0, y1)));
-    return _mm256_add_ps (y0, _mm256_mul_ps (t, _mm256_add_ps (a, _mm256_mul_ps (t, _mm256_add_ps (b, _mm256_mul_ps (t, c))))));
+    const __m256 b = _mm256_sub_ps (
+        _mm256_add_ps (_mm256_sub_ps (ym1, _mm256_mul_ps (k25, y0)), _mm256_mul_ps (k2, y1)), _mm256_mul_ps (k05, y2));
+    const __m256 c =
+        _mm256_add_ps (_mm256_mul_ps (k05, _mm256_sub_ps (y2, ym1)), _mm256_mul_ps (k15, _mm256_sub_ps (y0, y1)));
+    return _mm256_add_ps (
+        y0, _mm256_mul_ps (t, _mm256_add_ps (a, _mm256_mul_ps (t, _mm256_add_ps (b, _mm256_mul_ps (t, c))))));
 }
 
 // Eight reads of one channel: reads k and k + 4 share a register, one in each half, so the four-by-four
@@ -47,7 +49,8 @@ TAZZLE_WIDE_FUNCTION inline __m256d fromLane (__m256d group, __m256d next) noexc
 }
 
 // Both phasor sets of a window moved on by four samples.
-TAZZLE_WIDE_FUNCTION inline void rotateByFour (__m256d& cosines, __m256d& sines, __m256d cosFour, __m256d sinFour) noexcept
+TAZZLE_WIDE_FUNCTION inline void rotateByFour (__m256d& cosines, __m256d& sines, __m256d cosFour,
+                                               __m256d sinFour) noexcept
 {
     const __m256d nextCos = _mm256_sub_pd (_mm256_mul_pd (cosines, cosFour), _mm256_mul_pd (sines, sinFour));
     sines = _mm256_add_pd (_mm256_mul_pd (sines, cosFour), _mm256_mul_pd (cosines, sinFour));
@@ -63,7 +66,7 @@ TAZZLE_WIDE_FUNCTION inline __m128 hannOf (__m256d cosines) noexcept
 // Clear reads eight at a time, with the same per-lane arithmetic as the single and four-wide reads.
 template <int offset>
 TAZZLE_WIDE_FUNCTION void addClearReadsInEights (const GrainReads& reads, int s, int age, double wrap,
-                                                  int numEights) noexcept
+                                                 int numEights) noexcept
 {
     auto& window = reads.window;
     __m256d cosGroup = _mm256_loadu_pd (window.cosLanes.data()), sinGroup = _mm256_loadu_pd (window.sinLanes.data());

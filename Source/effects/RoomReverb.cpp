@@ -9,10 +9,7 @@ void RoomReverb::DelayLine::setSize (int newSize)
     index = 0;
 }
 
-void RoomReverb::DelayLine::clear() noexcept
-{
-    std::fill (buffer.begin(), buffer.end(), 0.0f);
-}
+void RoomReverb::DelayLine::clear() noexcept { std::fill (buffer.begin(), buffer.end(), 0.0f); }
 
 // The same gains and the same order of setting them as juce::Reverb.
 void RoomReverb::setParameters (const juce::Reverb::Parameters& newParameters) noexcept

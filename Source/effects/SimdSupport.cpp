@@ -12,20 +12,15 @@ namespace
         __builtin_cpu_init();
         return __builtin_cpu_supports ("avx2") != 0;
     }();
-    const bool hasAvx512 = hasAvx2 && __builtin_cpu_supports ("avx512f") != 0 && __builtin_cpu_supports ("avx512vl") != 0;
+    const bool hasAvx512 =
+        hasAvx2 && __builtin_cpu_supports ("avx512f") != 0 && __builtin_cpu_supports ("avx512vl") != 0;
 #else
     constexpr bool hasAvx2 = false, hasAvx512 = false;
 #endif
 } // namespace
 
-bool processorHasAvx2() noexcept
-{
-    return hasAvx2;
-}
+bool processorHasAvx2() noexcept { return hasAvx2; }
 
-bool processorHasAvx512() noexcept
-{
-    return hasAvx512;
-}
+bool processorHasAvx512() noexcept { return hasAvx512; }
 
 } // namespace tz

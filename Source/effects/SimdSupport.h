@@ -4,13 +4,13 @@
 // arithmetic (the project builds with -ffp-contract=off, so no multiply and add ever fuse), so the sound does
 // not depend on the processor.
 #if defined(__GNUC__) && (defined(__x86_64__) || defined(__i386__))
- #define TAZZLE_AVX2_PATHS 1
- #define TAZZLE_AVX2_FUNCTION __attribute__ ((target ("avx2")))
- #define TAZZLE_AVX512_FUNCTION __attribute__ ((target ("avx2,avx512f,avx512vl")))
+#define TAZZLE_AVX2_PATHS 1
+#define TAZZLE_AVX2_FUNCTION __attribute__ ((target ("avx2")))
+#define TAZZLE_AVX512_FUNCTION __attribute__ ((target ("avx2,avx512f,avx512vl")))
 #else
- #define TAZZLE_AVX2_PATHS 0
- #define TAZZLE_AVX2_FUNCTION
- #define TAZZLE_AVX512_FUNCTION
+#define TAZZLE_AVX2_PATHS 0
+#define TAZZLE_AVX2_FUNCTION
+#define TAZZLE_AVX512_FUNCTION
 #endif
 
 namespace tz

@@ -40,8 +40,8 @@ namespace
 
 void StereoOversampler::AllpassBranches::design (float transitionWidth, float stopbandDb)
 {
-    const auto structure = juce::dsp::FilterDesign<float>::designIIRLowpassHalfBandPolyphaseAllpassMethod (
-        transitionWidth, stopbandDb);
+    const auto structure =
+        juce::dsp::FilterDesign<float>::designIIRLowpassHalfBandPolyphaseAllpassMethod (transitionWidth, stopbandDb);
 
     // The delayed branch's first section is its pure delay, which the polyphase split itself provides.
     std::vector<float> all;
@@ -113,9 +113,8 @@ void StereoOversampler::prepare (std::initializer_list<StageDesign> designs, int
     int framesPerBaseSample = 1;
     for (const auto& design : designs)
     {
-        reference.addOversamplingStage (juce::dsp::Oversampling<float>::filterHalfBandPolyphaseIIR,
-                                        design.transitionUp, design.stopbandUpDb, design.transitionDown,
-                                        design.stopbandDownDb);
+        reference.addOversamplingStage (juce::dsp::Oversampling<float>::filterHalfBandPolyphaseIIR, design.transitionUp,
+                                        design.stopbandUpDb, design.transitionDown, design.stopbandDownDb);
         auto& stage = stages[stageIndex++];
         stage.up.design (design.transitionUp, design.stopbandUpDb);
         stage.down.design (design.transitionDown, design.stopbandDownDb);

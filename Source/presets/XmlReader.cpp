@@ -221,6 +221,13 @@ namespace
             out.write (chunk, (size_t) count);
         }
     }
+    // None of our documents holds text between tags, and ValueTree::fromXml asserts on it, so it is dropped.
+    void removeTextElements (juce::XmlElement& element)
+    {
+        element.deleteAllTextElements();
+        for (auto* child : element.getChildIterator())
+            removeTextElements (*child);
+    }
 } // namespace
 
 std::unique_ptr<juce::XmlElement> readXml (const juce::String& text)
@@ -228,12 +235,17 @@ std::unique_ptr<juce::XmlElement> readXml (const juce::String& text)
     if (text.getNumBytesAsUTF8() > maxXmlBytes || ! isNestedWithinLimit (text))
         return {};
 
-    return juce::parseXML (text);
+    auto root = juce::parseXML (text);
+    if (root != nullptr)
+        removeTextElements (*root);
+    return root;
 }
 
 std::unique_ptr<juce::XmlElement> readXml (const void* utf8, std::size_t numBytes)
 {
-    if (utf8 == nullptr || numBytes > maxXmlBytes)
+    // Bytes that are not UTF-8 are refused before the framework, which asserts on them, makes text of them.
+    if (utf8 == nullptr || numBytes > maxXmlBytes
+        || ! juce::CharPointer_UTF8::isValidString (static_cast<const char*> (utf8), (int) numBytes))
         return {};
 
     return readXml (juce::String::fromUTF8 (static_cast<const char*> (utf8), (int) numBytes));

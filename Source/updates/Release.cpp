@@ -1,6 +1,7 @@
 #include "updates/Release.h"
 
 #include <algorithm>
+#include <array>
 
 namespace tz::updates
 {
@@ -21,15 +22,17 @@ namespace
     }
 
     // Whether the framework's JSON parser may read `json` safely. It recurses once per level of nesting, so deep
-    // nesting would overflow the stack; and it asserts on a '-' without a digit and on an empty member name. The
-    // scan reads strings as that parser does ("..." and '...', a backslash escaping the next character), so the
-    // depth seen here is the depth it would reach.
+    // nesting would overflow the stack; and it asserts on a '-' without a digit and on an empty member name, which
+    // it builds before it looks for the ':' (so {"": ...} and {""x} alike). The scan reads strings as that parser
+    // does ("..." and '...', a backslash escaping the next character), so the depth seen here is the depth it
+    // would reach, and it knows where the parser expects a member name: after '{' or ',' inside an object.
     bool isSafeToParse (const juce::String& json)
     {
         int depth = 0;
-        juce::juce_wchar quote = 0; // of the string being read, 0 outside strings
+        std::array<bool, maxJsonDepth + 1> isObject {}; // per open level: an object, not an array
+        juce::juce_wchar quote = 0;                     // of the string being read, 0 outside strings
         int stringLength = 0;
-        bool emptyStringBefore = false; // the last token was "", which a ':' would make a member name
+        bool atMemberName = false; // the next string would be read as a member name
 
         for (auto p = json.getCharPointer(); ! p.isEmpty();)
         {
@@ -38,7 +41,9 @@ namespace
             {
                 if (c == quote)
                 {
-                    emptyStringBefore = quote == '"' && stringLength == 0;
+                    if (atMemberName && stringLength == 0)
+                        return false;
+                    atMemberName = false;
                     quote = 0;
                 }
                 else
@@ -52,23 +57,29 @@ namespace
 
             if (juce::CharacterFunctions::isWhitespace (c))
                 continue;
-            if (c == ':' && emptyStringBefore)
-                return false;
-            emptyStringBefore = false;
 
             if (c == '"' || c == '\'')
             {
                 quote = c;
                 stringLength = 0;
+                continue;
             }
-            else if (c == '{' || c == '[')
+
+            atMemberName = false;
+            if (c == '{' || c == '[')
             {
                 if (++depth > maxJsonDepth)
                     return false;
+                isObject[(size_t) depth] = c == '{';
+                atMemberName = c == '{';
             }
             else if (c == '}' || c == ']')
             {
                 depth = std::max (0, depth - 1);
+            }
+            else if (c == ',')
+            {
+                atMemberName = isObject[(size_t) depth];
             }
             else if (c == '-')
             {

@@ -36,8 +36,10 @@ Cloud play (const Case& c, const Signal& left, const Signal& right, Width width,
             window.nextFour();
 
     Cloud cloud;
-    const tz::GrainReads reads { left.data(), right.data(), bufferSize, cloud.left.data(), cloud.right.data(),
-                                 c.origin, c.rate, 0.8f, 1.2f, window };
+    const tz::GrainReads reads {
+        left.data(), right.data(), bufferSize, cloud.left.data(), cloud.right.data(), c.origin, c.rate,
+        0.8f,        1.2f,         window
+    };
     int done = 0;
     for (const int piece : pieces)
     {
@@ -56,11 +58,11 @@ double catmullRomAt (const Signal& data, double position)
     const double t = position - (double) i;
     const double ym1 = at (i - 1), y0 = at (i), y1 = at (i + 1), y2 = at (i + 2);
     return y0 + 0.5 * t * (y1 - ym1) + t * t * (ym1 - 2.5 * y0 + 2.0 * y1 - 0.5 * y2)
-           + t * t * t * (0.5 * (y2 - ym1) + 1.5 * (y0 - y1));
+        + t * t * t * (0.5 * (y2 - ym1) + 1.5 * (y0 - y1));
 }
 
 // Forward and backward, pitched and not, wrapping around either end, starting at each offset in a group of four.
-const std::vector<Case> cases { { 2040.25, 1.0, 0 },   { 700.5, 4.0, 1 },   { 3.75, -1.0, 2 },
+const std::vector<Case> cases { { 2040.25, 1.0, 0 },  { 700.5, 4.0, 1 },     { 3.75, -1.0, 2 },
                                 { 250.125, -2.5, 3 }, { 2046.9, 1.4983, 5 }, { 0.3, 0.5, 6 } };
 
 TEST (GrainReads, EveryWidthAndEveryGroupingGivesTheSameSamples)
@@ -76,13 +78,16 @@ TEST (GrainReads, EveryWidthAndEveryGroupingGivesTheSameSamples)
         const auto reference = play (c, left, right, Width::one, {});
 
         for (const auto width : { Width::one, Width::sse2, Width::avx2, Width::avx512 })
-            for (const auto& pieces : std::vector<std::vector<int>> { {}, { 1, 2, 3, 5, 8, 13, 21, 34 }, { 7, 32, 9, 31 } })
+            for (const auto& pieces :
+                 std::vector<std::vector<int>> { {}, { 1, 2, 3, 5, 8, 13, 21, 34 }, { 7, 32, 9, 31 } })
             {
                 const auto cloud = play (c, left, right, width, pieces);
                 for (int n = 0; n < numReads; ++n)
                 {
-                    ASSERT_EQ (cloud.left[(size_t) n], reference.left[(size_t) n]) << "width " << (int) width << ", read " << n;
-                    ASSERT_EQ (cloud.right[(size_t) n], reference.right[(size_t) n]) << "width " << (int) width << ", read " << n;
+                    ASSERT_EQ (cloud.left[(size_t) n], reference.left[(size_t) n])
+                        << "width " << (int) width << ", read " << n;
+                    ASSERT_EQ (cloud.right[(size_t) n], reference.right[(size_t) n])
+                        << "width " << (int) width << ", read " << n;
                 }
             }
     }
@@ -104,7 +109,8 @@ TEST (GrainReads, ReadsAreTheWindowedCatmullRomAtOriginPlusAgeTimesRate)
             const double window = 0.5 - 0.5 * std::cos (juce::MathConstants<double>::twoPi * age / grainLength);
             const double position = c.origin + age * c.rate;
             worst = std::max (worst, std::abs (cloud.left[(size_t) n] - 0.8 * window * catmullRomAt (left, position)));
-            worst = std::max (worst, std::abs (cloud.right[(size_t) n] - 1.2 * window * catmullRomAt (right, position)));
+            worst =
+                std::max (worst, std::abs (cloud.right[(size_t) n] - 1.2 * window * catmullRomAt (right, position)));
         }
         EXPECT_LT (worst, 2e-5);
     }

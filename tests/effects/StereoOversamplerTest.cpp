@@ -55,8 +55,7 @@ TEST (StereoOversampler, MatchesJuceOversamplingSampleForSample)
             juce::dsp::AudioBlock<float> block (referenceChannels.data(), (size_t) numChannels, (size_t) n);
             auto up = reference->processSamplesUp (block);
 
-            float* frames = oversampler.processUp (actual[0].data() + start,
-                                                   actual[numChannels - 1].data() + start, n);
+            float* frames = oversampler.processUp (actual[0].data() + start, actual[numChannels - 1].data() + start, n);
             for (int i = 0; i < 8 * n; ++i)
                 for (int ch = 0; ch < numChannels; ++ch)
                     if (frames[2 * i + ch] != up.getSample (ch, i))
@@ -69,8 +68,7 @@ TEST (StereoOversampler, MatchesJuceOversamplingSampleForSample)
                 frames[i] = shape (frames[i]);
 
             reference->processSamplesDown (block);
-            oversampler.processDown (actual[0].data() + start, numChannels > 1 ? actual[1].data() + start : nullptr,
-                                     n);
+            oversampler.processDown (actual[0].data() + start, numChannels > 1 ? actual[1].data() + start : nullptr, n);
         }
 
         EXPECT_EQ (largestFrameError, 0) << "oversampled frames differ";

@@ -2,14 +2,13 @@
 
 #include <cstdlib>
 
-// The C allocator is interposed, so operator new, JUCE's HeapBlock and plain malloc are all counted.
-extern "C"
-{
-    void* __libc_malloc (std::size_t);
-    void* __libc_calloc (std::size_t, std::size_t);
-    void* __libc_realloc (void*, std::size_t);
-    void* __libc_memalign (std::size_t, std::size_t);
-}
+#if defined(__has_feature)
+#if __has_feature(address_sanitizer)
+#define TAZZLE_ADDRESS_SANITIZER 1
+#endif
+#elif defined(__SANITIZE_ADDRESS__)
+#define TAZZLE_ADDRESS_SANITIZER 1
+#endif
 
 namespace
 {
@@ -22,6 +21,26 @@ inline void noteAllocation() noexcept
         ++allocations;
 }
 } // namespace
+
+#if TAZZLE_ADDRESS_SANITIZER
+// AddressSanitizer owns the allocator, so it is asked to report each allocation instead of being interposed.
+extern "C" int __sanitizer_install_malloc_and_free_hooks (void (*) (const volatile void*, std::size_t),
+                                                          void (*) (const volatile void*));
+
+namespace
+{
+[[maybe_unused]] const int allocationHookInstalled = __sanitizer_install_malloc_and_free_hooks (
+    [] (const volatile void*, std::size_t) { noteAllocation(); }, [] (const volatile void*) {});
+} // namespace
+#else
+// The C allocator is interposed, so operator new, JUCE's HeapBlock and plain malloc are all counted.
+extern "C"
+{
+    void* __libc_malloc (std::size_t);
+    void* __libc_calloc (std::size_t, std::size_t);
+    void* __libc_realloc (void*, std::size_t);
+    void* __libc_memalign (std::size_t, std::size_t);
+}
 
 extern "C"
 {
@@ -62,6 +81,7 @@ extern "C"
         return *result != nullptr ? 0 : 12; // ENOMEM
     }
 }
+#endif
 
 namespace tz::test
 {

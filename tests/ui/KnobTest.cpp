@@ -113,7 +113,8 @@ TEST_F (KnobFixture, MenuListsSourcesWithTicksAndLockOnlyOnMixAndOutput)
     EXPECT_FALSE (findItem (input.buildModulationMenu(), Knob::removeAllCode)->isEnabled);
 
     Knob output (processor, tz::outputGain, "OUTPUT", tz::theme::accent);
-    const auto* lock = findItem (output.buildModulationMenu(), Knob::lockCode);
+    const auto outputMenu = output.buildModulationMenu(); // kept alive: the item found points into it
+    const auto* lock = findItem (outputMenu, Knob::lockCode);
     ASSERT_NE (lock, nullptr);
     EXPECT_EQ (lock->text, "Lock (keep when changing presets)");
     EXPECT_FALSE (lock->isTicked);

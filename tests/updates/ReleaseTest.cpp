@@ -137,6 +137,9 @@ TEST (ReleaseAnswer, HostileJsonIsRefusedBeforeParsing)
         R"({"tazzle":{"version":"1.1","x":- })",
         R"({"tazzle":{"version":"1.1","":1}})",
         R"({"tazzle":{"version":"1.1", ""  :1}})",
+        // The parser names the member before it looks for the ':' (found by fuzzing).
+        R"({"tazzle":{""https://www.quarrowtools.com/tazzle/notes"}})",
+        R"({"tazzle":{"version":"1.1",""}})",
     };
     for (const auto& body : bodies)
         EXPECT_EQ (parse (body), Release {}) << body.substr (0, 80);

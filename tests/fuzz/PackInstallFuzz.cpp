@@ -1,0 +1,35 @@
+// Preset packs: any archive installs into the preset root or not at all; nothing is written anywhere else.
+#include "FuzzSupport.h"
+
+#include "presets/PresetLibrary.h"
+
+namespace
+{
+// Every file below `folder` that is neither `allowedFile` nor inside `allowedFolder`.
+bool writtenOutside (const juce::File& folder, const juce::File& allowedFile, const juce::File& allowedFolder)
+{
+    for (const auto& entry : juce::RangedDirectoryIterator (folder, true, "*", juce::File::findFilesAndDirectories))
+    {
+        const auto file = entry.getFile();
+        if (file != allowedFile && file != allowedFolder && ! file.isAChildOf (allowedFolder))
+            return true;
+    }
+    return false;
+}
+} // namespace
+
+extern "C" int LLVMFuzzerTestOneInput (const std::uint8_t* data, std::size_t size)
+{
+    tz::fuzz::sharedProcessor(); // initialises the framework
+    const auto sandbox = tz::fuzz::scratchFolder ("pack");
+    sandbox.deleteRecursively();
+    const auto root = sandbox.getChildFile ("Presets");
+    root.createDirectory();
+    const auto pack = sandbox.getChildFile ("Fuzzed.tzpack");
+    pack.replaceWithData (data, size);
+
+    const auto installation = tz::PresetLibrary (root).installPack (pack);
+    tz::fuzz::require (! writtenOutside (sandbox, pack, root), "pack wrote outside the preset root");
+    tz::fuzz::require (installation.succeeded() == (installation.count > 0), "install outcome and count disagree");
+    return 0;
+}
