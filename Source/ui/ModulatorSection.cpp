@@ -414,7 +414,7 @@ void ModulatorSection::resized()
     followsXY.setBounds (middleX, buttonY + 24 + 4, tabWidth, 20);
 
     int x = middleX + tabWidth + 12;
-    const auto placeMenu = [&x, menuY] (juce::Component& menu, juce::Label& label, int width)
+    const auto placeMenu = [&x] (juce::Component& menu, juce::Label& label, int width)
     {
         label.setBounds (x, menuY - 14, width, 14);
         menu.setBounds (x, menuY, width, 24);
