@@ -241,11 +241,47 @@ std::unique_ptr<juce::XmlElement> readXml (const juce::String& text)
     return root;
 }
 
+bool isStrictUtf8 (const void* bytes, std::size_t numBytes) noexcept
+{
+    const auto* s = static_cast<const unsigned char*> (bytes);
+    for (std::size_t i = 0; i < numBytes;)
+    {
+        const unsigned char lead = s[i];
+        if (lead == 0) // where the framework's text ends, as a host blob's terminator does
+            return true;
+        if (lead < 0x80)
+        {
+            ++i;
+            continue;
+        }
+
+        const std::size_t length = lead >= 0xc2 && lead <= 0xdf ? 2
+            : lead >= 0xe0 && lead <= 0xef                      ? 3
+            : lead >= 0xf0 && lead <= 0xf4                      ? 4
+                                                                : 0;
+        if (length == 0 || i + length > numBytes)
+            return false;
+
+        std::uint32_t codePoint = lead & (0x7fu >> length);
+        for (std::size_t k = 1; k < length; ++k)
+        {
+            if ((s[i + k] & 0xc0) != 0x80)
+                return false;
+            codePoint = (codePoint << 6) | (s[i + k] & 0x3fu);
+        }
+
+        const std::uint32_t smallest = length == 2 ? 0x80 : length == 3 ? 0x800 : 0x10000;
+        if (codePoint < smallest || codePoint > 0x10ffff || (codePoint >= 0xd800 && codePoint <= 0xdfff))
+            return false;
+        i += length;
+    }
+    return true;
+}
+
 std::unique_ptr<juce::XmlElement> readXml (const void* utf8, std::size_t numBytes)
 {
     // Bytes that are not UTF-8 are refused before the framework, which asserts on them, makes text of them.
-    if (utf8 == nullptr || numBytes > maxXmlBytes
-        || ! juce::CharPointer_UTF8::isValidString (static_cast<const char*> (utf8), (int) numBytes))
+    if (utf8 == nullptr || numBytes > maxXmlBytes || ! isStrictUtf8 (utf8, numBytes))
         return {};
 
     return readXml (juce::String::fromUTF8 (static_cast<const char*> (utf8), (int) numBytes));

@@ -22,6 +22,10 @@ std::unique_ptr<juce::XmlElement> readXml (const juce::String& text);
 // The same for UTF-8 bytes (a host blob, an archive entry); the size is checked before any text is made.
 std::unique_ptr<juce::XmlElement> readXml (const void* utf8, std::size_t numBytes);
 
+// True for well-formed UTF-8 up to the end or the first NUL: no overlong forms, surrogates or code points past
+// U+10FFFF. The framework's own check lets overlong forms through, and its strings then miscount their bytes.
+bool isStrictUtf8 (const void* bytes, std::size_t numBytes) noexcept;
+
 // The same for a file. Only a regular file (after following links) of at most maxXmlBytes is read, and opening
 // it never blocks, so a pipe or a device under a preset's name is refused at once.
 std::unique_ptr<juce::XmlElement> readXmlFile (const juce::File& file);

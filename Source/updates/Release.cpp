@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <array>
 
+#include "presets/XmlReader.h"
+
 namespace tz::updates
 {
 namespace
@@ -110,7 +112,7 @@ Release makeRelease (const juce::String& version, const juce::String& page, cons
 Release parseRelease (const juce::MemoryBlock& answer)
 {
     const auto* bytes = static_cast<const char*> (answer.getData());
-    if (answer.isEmpty() || ! juce::CharPointer_UTF8::isValidString (bytes, (int) answer.getSize()))
+    if (answer.isEmpty() || ! tz::isStrictUtf8 (bytes, answer.getSize()))
         return {};
 
     const auto json = answer.toString();

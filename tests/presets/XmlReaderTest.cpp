@@ -78,3 +78,27 @@ TEST (XmlReader, ReadsWhatTheParserReads)
     EXPECT_EQ (document->getNumChildElements(), 1);
 }
 } // namespace
+
+TEST (XmlReader, RefusesBytesThatAreNotStrictUtf8)
+{
+    const struct
+    {
+        const char* name;
+        std::string bytes;
+        bool valid;
+    } cases[] = {
+        { "plain", "<Tazzle a=\"x\"/>", true },
+        { "two, three and four bytes", "<Tazzle a=\"\xc3\xa9\xe2\x82\xac\xf0\x9f\x8e\xb5\"/>", true },
+        { "overlong NUL", std::string ("<Tazzle a=\"\xc0\x80\"/>", 17), false },
+        { "overlong slash", "<Tazzle a=\"\xe0\x80\xaf\"/>", false },
+        { "surrogate", "<Tazzle a=\"\xed\xa0\x80\"/>", false },
+        { "past U+10FFFF", "<Tazzle a=\"\xf4\x90\x80\x80\"/>", false },
+        { "cut short", "<Tazzle a=\"\xe2\x82\"/>", false },
+        { "text ends at a NUL", std::string ("<Tazzle/>\0\xc0\x80", 12), true },
+    };
+    for (const auto& c : cases)
+    {
+        EXPECT_EQ (tz::isStrictUtf8 (c.bytes.data(), c.bytes.size()), c.valid) << c.name;
+        EXPECT_EQ (tz::readXml (c.bytes.data(), c.bytes.size()) != nullptr, c.valid) << c.name;
+    }
+}
