@@ -1,5 +1,6 @@
 #include "effects/DriveEffect.h"
 
+#include "effects/FastMath.h"
 #include "effects/FastTanh.h"
 #include "effects/SimdSupport.h"
 
@@ -40,7 +41,7 @@ namespace
         if constexpr (curve == hard)
             return hardClip (u);
         else if constexpr (curve == fold)
-            return std::sin (u * juce::MathConstants<float>::halfPi);
+            return fastSinOfQuarterTurns (u);
         else if constexpr (curve == tube)
             return fastTanh (u + 0.3f) - tanhOfTubeBias;
         else

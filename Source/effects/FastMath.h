@@ -8,7 +8,7 @@
 namespace tz
 {
 
-// exp and tan in plain float arithmetic, a couple of ulps from the library: loops that call them per sample
+// exp, tan and sine in plain float arithmetic, a couple of ulps from the library: loops that call them per sample
 // become vector code. Range reduction as in Cephes, with its minimax polynomials.
 
 // The polynomial with coefficients c (highest power first) at x, by Horner's rule.
@@ -62,6 +62,33 @@ inline float fastTan (float x) noexcept
 
     const float reciprocal = -1.0f / tanZ;
     return upper ? reciprocal : tanZ;
+}
+
+// sin (u pi / 2) for |u| < 2^22, u counted in quarter turns: the nearest whole quarter turn comes off exactly, so
+// no pi is rounded into the argument, and the rest (at most an eighth of a turn) goes through Cephes' sine or
+// cosine polynomial. Branch-free: the wave folder calls it at eight times the sample rate.
+inline float fastSinOfQuarterTurns (float u) noexcept
+{
+    // Adding 1.5 * 2^23 rounds to the nearest integer, which then sits in the low mantissa bits.
+    constexpr float roundingShift = 12582912.0f;
+    const float shifted = u + roundingShift;
+    const float nearest = shifted - roundingShift;
+    std::uint32_t quadrant;
+    std::memcpy (&quadrant, &shifted, sizeof (quadrant));
+
+    constexpr float halfPi = 1.57079632679489662f;
+    const float x = (u - nearest) * halfPi;
+    const float z = x * x;
+
+    const float sine =
+        horner (z, std::array<float, 3> { -1.9515295891e-4f, 8.3321608736e-3f, -1.6666654611e-1f }) * z * x + x;
+    const float cosine =
+        horner (z, std::array<float, 3> { 2.443315711809948e-5f, -1.388731625493765e-3f, 4.166664568298827e-2f }) * z
+            * z
+        - 0.5f * z + 1.0f;
+
+    const float magnitude = (quadrant & 1u) != 0 ? cosine : sine;
+    return (quadrant & 2u) != 0 ? -magnitude : magnitude;
 }
 
 } // namespace tz
