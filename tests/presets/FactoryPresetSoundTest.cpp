@@ -332,6 +332,79 @@ juce::String describe (const Patch& patch, Material material, const Levels& inpu
         + juce::String (outcome.silenceMs, 1) + " ms (gates " + juce::String (patch.gateSilenceMs, 1) + " ms)";
 }
 
+// The mid signal's energy between two frequencies (0 for an open end), through fourth-order Butterworth edges,
+// over samples [start, end).
+double bandEnergy (const juce::AudioBuffer<float>& audio, double lowHz, double highHz, int start, int end)
+{
+    using Filter = juce::dsp::IIR::Filter<float>;
+    using Coefficients = juce::dsp::IIR::Coefficients<float>;
+    const double sampleRate = settings.sampleRate, q1 = 0.5411961, q2 = 1.3065630; // Butterworth Qs, 4th order
+
+    std::vector<Filter> edges;
+    if (lowHz > 0.0)
+        for (const auto q : { q1, q2 })
+            edges.emplace_back (Coefficients::makeHighPass (sampleRate, lowHz, q));
+    if (highHz > 0.0)
+        for (const auto q : { q1, q2 })
+            edges.emplace_back (Coefficients::makeLowPass (sampleRate, highHz, q));
+
+    double energy = 0.0;
+    for (int i = 0; i < end; ++i)
+    {
+        float x = 0.5f * (audio.getSample (0, i) + audio.getSample (1, i));
+        for (auto& edge : edges)
+            x = edge.processSample (x);
+        if (i >= start)
+            energy += (double) x * x;
+    }
+    return energy;
+}
+
+juce::AudioBuffer<float> renderFactoryPreset (const juce::String& name, Material material, int numBars)
+{
+    for (int i = 0; i < FactoryPresetData::namedResourceListSize; ++i)
+    {
+        int size = 0;
+        const auto* data = FactoryPresetData::getNamedResource (FactoryPresetData::namedResourceList[i], size);
+        const auto document = juce::parseXML (juce::String::fromUTF8 (data, size));
+        if (document->getStringAttribute ("presetName") != name)
+            continue;
+
+        TazzleAudioProcessor processor;
+        processor.loadPreset (*document);
+        const auto input = synthesiseMaterial (material, settings.sampleRate, settings.bpm, samplesOfBars (numBars));
+        return renderThrough (processor, input, settings).output;
+    }
+    ADD_FAILURE() << "no factory preset " << name;
+    return {};
+}
+
+double decibels (double energyRatio) { return 10.0 * std::log10 (energyRatio); }
+
+TEST (FactoryPresetSound, PresetsSoundAsNamed)
+{
+    // A radio band: what the loop's kick and bass leave below 150 Hz stays well under the octave around the
+    // band's 1200 Hz centre (10 dB under it; 7 dB with a wider band and a dial drifting far off it).
+    {
+        const auto radio = renderFactoryPreset ("Radio Tuning", Material::demo, 8);
+        ASSERT_GT (radio.getNumSamples(), 0);
+        const int n = radio.getNumSamples();
+        EXPECT_LT (decibels (bandEnergy (radio, 0.0, 150.0, 0, n) / bandEnergy (radio, 850.0, 1700.0, 0, n)), -9.0);
+    }
+
+    // A fade that darkens: over its four-bar sweep, the last bar keeps a smaller share of its energy above
+    // 1.5 kHz than the first (the same share before, when the crush's grit made up for the filter).
+    {
+        const auto fade = renderFactoryPreset ("Lo-Fi Fade Out", Material::demo, 4);
+        ASSERT_GT (fade.getNumSamples(), 0);
+        const int bar = samplesOfBars (1);
+        const auto brightShare = [&] (int start) {
+            return bandEnergy (fade, 1500.0, 0.0, start, start + bar) / bandEnergy (fade, 0.0, 0.0, start, start + bar);
+        };
+        EXPECT_LT (decibels (brightShare (3 * bar) / brightShare (0)), -4.0);
+    }
+}
+
 TEST (FactoryPresetSound, TheMaterialsSoundAsNamed)
 {
     // The share of each material's energy below 200 Hz: the bass line lives there, the pad and the pink noise
