@@ -76,8 +76,7 @@ void ReverbEffect::process (float* const* channels, int numChannels, int numSamp
     else
         reverb.processStereo (channels[0], channels[1], numSamples);
 
-    for (int ch = 0; ch < processed; ++ch)
-        dcBlockers[(size_t) ch].process (channels[ch], numSamples, dcCoef);
+    removeDc (channels, processed, numSamples);
 
     quietSamples =
         quietInput && peakOf (channels, processed, numSamples) <= silenceLevel ? quietSamples + numSamples : 0;
@@ -87,6 +86,23 @@ void ReverbEffect::process (float* const* channels, int numChannels, int numSamp
         dcBlockers = {};
         quietSamples = 0;
         resting = true;
+    }
+}
+
+// Both channels in one loop: each blocker is a serial recursion, and side by side the two overlap.
+void ReverbEffect::removeDc (float* const* channels, int numChannels, int numSamples) noexcept
+{
+    if (numChannels == 1)
+    {
+        for (int i = 0; i < numSamples; ++i)
+            channels[0][i] = dcBlockers[0].process (channels[0][i], dcCoef);
+        return;
+    }
+
+    for (int i = 0; i < numSamples; ++i)
+    {
+        channels[0][i] = dcBlockers[0].process (channels[0][i], dcCoef);
+        channels[1][i] = dcBlockers[1].process (channels[1][i], dcCoef);
     }
 }
 

@@ -25,17 +25,15 @@ private:
         float previousInput = 0.0f;
         float previousOutput = 0.0f;
 
-        void process (float* samples, int numSamples, float coef) noexcept
+        float process (float x, float coef) noexcept
         {
-            for (int i = 0; i < numSamples; ++i)
-            {
-                const auto x = samples[i];
-                previousOutput = coef * previousOutput + x - previousInput;
-                previousInput = x;
-                samples[i] = previousOutput;
-            }
+            previousOutput = coef * previousOutput + x - previousInput;
+            previousInput = x;
+            return previousOutput;
         }
     };
+
+    void removeDc (float* const* channels, int numChannels, int numSamples) noexcept;
 
     // In and out below -80 dB for this long, the reverb counts as silent. Its network would otherwise settle on a
     // floor of its own rounding (up to -92 dB peak) instead of decaying: it is cleared and rests until the input
