@@ -52,21 +52,28 @@ void FilterEffect::process (float* const* channels, int numChannels, int numSamp
     {
         const int n = std::min (maxPiece, numSamples - start);
 
-        // The coefficients of every sample first, in loops the compiler turns into vector code.
+        // The coefficients of every sample first, in loops the compiler turns into vector code. A cutoff and a
+        // resonance at rest give every sample the same ones: those are worked out once.
+        const bool steady = logCutoff.atRest() && damping.atRest();
+        const int varying = steady ? 1 : n;
         std::array<float, maxPiece> logHz {}, k {}, a1 {}, a2 {}, a3 {};
-        for (int i = 0; i < n; ++i)
+        for (int i = 0; i < varying; ++i)
         {
             logHz[(size_t) i] = logCutoff.next (smoothCoef);
             k[(size_t) i] = damping.next (smoothCoef);
         }
 
-        for (int i = 0; i < n; ++i)
+        for (int i = 0; i < varying; ++i)
         {
             const float g = fastTan (piOverRate * fastExp (logHz[(size_t) i]));
             a1[(size_t) i] = 1.0f / (1.0f + g * (g + k[(size_t) i]));
             a2[(size_t) i] = g * a1[(size_t) i];
             a3[(size_t) i] = g * a2[(size_t) i];
         }
+
+        if (steady)
+            for (auto* coefficients : { &k, &a1, &a2, &a3 })
+                std::fill_n (coefficients->begin() + 1, n - 1, coefficients->front());
 
         for (int i = 0; i < n; ++i)
         {
