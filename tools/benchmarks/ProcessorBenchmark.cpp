@@ -4,6 +4,10 @@
 #include <benchmark/benchmark.h>
 
 #include <functional>
+#include <iomanip>
+#include <iostream>
+#include <map>
+#include <sstream>
 
 #include <juce_audio_processors/juce_audio_processors.h>
 
@@ -76,7 +80,22 @@ struct PlayingHead : juce::AudioPlayHead
 
 // Changes made after the start, each played for half a second before the timing starts: the state a session leaves
 // behind rather than a fresh one. Fast paths must come back, so that this costs what the clean start costs.
-using History = std::vector<Patch>;
+using Change = std::function<void (TazzleAudioProcessor&)>;
+using History = std::vector<Change>;
+
+Change set (Patch patch)
+{
+    return [patch] (TazzleAudioProcessor& processor)
+    {
+        for (const auto& setting : patch)
+            processor.setValue (setting.param, setting.value);
+    };
+}
+
+Change setGridRow (tz::EffectId id, tz::GridRow row)
+{
+    return [id, row] (TazzleAudioProcessor& processor) { processor.setGridRow (id, row); };
+}
 
 Patch mixAt100 (tz::EffectId id)
 {
@@ -87,7 +106,13 @@ Patch mixAt100 (tz::EffectId id)
 History switchedOffAndOn (tz::EffectId id)
 {
     const auto on = tz::effectParams[(size_t) id].on;
-    return { { { on, 0.0f } }, { { on, 1.0f } } };
+    return { set ({ { on, 0.0f } }), set ({ { on, 1.0f } }) };
+}
+
+// A one-shot held silent by its grid row, then let through: it starts the moment it becomes audible, and plays on.
+History triggeredByTheGrid (tz::EffectId id)
+{
+    return { setGridRow (id, { 0u, true }), setGridRow (id, { tz::gridStepMask, true }) };
 }
 
 void processOneSecond (benchmark::State& state, const Patch& patch, const History& history)
@@ -131,8 +156,7 @@ void processOneSecond (benchmark::State& state, const Patch& patch, const Histor
     play (blocksPerSecond / 2);
     for (const auto& change : history)
     {
-        for (const auto& setting : change)
-            processor.setValue (setting.param, setting.value);
+        change (processor);
         play (blocksPerSecond / 2);
     }
 
@@ -180,7 +204,7 @@ void registerAll()
         { "modulators_16_routes", allRoutes() },
         // Started at an amount, and moved to it from the default.
         { "drive_amount_70", effectOn (tz::drive, { { tz::driveAmount, 70.0f } }) },
-        { "drive_amount_70_after_a_change", effectOn (tz::drive), { { { tz::driveAmount, 70.0f } } } },
+        { "drive_amount_70_after_a_change", effectOn (tz::drive), { set ({ { tz::driveAmount, 70.0f } }) } },
     };
 
     // Each effect fully wet from the clean start, and after being switched off (to sleep) and on again.
@@ -192,6 +216,10 @@ void registerAll()
             { std::string ("mix_100_off_and_on/") + tz::effectKeys[(size_t) e], mixAt100 (id), switchedOffAndOn (id) });
     }
 
+    for (const auto id : { tz::stutter, tz::tapestop, tz::reverse })
+        cases.push_back ({ std::string ("mix_100_after_its_trigger/") + tz::effectKeys[(size_t) id], mixAt100 (id),
+                           triggeredByTheGrid (id) });
+
     for (const auto& c : cases)
         benchmark::RegisterBenchmark (("one_second/" + c.name).c_str(),
                                       [c] (benchmark::State& state) { processOneSecond (state, c.patch, c.history); })
@@ -200,11 +228,59 @@ void registerAll()
 }
 } // namespace
 
+// The usual console output, and then each case's cost above idle: what a stage adds to the plug-in at rest.
+class StageTableReporter : public benchmark::ConsoleReporter
+{
+public:
+    void ReportRuns (const std::vector<Run>& runs) override
+    {
+        ConsoleReporter::ReportRuns (runs);
+        for (const auto& run : runs)
+        {
+            // With repetitions, the median stands for the case; without, the single run does.
+            const bool median = run.run_type == Run::RT_Aggregate && run.aggregate_name == "median";
+            if (! median && run.run_type == Run::RT_Aggregate)
+                continue;
+
+            auto name = run.run_name.function_name;
+            if (name.rfind ("one_second/", 0) != 0)
+                continue;
+            name = name.substr (std::string ("one_second/").size());
+            if (median || msPerSecond.count (name) == 0)
+                msPerSecond[name] = run.GetAdjustedCPUTime();
+        }
+    }
+
+    void Finalize() override
+    {
+        ConsoleReporter::Finalize();
+        const auto idle = msPerSecond.find ("idle");
+        if (idle == msPerSecond.end())
+            return;
+
+        const auto format = [] (double ms)
+        {
+            std::ostringstream text;
+            text << std::fixed << std::setprecision (2) << ms;
+            return text.str();
+        };
+
+        std::cout << "\n| case | ms per second of audio | above idle |\n|---|---|---|\n";
+        for (const auto& [name, ms] : msPerSecond)
+            std::cout << "| " << name << " | " << format (ms) << " | "
+                      << (name == "idle" ? std::string() : format (ms - idle->second)) << " |\n";
+    }
+
+private:
+    std::map<std::string, double> msPerSecond;
+};
+
 int main (int argc, char** argv)
 {
     registerAll();
     benchmark::Initialize (&argc, argv);
-    benchmark::RunSpecifiedBenchmarks();
+    StageTableReporter reporter;
+    benchmark::RunSpecifiedBenchmarks (&reporter);
     benchmark::Shutdown();
     return 0;
 }
