@@ -3,11 +3,14 @@
 
 #include <benchmark/benchmark.h>
 
+#include <cstdio>
 #include <functional>
 #include <iomanip>
 #include <iostream>
 #include <map>
 #include <sstream>
+
+#include <unistd.h>
 
 #include <juce_audio_processors/juce_audio_processors.h>
 
@@ -232,6 +235,12 @@ void registerAll()
 class StageTableReporter : public benchmark::ConsoleReporter
 {
 public:
+    // Colours only for a terminal, as the library's own reporter does by default.
+    StageTableReporter()
+        : ConsoleReporter (isatty (fileno (stdout)) != 0 ? OO_ColorTabular : OO_Tabular)
+    {
+    }
+
     void ReportRuns (const std::vector<Run>& runs) override
     {
         ConsoleReporter::ReportRuns (runs);
