@@ -88,9 +88,9 @@ void DelayEffect::process (float* const* channels, int numChannels, int numSampl
         const auto pp = pingPong.next();
         const auto toneCoef = tone.next();
 
-        const auto readPos = writePos - delayStage2;
-        const auto delayedL = RecordBuffer::readWrapped (left, length, readPos);
-        const auto delayedR = RecordBuffer::readWrapped (right, length, readPos);
+        const auto tap = RecordBuffer::tapAt (length, writePos - delayStage2);
+        const auto delayedL = RecordBuffer::readTap (left, length, tap);
+        const auto delayedR = RecordBuffer::readTap (right, length, tap);
 
         toneState[0] += (delayedL - toneState[0]) * toneCoef;
         toneState[1] += (delayedR - toneState[1]) * toneCoef;

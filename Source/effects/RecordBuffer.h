@@ -64,7 +64,14 @@ public:
                + t * ((ym1 - 2.5f * y0 + 2.0f * y1 - 0.5f * y2) + t * (0.5f * (y2 - ym1) + 1.5f * (y0 - y1))));
     }
 
-    static float readWrapped (const float* data, int length, double position) noexcept
+    // Where a read at `position` lands in a buffer of `length` samples: the sample before it and how far past.
+    struct Tap
+    {
+        int index;
+        float fraction;
+    };
+
+    static Tap tapAt (int length, double position) noexcept
     {
         // Within a lap either side (nearly every read) this gives what fmod gives, exactly, without the call.
         const auto size = (double) length;
@@ -76,10 +83,20 @@ public:
             q = 0.0;
 
         const auto i = (int) q;
-        const auto t = (float) (q - i);
+        return { i, (float) (q - i) };
+    }
 
+    // Reads of several channels at one position share one tapAt().
+    static float readTap (const float* data, int length, Tap tap) noexcept
+    {
         const auto wrap = [length] (int k) { return k < 0 ? k + length : (k >= length ? k - length : k); };
-        return catmullRom (data[wrap (i - 1)], data[i], data[wrap (i + 1)], data[wrap (i + 2)], t);
+        const int i = tap.index;
+        return catmullRom (data[wrap (i - 1)], data[i], data[wrap (i + 1)], data[wrap (i + 2)], tap.fraction);
+    }
+
+    static float readWrapped (const float* data, int length, double position) noexcept
+    {
+        return readTap (data, length, tapAt (length, position));
     }
 
 private:
