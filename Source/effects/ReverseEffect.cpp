@@ -34,13 +34,18 @@ void ReverseEffect::record (const float* const* channels, int numChannels, int n
     recordBuffer.write (channels, numChannels, numSamples);
 }
 
-float ReverseEffect::sample (const Voice& v, int channel, double maxDistance) const noexcept
+// Both channels of the voice. It starts on a whole sample and moves a whole sample at a time, so it reads
+// samples as they were stored, with no interpolation.
+std::array<float, 2> ReverseEffect::sample (const Voice& v, double maxDistance) const noexcept
 {
     // Reading further back would meet the write head coming round; fade out before that distance.
     const double edgeGain = juce::jlimit (0.0, 1.0, (maxDistance - v.position) / crossfadeLength);
     if (edgeGain <= 0.0)
-        return 0.0f;
-    return (float) edgeGain * recordBuffer.read (0, channel, v.start - v.position);
+        return {};
+
+    const int index = RecordBuffer::tapAt (recordBuffer.capacity(), v.start - v.position).index;
+    const auto gain = (float) edgeGain;
+    return { gain * recordBuffer.layer (0, 0)[(size_t) index], gain * recordBuffer.layer (0, 1)[(size_t) index] };
 }
 
 void ReverseEffect::process (float* const* channels, int numChannels, int numSamples, const ParamValues& values,
@@ -88,14 +93,16 @@ void ReverseEffect::process (float* const* channels, int numChannels, int numSam
             oldWeight = previousVoice.active ? std::sin (x * juce::MathConstants<double>::halfPi) : x;
         }
 
+        const auto played = sample (voice, maxDistance);
+        const auto fading =
+            crossfading && previousVoice.active ? sample (previousVoice, maxDistance) : std::array<float, 2> {};
         for (int ch = 0; ch < numChannels; ++ch)
         {
-            const int bufferChannel = ch > 0 ? 1 : 0;
-            float s = sample (voice, bufferChannel, maxDistance);
+            const size_t bufferChannel = ch > 0 ? 1 : 0;
+            float s = played[bufferChannel];
             if (crossfading)
             {
-                const float old =
-                    previousVoice.active ? sample (previousVoice, bufferChannel, maxDistance) : channels[ch][i];
+                const float old = previousVoice.active ? fading[bufferChannel] : channels[ch][i];
                 s = s * (float) newWeight + old * (float) oldWeight;
             }
             channels[ch][i] = s;
