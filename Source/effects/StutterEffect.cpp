@@ -35,21 +35,33 @@ void StutterEffect::record (const float* const* channels, int numChannels, int n
     recordBuffer.write (channels, numChannels, numSamples);
 }
 
-float StutterEffect::sample (const Voice& v, int channel, double sliceLength, double rate) const noexcept
+// Both channels of the voice: the layer, the read positions and the fade are worked out once for the two.
+std::array<float, 2> StutterEffect::sample (const Voice& v, double sliceLength, double rate) const noexcept
 {
     const int layerIndex = recordBuffer.layerFor (v.repeats > 0 ? std::abs (rate) : 1.0);
+    const int capacity = recordBuffer.capacity();
+    const std::array<const float*, 2> layer { recordBuffer.layer (layerIndex, 0).data(),
+                                              recordBuffer.layer (layerIndex, 1).data() };
     const double p = v.start + v.position;
-    const float value = recordBuffer.read (layerIndex, channel, p);
+    const auto tap = RecordBuffer::tapAt (capacity, p);
+    std::array<float, 2> value {};
 
     // The end of each pass fades into the audio that led into the slice, so the wrap is seamless.
     if (v.position > sliceLength - crossfadeLength)
     {
         const auto h = (float) juce::jlimit (0.0, 1.0, (sliceLength - v.position) / crossfadeLength);
-        const float leadIn = recordBuffer.read (layerIndex, channel, p - sliceLength);
-        return (value * h + (1.0f - h) * leadIn) * v.gain;
+        const auto leadInTap = RecordBuffer::tapAt (capacity, p - sliceLength);
+        for (size_t ch = 0; ch < value.size(); ++ch)
+        {
+            const float leadIn = RecordBuffer::readTap (layer[ch], capacity, leadInTap);
+            value[ch] = (RecordBuffer::readTap (layer[ch], capacity, tap) * h + (1.0f - h) * leadIn) * v.gain;
+        }
+        return value;
     }
 
-    return value * v.gain;
+    for (size_t ch = 0; ch < value.size(); ++ch)
+        value[ch] = RecordBuffer::readTap (layer[ch], capacity, tap) * v.gain;
+    return value;
 }
 
 void StutterEffect::advance (Voice& v, double sliceLength, double rate, float decayFactor) const noexcept
@@ -142,13 +154,16 @@ void StutterEffect::process (float* const* channels, int numChannels, int numSam
             fadeOut = (float) std::sin (x);
         }
 
+        const auto played = sample (voice, sliceLength, rate);
+        const auto fading =
+            crossfading && previousVoice.active ? sample (previousVoice, sliceLength, rate) : std::array<float, 2> {};
         for (int ch = 0; ch < numChannels; ++ch)
         {
-            float s = sample (voice, ch > 0 ? 1 : 0, sliceLength, rate);
+            const size_t bufferChannel = ch > 0 ? 1 : 0;
+            float s = played[bufferChannel];
             if (crossfading)
             {
-                const float old =
-                    previousVoice.active ? sample (previousVoice, ch > 0 ? 1 : 0, sliceLength, rate) : channels[ch][i];
+                const float old = previousVoice.active ? fading[bufferChannel] : channels[ch][i];
                 s = s * fadeIn + old * fadeOut;
             }
             channels[ch][i] = s;

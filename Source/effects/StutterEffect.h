@@ -1,5 +1,7 @@
 #pragma once
 
+#include <array>
+
 #include <cstdint>
 
 #include "core/Parameters.h"
@@ -39,7 +41,7 @@ private:
         float gain = 1.0f;
     };
 
-    float sample (const Voice& voice, int channel, double sliceLength, double rate) const noexcept;
+    std::array<float, 2> sample (const Voice& voice, double sliceLength, double rate) const noexcept;
     void advance (Voice& voice, double sliceLength, double rate, float decayFactor) const noexcept;
     bool outlivesBuffer (const Voice& voice, int writtenIndex) const noexcept;
 
