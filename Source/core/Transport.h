@@ -18,6 +18,32 @@ struct Transport
     double beatAt (int sampleOffset) const noexcept { return ppq + sampleOffset / samplesPerBeat; }
 };
 
+// Which span of `lengthBeats` each sample of a chunk falls in: floor (beatAt (i) / lengthBeats), NaN where the
+// clock is not finite. The clock only moves forward, so when the chunk's first and last samples share a span,
+// every sample between does too, and the per-sample division is skipped.
+class ChunkSpans
+{
+public:
+    ChunkSpans (const Transport& chunkTransport, double lengthBeats, int numSamples) noexcept
+        : transport (chunkTransport)
+        , length (lengthBeats)
+        , first (std::floor (transport.beatAt (0) / length))
+    {
+        const double last = std::floor (transport.beatAt (numSamples - 1) / length);
+        oneSpan = std::isfinite (first) && first == last;
+    }
+
+    double at (int sampleOffset) const noexcept
+    {
+        return oneSpan ? first : std::floor (transport.beatAt (sampleOffset) / length);
+    }
+
+private:
+    const Transport& transport;
+    double length, first;
+    bool oneSpan = false;
+};
+
 constexpr double defaultBpm = 120.0;
 constexpr double minBpm = 40.0;
 constexpr double maxBpm = 300.0;

@@ -62,12 +62,14 @@ void ReverseEffect::process (float* const* channels, int numChannels, int numSam
     const int capacity = recordBuffer.capacity();
     recordBuffer.write (channels, numChannels, numSamples);
 
+    const ChunkSpans segments (transport, lengthBeats, numSamples);
+
     for (int i = 0; i < numSamples; ++i)
     {
         const int index = firstIndex + i < capacity ? firstIndex + i : firstIndex + i - capacity;
 
-        const double segment = transport.beatAt (i) / lengthBeats;
-        const auto k = std::isfinite (segment) ? (std::int64_t) std::floor (segment) : lastSegmentIndex;
+        const double segment = segments.at (i);
+        const auto k = std::isfinite (segment) ? (std::int64_t) segment : lastSegmentIndex;
         const bool boundary = k != lastSegmentIndex && voice.position >= crossfadeLength;
 
         if (triggered || boundary || ! voice.active)

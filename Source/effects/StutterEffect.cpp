@@ -112,16 +112,18 @@ void StutterEffect::process (float* const* channels, int numChannels, int numSam
     const int capacity = recordBuffer.capacity();
     recordBuffer.write (channels, numChannels, numSamples);
 
+    const ChunkSpans repeats (transport, freeHold ? 1.0 : holdBeats, numSamples);
+
     for (int i = 0; i < numSamples; ++i)
     {
         const int index = firstIndex + i < capacity ? firstIndex + i : firstIndex + i - capacity;
 
         if (! freeHold)
         {
-            const double beat = transport.beatAt (i) / holdBeats;
-            if (std::isfinite (beat))
+            const double repeat = repeats.at (i);
+            if (std::isfinite (repeat))
             {
-                const auto k = (std::int64_t) std::floor (beat);
+                const auto k = (std::int64_t) repeat;
                 const bool playedEnough = voice.repeats > 0 || voice.position >= crossfadeLength;
                 if (voice.active && k != lastRepeatIndex && playedEnough)
                     triggered = true;
