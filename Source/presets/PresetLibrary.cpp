@@ -1,6 +1,7 @@
 #include "presets/PresetLibrary.h"
 
 #include <algorithm>
+#include <cstring>
 #include <filesystem>
 
 #include "presets/StateDocument.h"
@@ -47,6 +48,80 @@ namespace
             if (c < 0x20 || c == 0x7f)
                 return true;
         return false;
+    }
+
+    std::uint32_t littleEndian32 (const char* bytes) noexcept { return juce::ByteOrder::littleEndianInt (bytes); }
+
+    std::uint16_t littleEndian16 (const char* bytes) noexcept { return juce::ByteOrder::littleEndianShort (bytes); }
+
+    // The framework makes text of every entry name in an archive's central directory as it opens it, and asserts
+    // on bytes that are not UTF-8. This walks the directory first, the way the framework finds and walks it, so
+    // that a pack with such a name is refused before the framework sees it.
+    bool entryNamesAreText (const juce::File& packFile)
+    {
+        juce::FileInputStream file (packFile);
+        if (! file.openedOk())
+            return false;
+        juce::BufferedInputStream in (file, 8192);
+        const auto total = in.getTotalLength();
+
+        // The end-of-directory record: searched backwards over the last MiB, 22 bytes at a time.
+        juce::int64 directory = 0;
+        int numEntries = 0;
+        char buffer[32] = {};
+        for (auto pos = total, lowest = juce::jmax<juce::int64> (0, total - 1048576); pos > lowest && directory == 0;)
+        {
+            in.setPosition (pos - 22);
+            pos = in.getPosition();
+            std::memcpy (buffer + 22, buffer, 4);
+            if (in.read (buffer, 22) != 22)
+                return true; // no directory: the framework finds no entries either
+
+            int found = -1;
+            for (int i = 0; i < 22 && found < 0; ++i)
+                if (littleEndian32 (buffer + i) == 0x06054b50)
+                    found = i;
+            if (found < 0)
+                continue;
+
+            in.setPosition (pos + found);
+            in.read (buffer, 22);
+            numEntries = littleEndian16 (buffer + 10);
+            directory = (juce::int64) littleEndian32 (buffer + 16);
+            if (directory >= 4)
+            {
+                in.setPosition (directory);
+                if (in.readInt() != 0x02014b50)
+                {
+                    in.setPosition (directory - 4);
+                    if (in.readInt() == 0x02014b50)
+                        directory -= 4;
+                }
+            }
+            break;
+        }
+
+        if (directory < 0 || directory >= total)
+            return true;
+
+        juce::MemoryBlock headers;
+        const auto size = (size_t) (total - directory);
+        in.setPosition (directory);
+        if (in.readIntoMemoryBlock (headers, (ssize_t) size) != size)
+            return true;
+
+        const auto* bytes = static_cast<const char*> (headers.getData());
+        for (size_t pos = 0, i = 0; i < (size_t) numEntries && pos + 46 <= size; ++i)
+        {
+            const auto* header = bytes + pos;
+            const size_t nameLength = littleEndian16 (header + 28);
+            if (pos + 46 + nameLength > size)
+                break;
+            if (! isStrictUtf8 (header + 46, nameLength))
+                return false;
+            pos += 46 + nameLength + littleEndian16 (header + 30) + littleEndian16 (header + 32);
+        }
+        return true;
     }
 
     // The whole entry, or nothing when it inflates past `limit` bytes (its header may say otherwise) or is unreadable.
@@ -235,7 +310,7 @@ PackInstallation PresetLibrary::installPack (const juce::File& packFile) const
     PackInstallation result;
 
     // A pipe or device under a pack's name would block the reader or never end.
-    if (! isRegularFile (packFile))
+    if (! isRegularFile (packFile) || ! entryNamesAreText (packFile))
         return result;
 
     juce::ZipFile zip (packFile);

@@ -88,12 +88,36 @@ namespace
         }
     }
 
-    // Moves p from after a start tag's '<' past its closing '>'; an empty element ("/>") closes again.
-    bool skipStartTag (Chars& p, int& depth) noexcept
+    // The characters the parser takes into a tag or attribute name.
+    bool isNameCharacter (juce::juce_wchar c) noexcept
     {
+        return juce::CharacterFunctions::isLetterOrDigit (c) || c == '_' || c == '-' || c == ':' || c == '.';
+    }
+
+    // Moves p from after a start tag's '<' past its closing '>'; an empty element ("/>") closes again. Every run
+    // of name characters outside quotes, which covers every name the parser could take from the tag, must be a
+    // name the framework accepts: it asserts on any other ("<1a/>", "<a 2b='x'/>").
+    bool skipStartTag (Chars& p, int& depth)
+    {
+        auto nameStart = p;
+        bool inName = false;
+
         for (;;)
         {
             const auto c = *p;
+
+            if (isNameCharacter (c))
+            {
+                if (! inName)
+                    nameStart = p;
+                inName = true;
+                ++p;
+                continue;
+            }
+
+            if (inName && ! juce::XmlElement::isValidXmlName (juce::String (nameStart, p)))
+                return false;
+            inName = false;
 
             if (c == 0 || c == '<')
                 return false;
@@ -127,7 +151,7 @@ namespace
 
     // The nesting the parser would reach, counted without parsing. Wherever this scan and the parser could
     // read the text differently the scan refuses or counts deeper, never shallower.
-    bool isNestedWithinLimit (const juce::String& text) noexcept
+    bool isNestedWithinLimit (const juce::String& text)
     {
         auto p = text.getCharPointer();
         int depth = 0;

@@ -329,6 +329,28 @@ TEST_F (LibraryFixture, AnEntryThatInflatesPastItsHeaderIsCutOffAndSkipped)
     EXPECT_FALSE (root.getChildFile ("Packs/Bomb/Gates/Bomb.tzpreset").exists());
 }
 
+TEST_F (LibraryFixture, APackWhoseEntryNamesAreNotTextIsRefused)
+{
+    // A name byte that is not UTF-8, in the archive's directory (the framework asserts on making text of it).
+    const auto pack = writePack (base.getChildFile ("in/Names.tzpack"), { { "Gates/Kick.tzpreset", presetText } });
+    juce::MemoryBlock bytes;
+    pack.loadFileAsData (bytes);
+    auto* data = static_cast<char*> (bytes.getData());
+    const juce::String name ("Gates/Kick.tzpreset");
+    int patched = 0;
+    for (size_t i = 0; i + (size_t) name.length() <= bytes.getSize(); ++i)
+        if (std::memcmp (data + i, name.toRawUTF8(), (size_t) name.length()) == 0)
+        {
+            data[i + 6] = (char) 0xff;
+            ++patched;
+        }
+    ASSERT_EQ (patched, 2); // the local header and the directory
+    pack.replaceWithData (bytes.getData(), bytes.getSize());
+
+    EXPECT_EQ (library.installPack (pack).outcome, tz::PackInstallation::Outcome::notAPack);
+    EXPECT_FALSE (root.getChildFile ("Packs").exists());
+}
+
 TEST (PackMessages, TellTheUserWhatHappened)
 {
     const juce::File pack ("/downloads/Drums.tzpack");

@@ -102,3 +102,25 @@ TEST (XmlReader, RefusesBytesThatAreNotStrictUtf8)
         EXPECT_EQ (tz::readXml (c.bytes.data(), c.bytes.size()) != nullptr, c.valid) << c.name;
     }
 }
+
+TEST (XmlReader, RefusesNamesTheFrameworkWouldAssertOn)
+{
+    // The parser takes any run of letters, digits, '_', '-', ':' and '.' as a name, and the framework asserts on
+    // one that starts with a digit, '-' or '.'.
+    const struct
+    {
+        const char* text;
+        bool read;
+    } cases[] = {
+        { "<Tazzle a=\"1\"><PARAM id=\"mix\" value=\"1\"/></Tazzle>", true },
+        { "<x:y-z.w _a=\"1\" b.c='2'/>", true },
+        { "<1Tazzle/>", false },
+        { "<Tazzle 2a=\"1\"/>", false },
+        { "<Tazzle -a=\"1\"/>", false },
+        { "<.Tazzle/>", false },
+        { "<Tazzle><PARAM 9=\"x\"/></Tazzle>", false },
+        { "<Tazzle a=\"1\"b=\"2\"/>", true },
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ (tz::readXml (juce::String (c.text)) != nullptr, c.read) << c.text;
+}
