@@ -72,12 +72,13 @@ double GrainEffect::wrapPosition (double position) const noexcept
 
 void GrainEffect::startGrain (Grain& grain, const GrainSettings& settings, int writeIndex) noexcept
 {
-    const bool backward = settings.mode == reverse || (settings.mode == both && ((random.next() >> 46) & 1u) != 0);
+    const bool backward =
+        settings.mode == Mode::reverse || (settings.mode == Mode::both && ((random.next() >> 46) & 1u) != 0);
     const double sprayOffset = random.uniform() * settings.maxSprayOffset;
 
     // Forward grains faster than real time start far enough back not to overtake the head; backward grains
     // (and frozen ones, whose head stands still) start a whole span back so that they end clear of it.
-    const double distance = (backward || settings.mode == freeze) ? settings.backwardSpan : settings.forwardLead;
+    const double distance = (backward || settings.mode == Mode::freeze) ? settings.backwardSpan : settings.forwardLead;
     const double start = writeIndex + (backward ? settings.backwardSpan : 0.0) - (distance + headGuard + sprayOffset);
 
     grain.active = true;
@@ -129,7 +130,7 @@ int GrainEffect::scheduleSpawns (const GrainSettings& settings, double interval,
         if (slot == freeFrom.end())
             continue;
 
-        const int writeIndex = settings.mode == freeze ? lastWriteIndex : (firstWrite + i) % size;
+        const int writeIndex = settings.mode == Mode::freeze ? lastWriteIndex : (firstWrite + i) % size;
         auto& pending = pendingSpawns[(size_t) numSpawns++];
         pending.slot = (int) std::distance (freeFrom.begin(), slot);
         pending.sample = i;
@@ -241,7 +242,7 @@ void GrainEffect::processChunk (float* left, float* right, int numSamples, const
         }
     }
 
-    if (mode == freeze)
+    if (mode == Mode::freeze)
         return;
 
     for (int i = 0; i < numSamples; ++i)

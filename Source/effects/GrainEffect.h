@@ -54,7 +54,7 @@ public:
     int activeGrainCount() const noexcept;
 
 private:
-    enum Mode
+    enum class Mode
     {
         forward,
         reverse,

@@ -52,13 +52,13 @@ private:
         DelayLine line;
         float last = 0.0f;
 
-        float process (float input, float damp, float feedback) noexcept
+        float process (float input, float damp, float feedbackLevel) noexcept
         {
             const float output = line.read();
             last = (output * (1.0f - damp)) + (last * damp);
             JUCE_UNDENORMALISE (last);
 
-            float temp = input + (last * feedback);
+            float temp = input + (last * feedbackLevel);
             JUCE_UNDENORMALISE (temp);
             line.writeAndStep (temp);
             return output;
