@@ -89,8 +89,12 @@ public:
     // Reads of several channels at one position share one tapAt().
     static float readTap (const float* data, int length, Tap tap) noexcept
     {
-        const auto wrap = [length] (int k) { return k < 0 ? k + length : (k >= length ? k - length : k); };
         const int i = tap.index;
+        // On a whole sample the interpolator gives that sample (a replay at its own pitch reads only these).
+        if (tap.fraction == 0.0f)
+            return data[i];
+
+        const auto wrap = [length] (int k) { return k < 0 ? k + length : (k >= length ? k - length : k); };
         return catmullRom (data[wrap (i - 1)], data[i], data[wrap (i + 1)], data[wrap (i + 2)], tap.fraction);
     }
 
