@@ -87,7 +87,7 @@ void GridView::resized()
 
     // Right to left from the right edge; each takes its width or what is left.
     int right = w - 18;
-    const auto place = [&right, y, h] (juce::Component* c, int width)
+    const auto place = [&right, h] (juce::Component* c, int width)
     {
         const int taken = juce::jmin (width, juce::jmax (right, 0));
         right -= taken;

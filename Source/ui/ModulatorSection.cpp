@@ -41,23 +41,23 @@ ModulatorSection::Tab::Tab (ModulatorSection& section, int m)
 
 juce::StringArray ModulatorSection::Tab::lines() const
 {
-    const auto& processor = owner.processor;
-    const bool steps = modField (processor, modulator, tz::modField::mode) > 0.5f;
-    const bool follows = modField (processor, modulator, tz::modField::followsXY) > 0.5f;
+    const auto& engine = owner.processor;
+    const bool steps = modField (engine, modulator, tz::modField::mode) > 0.5f;
+    const bool follows = modField (engine, modulator, tz::modField::followsXY) > 0.5f;
 
     static const juce::StringArray shapeNames { "SINE",   "TRIANGLE", "SAW UP",    "SAW DOWN",
                                                 "SQUARE", "RANDOM",   "SMOOTH RND" };
     const auto rates = choicesOf (tz::modParam (modulator, tz::modField::rate));
 
     juce::String mode = steps ? juce::String ("STEPS")
-                              : shapeNames[tz::choiceIndex (modField (processor, modulator, tz::modField::shape), 7)];
-    mode << "  " << rates[tz::choiceIndex (modField (processor, modulator, tz::modField::rate), rates.size())];
+                              : shapeNames[tz::choiceIndex (modField (engine, modulator, tz::modField::shape), 7)];
+    mode << "  " << rates[tz::choiceIndex (modField (engine, modulator, tz::modField::rate), rates.size())];
 
-    if (const float factor = tz::xySpeedFor (processor.getValue (tz::xyX)); follows && factor != 1.0f)
+    if (const float factor = tz::xySpeedFor (engine.getValue (tz::xyX)); follows && factor != 1.0f)
         mode << (factor > 1.0f ? " x" + juce::String (juce::roundToInt (factor))
                                : " /" + juce::String (juce::roundToInt (1.0f / factor)));
 
-    const int routes = routeCount (processor, modulator);
+    const int routes = routeCount (engine, modulator);
     const juce::String targets =
         routes == 0 ? juce::String ("no targets") : juce::String (routes) + (routes == 1 ? " target" : " targets");
 
@@ -66,17 +66,17 @@ juce::StringArray ModulatorSection::Tab::lines() const
 
 juce::String ModulatorSection::Tab::describe() const
 {
-    const auto& processor = owner.processor;
+    const auto& engine = owner.processor;
     juce::String text = lines().joinIntoString ("|");
-    text << "|" << (modField (processor, modulator, tz::modField::followsXY) > 0.5f ? "xy" : "") << "|"
+    text << "|" << (modField (engine, modulator, tz::modField::followsXY) > 0.5f ? "xy" : "") << "|"
          << (owner.selected == modulator ? "selected" : "");
 
     // The miniature's inputs.
     for (const int k : { tz::modField::shape, tz::modField::length, tz::modField::phase })
-        text << "|" << modField (processor, modulator, k);
+        text << "|" << modField (engine, modulator, k);
     for (int i = 0; i < tz::numModSteps; ++i)
-        text << "|" << modField (processor, modulator, tz::modField::firstStep + i) << "/"
-             << modField (processor, modulator, tz::modField::firstStepShape + i);
+        text << "|" << modField (engine, modulator, tz::modField::firstStep + i) << "/"
+             << modField (engine, modulator, tz::modField::firstStepShape + i);
     return text;
 }
 
@@ -146,15 +146,14 @@ void ModulatorSection::Tab::paint (juce::Graphics& g)
         return;
 
     g.setColour (colour.withAlpha ((juce::uint8) (isSelected ? 0xc0 : 0x70)));
-    const auto& processor = owner.processor;
-    if (modField (processor, modulator, tz::modField::mode) > 0.5f)
+    const auto& engine = owner.processor;
+    if (modField (engine, modulator, tz::modField::mode) > 0.5f)
     {
-        const int length =
-            juce::jlimit (1, 16, juce::roundToInt (modField (processor, modulator, tz::modField::length)));
+        const int length = juce::jlimit (1, 16, juce::roundToInt (modField (engine, modulator, tz::modField::length)));
         const float column = mini.getWidth() / 16.0f;
         for (int i = 0; i < length; ++i)
         {
-            const float level = modField (processor, modulator, tz::modField::firstStep + i) / 100.0f;
+            const float level = modField (engine, modulator, tz::modField::firstStep + i) / 100.0f;
             g.fillRect (mini.getX() + (float) i * column + 0.5f, mini.getBottom() - mini.getHeight() * level,
                         juce::jmax (column - 1.0f, 0.5f), mini.getHeight() * level);
         }
@@ -163,9 +162,9 @@ void ModulatorSection::Tab::paint (juce::Graphics& g)
     {
         tz::ParamValues values {};
         for (int k = 0; k < tz::numModFields; ++k)
-            values[(size_t) tz::modParam (modulator, k)] = modField (processor, modulator, k);
+            values[(size_t) tz::modParam (modulator, k)] = modField (engine, modulator, k);
         values[(size_t) tz::modParam (modulator, tz::modField::followsXY)] = 0.0f;
-        const double cycle = tz::lookupBeats (tz::modRateBeats, modField (processor, modulator, tz::modField::rate));
+        const double cycle = tz::lookupBeats (tz::modRateBeats, modField (engine, modulator, tz::modField::rate));
 
         juce::Path wave;
         for (int i = 0; i <= 32; ++i)

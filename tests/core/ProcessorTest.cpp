@@ -11,7 +11,6 @@ namespace
 {
 using tz::test::ProcessorHarness;
 
-constexpr double rate = 48000.0;
 constexpr int fadeSamples = 240;  // 5 ms at 48 kHz
 constexpr int orderSamples = 144; // 3 ms at 48 kHz
 
