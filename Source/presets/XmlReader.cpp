@@ -149,6 +149,31 @@ namespace
         }
     }
 
+    // Whether text comes next, past any white space, comments and processing instructions. Inside an element, the
+    // parser skips a processing instruction followed by text, then steps back before it to read the text, and so
+    // loops for ever.
+    bool isFollowedByText (Chars p) noexcept
+    {
+        for (;;)
+        {
+            p.incrementToEndOfWhitespace();
+            if (startsWith (p, "<!--"))
+            {
+                if (! skipPast (p, "-->"))
+                    return false;
+            }
+            else if (startsWith (p, "<?"))
+            {
+                if (! skipPast (p, "?>"))
+                    return false;
+            }
+            else
+            {
+                return *p != '<' && *p != 0;
+            }
+        }
+    }
+
     // The nesting the parser would reach, counted without parsing. Wherever this scan and the parser could
     // read the text differently the scan refuses or counts deeper, never shallower.
     bool isNestedWithinLimit (const juce::String& text)
@@ -188,7 +213,7 @@ namespace
             else if (startsWith (p, "<?"))
             {
                 p += 2;
-                if (! skipPast (p, "?>"))
+                if (! skipPast (p, "?>") || (depth > 0 && isFollowedByText (p)))
                     return false;
             }
             else if (p[1] == '!')

@@ -67,6 +67,14 @@ TEST (XmlReader, RefusesMoreThanOneMebibyte)
     EXPECT_EQ (tz::readXml (tooLarge.toRawUTF8(), tooLarge.getNumBytesAsUTF8()), nullptr);
 }
 
+TEST (XmlReader, RefusesAProcessingInstructionFollowedByTextInsideAnElement)
+{
+    // Inside an element and followed by text, the parser would loop for ever on it.
+    EXPECT_EQ (tz::readXml (juce::String ("<Tazzle><?x?>text</Tazzle>")), nullptr);
+    EXPECT_EQ (tz::readXml (juce::String ("<Tazzle><?x?> <!-- c --><?y?> text</Tazzle>")), nullptr);
+    EXPECT_NE (tz::readXml (juce::String ("<Tazzle><PARAM/><?x?> <!-- c --></Tazzle>")), nullptr);
+}
+
 TEST (XmlReader, ReadsWhatTheParserReads)
 {
     const auto document = tz::readXml (R"(<?xml version="1.0" encoding="UTF-8"?>
