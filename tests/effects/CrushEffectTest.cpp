@@ -61,6 +61,24 @@ TEST (CrushEffect, HoldsEachValueForSampleRateOverCrushRateSamples)
     }
 }
 
+TEST (CrushEffect, RoundsHalfStepsAwayFromZero)
+{
+    // Two bits: steps of 0.5, so 0.25 is exactly half a step. Values on, just below and just above the halves,
+    // both signs, and a value far beyond full scale.
+    const float belowQuarter = std::nextafter (0.25f, 0.0f), aboveQuarter = std::nextafter (0.25f, 1.0f);
+    const Signal input { 0.25f, -0.25f, belowQuarter, -belowQuarter, aboveQuarter, 0.75f, -0.75f, 1.25f, 3.0e6f, 0.0f };
+    tz::CrushEffect crush;
+    crush.prepare (48000.0, 1);
+    auto signal = input;
+    render (crush, { &signal }, crushValues (2.0f, 48000.0f));
+
+    for (size_t i = 0; i < input.size(); ++i)
+        EXPECT_EQ (signal[i], quantise (input[i], 2.0f)) << input[i];
+    EXPECT_EQ (signal[0], 0.5f);
+    EXPECT_EQ (signal[1], -0.5f);
+    EXPECT_EQ (signal[2], 0.0f);
+}
+
 TEST (CrushEffect, BitDepthSetsTheStepCount)
 {
     const auto input = noise (20000, 8);
