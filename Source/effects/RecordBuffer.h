@@ -64,7 +64,15 @@ public:
                + t * ((ym1 - 2.5f * y0 + 2.0f * y1 - 0.5f * y2) + t * (0.5f * (y2 - ym1) + 1.5f * (y0 - y1))));
     }
 
-    static float readWrapped (const float* data, int length, double position) noexcept
+    // The taps of a 4-point read and its fraction between the middle two.
+    struct ReadPoint
+    {
+        int im1, i, i1, i2;
+        float t;
+    };
+
+    // Where a read at `position` of a layer `length` samples long takes its taps.
+    static ReadPoint locate (int length, double position) noexcept
     {
         // Within a lap either side (nearly every read) this gives what fmod gives, exactly, without the call.
         const auto size = (double) length;
@@ -76,10 +84,26 @@ public:
             q = 0.0;
 
         const auto i = (int) q;
-        const auto t = (float) (q - i);
-
         const auto wrap = [length] (int k) { return k < 0 ? k + length : (k >= length ? k - length : k); };
-        return catmullRom (data[wrap (i - 1)], data[i], data[wrap (i + 1)], data[wrap (i + 2)], t);
+        return { wrap (i - 1), i, wrap (i + 1), wrap (i + 2), (float) (q - i) };
+    }
+
+    static float interpolate (const float* data, const ReadPoint& point) noexcept
+    {
+        return catmullRom (data[point.im1], data[point.i], data[point.i1], data[point.i2], point.t);
+    }
+
+    static float readWrapped (const float* data, int length, double position) noexcept
+    {
+        return interpolate (data, locate (length, position));
+    }
+
+    // Both channels of a layer at one position, located once.
+    std::array<float, 2> readBoth (int layerIndex, double position) const noexcept
+    {
+        const auto point = locate (size, position);
+        const auto& channels = layers[(size_t) layerIndex];
+        return { interpolate (channels[0].data(), point), interpolate (channels[1].data(), point) };
     }
 
 private:

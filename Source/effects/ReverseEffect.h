@@ -1,5 +1,6 @@
 #pragma once
 
+#include <array>
 #include <cstdint>
 
 #include "core/Parameters.h"
@@ -36,7 +37,8 @@ private:
         double position = 0.0; // samples played, and so samples back from the start being read
     };
 
-    float sample (const Voice& voice, int channel, double maxDistance) const noexcept;
+    // Both sides of the voice's current sample.
+    std::array<float, 2> sample (const Voice& voice, double maxDistance) const noexcept;
 
     double sampleRate = 44100.0;
     double crossfadeLength = 220.5;

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <array>
 #include <cstdint>
 
 #include "core/Parameters.h"
@@ -39,13 +40,15 @@ private:
         float gain = 1.0f;
     };
 
-    float sample (const Voice& voice, int channel, double sliceLength, double rate) const noexcept;
+    // Both sides of the voice's current sample; repeats read `pitchedLayer`.
+    std::array<float, 2> sample (const Voice& voice, double sliceLength, int pitchedLayer) const noexcept;
     void advance (Voice& voice, double sliceLength, double rate, float decayFactor) const noexcept;
     bool outlivesBuffer (const Voice& voice, int writtenIndex) const noexcept;
 
     double sampleRate = 44100.0;
     double crossfadeLength = 220.5;
     double crossfadeCounter = 0.0;
+    int recaptureReserve = 0;
     float gainCoef = 0.0f;
     RecordBuffer recordBuffer;
     Voice voice, previousVoice;
