@@ -216,31 +216,38 @@ void GrainEffect::processChunk (float* left, float* right, int numSamples, const
     }
 
     // The cloud, scaled and DC-blocked, into the chunk; what fed back at each sample is the output before it.
+    // The blocker runs on locals, which stay in registers: the output stores could alias the members.
     std::array<float, maxChunk> inLeft {}, inRight {}, fedBackLeft {}, fedBackRight {};
+    float inL = dcInLeft, inR = dcInRight, outL = dcOutLeft, outR = dcOutRight;
+    const float coefficient = dcCoefficient;
     for (int i = 0; i < numSamples; ++i)
     {
         inLeft[(size_t) i] = left[i];
         inRight[(size_t) i] = right != nullptr ? right[i] : left[i];
-        fedBackLeft[(size_t) i] = dcOutLeft;
-        fedBackRight[(size_t) i] = dcOutRight;
+        fedBackLeft[(size_t) i] = outL;
+        fedBackRight[(size_t) i] = outR;
 
         const float scaledLeft = cloudLeft[(size_t) i] * norm;
         const float scaledRight = cloudRight[(size_t) i] * norm;
-        dcOutLeft = dcCoefficient * dcOutLeft + scaledLeft - dcInLeft;
-        dcOutRight = dcCoefficient * dcOutRight + scaledRight - dcInRight;
-        dcInLeft = scaledLeft;
-        dcInRight = scaledRight;
+        outL = coefficient * outL + scaledLeft - inL;
+        outR = coefficient * outR + scaledRight - inR;
+        inL = scaledLeft;
+        inR = scaledRight;
 
         if (right != nullptr)
         {
-            left[i] = dcOutLeft;
-            right[i] = dcOutRight;
+            left[i] = outL;
+            right[i] = outR;
         }
         else
         {
-            left[i] = (dcOutLeft + dcOutRight) * 0.5f;
+            left[i] = (outL + outR) * 0.5f;
         }
     }
+    dcInLeft = inL;
+    dcInRight = inR;
+    dcOutLeft = outL;
+    dcOutRight = outR;
 
     if (mode == Mode::freeze)
         return;

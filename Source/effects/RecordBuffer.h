@@ -105,25 +105,25 @@ public:
 
 private:
     // The four anti-alias chains (layers 1 and 2, left and right) run side by side as the lanes of one vector;
-    // each lane is a transposed direct form II biquad cascade. A bilinear low pass's numerator is b0 * (1, 2, 1),
+    // each lane is a direct form I biquad cascade. A bilinear low pass's numerator is b0 * (1, 2, 1),
     // so each section forms b0 * x once and doubles it, which is exact.
     using Quad = juce::dsp::SIMDRegister<float>;
     static_assert (Quad::size() == 4);
     static constexpr int numSections = 4;
 
-    struct Section
+    // The sections' coefficients and states, section j's four lanes at index j of each.
+    struct Cascade
     {
-        Quad b0 {}, a1 {}, a2 {};
-        Quad s1 {}, s2 {};
+        std::array<Quad, numSections> b0 {}, a1 {}, a2 {};
+        std::array<Quad, numSections> bx1 {}, y1 {}; // b0 x and y of the previous sample
+        std::array<Quad, numSections> older {};      // b0 x - a2 y of the sample before that
     };
 
-    using Sections = std::array<Section, numSections>;
-
     void filterChunk (const float* left, const float* right, int numSamples, int firstIndex) noexcept;
-    void storeFiltered (const float* left, const float* right, int numSamples, int index, Sections& filter) noexcept;
+    void storeFiltered (const float* left, const float* right, int numSamples, int index, Cascade& filter) noexcept;
 
     std::array<std::array<std::vector<float>, 2>, maxLayers> layers;
-    Sections sections;
+    Cascade cascade;
     int size = 0;
     int writePos = 0;
     int numLayers = 1;
