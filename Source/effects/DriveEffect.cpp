@@ -83,10 +83,7 @@ void DriveEffect::prepare (double newSampleRate, int)
 {
     sampleRate = newSampleRate;
 
-    // Eight times: three half-band stages, the first the steepest.
-    oversampler.prepare (
-        { { 0.05f, -90.0f, 0.06f, -75.0f }, { 0.10f, -80.0f, 0.12f, -65.0f }, { 0.10f, -70.0f, 0.12f, -55.0f } },
-        maxChunk);
+    oversampler.prepare (maxChunk);
     prepared = true;
 
     latency = oversampler.latencySamples();
@@ -136,7 +133,7 @@ void DriveEffect::processPiece (float* const* channels, int numChannels, int num
     if (! prepared)
         return;
 
-    const int numFrames = numSamples * oversampler.factor();
+    const int numFrames = numSamples * StereoOversampler::factor;
     amountDb.beginChunk (values[driveAmount] * 0.36f, numFrames);
 
     // Without channels there is nothing to shape, but the ramps move on as they would.

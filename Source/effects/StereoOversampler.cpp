@@ -38,7 +38,8 @@ namespace
     }
 } // namespace
 
-void StereoOversampler::AllpassBranches::design (float transitionWidth, float stopbandDb)
+template <size_t numCoefficients>
+void StereoOversampler::AllpassBranches<numCoefficients>::design (float transitionWidth, float stopbandDb)
 {
     const auto structure =
         juce::dsp::FilterDesign<float>::designIIRLowpassHalfBandPolyphaseAllpassMethod (transitionWidth, stopbandDb);
@@ -50,22 +51,21 @@ void StereoOversampler::AllpassBranches::design (float transitionWidth, float st
     for (int i = 1; i < structure.delayedPath.size(); ++i)
         all.push_back (structure.delayedPath.getObjectPointer (i)->coefficients[0]);
 
+    jassert (all.size() == numCoefficients);
+    all.resize (numCoefficients);
+
     // JUCE splits the combined list: the direct branch takes the larger half.
-    const size_t numDelayed = all.size() / 2;
-    const size_t numDirect = all.size() - numDelayed;
+    constexpr size_t numDirect = numCoefficients - numPairs;
+    for (size_t n = 0; n < numPairs; ++n)
+        coefficients[n] = quadOf (all[n], all[n], all[numDirect + n], all[numDirect + n]);
 
-    coefficients.clear();
-    for (size_t n = 0; n < numDelayed; ++n)
-        coefficients.push_back (quadOf (all[n], all[n], all[numDirect + n], all[numDirect + n]));
-
-    hasExtra = numDirect > numDelayed;
     const float extra = hasExtra ? all[numDirect - 1] : 0.0f;
     extraCoefficient = quadOf (extra, extra, 0.0f, 0.0f);
-    states.assign (numDelayed, Quad {});
     clear();
 }
 
-void StereoOversampler::AllpassBranches::clear() noexcept
+template <size_t numCoefficients>
+void StereoOversampler::AllpassBranches<numCoefficients>::clear() noexcept
 {
     for (auto& state : states)
         state = Quad::expand (0.0f);
@@ -73,17 +73,17 @@ void StereoOversampler::AllpassBranches::clear() noexcept
 }
 
 // Every lane does exactly JUCE's scalar arithmetic, in the same order, so the results are identical.
-StereoOversampler::Quad StereoOversampler::AllpassBranches::run (Quad input) noexcept
+template <size_t numCoefficients>
+StereoOversampler::Quad StereoOversampler::AllpassBranches<numCoefficients>::run (Quad input) noexcept
 {
-    const size_t numSections = coefficients.size();
-    for (size_t n = 0; n < numSections; ++n)
+    for (size_t n = 0; n < numPairs; ++n)
     {
         const Quad output = coefficients[n] * input + states[n];
         states[n] = input - coefficients[n] * output;
         input = output;
     }
 
-    if (hasExtra)
+    if constexpr (hasExtra)
     {
         Quad output = extraCoefficient * input + extraState;
         extraState = input - extraCoefficient * output;
@@ -96,31 +96,41 @@ StereoOversampler::Quad StereoOversampler::AllpassBranches::run (Quad input) noe
     return input;
 }
 
-void StereoOversampler::AllpassBranches::snapStatesToZero() noexcept
+template <size_t numCoefficients>
+void StereoOversampler::AllpassBranches<numCoefficients>::snapStatesToZero() noexcept
 {
     for (auto& state : states)
         snapToZero (state);
     snapToZero (extraState);
 }
 
-void StereoOversampler::prepare (std::initializer_list<StageDesign> designs, int maxBaseSamples)
+template <size_t upCoefficients, size_t downCoefficients>
+void StereoOversampler::Stage<upCoefficients, downCoefficients>::design (const StageDesign& stageDesign)
 {
+    up.design (stageDesign.transitionUp, stageDesign.stopbandUpDb);
+    down.design (stageDesign.transitionDown, stageDesign.stopbandDownDb);
+}
+
+template <size_t upCoefficients, size_t downCoefficients>
+void StereoOversampler::Stage<upCoefficients, downCoefficients>::clear() noexcept
+{
+    up.clear();
+    down.clear();
+    delayedDown = {};
+}
+
+void StereoOversampler::prepare (int maxBaseSamples)
+{
+    first.design (designs[0]);
+    second.design (designs[1]);
+    third.design (designs[2]);
+    frames.assign ((size_t) (2 * factor * std::max (maxBaseSamples, 1)), 0.0f);
+
     // JUCE's own chain gives the latency it measures for these designs.
     juce::dsp::Oversampling<float> reference (1);
-    stages.assign (designs.size(), Stage {});
-
-    size_t stageIndex = 0;
-    int framesPerBaseSample = 1;
     for (const auto& design : designs)
-    {
         reference.addOversamplingStage (juce::dsp::Oversampling<float>::filterHalfBandPolyphaseIIR, design.transitionUp,
                                         design.stopbandUpDb, design.transitionDown, design.stopbandDownDb);
-        auto& stage = stages[stageIndex++];
-        stage.up.design (design.transitionUp, design.stopbandUpDb);
-        stage.down.design (design.transitionDown, design.stopbandDownDb);
-        framesPerBaseSample *= 2;
-        stage.frames.assign ((size_t) (2 * framesPerBaseSample * std::max (maxBaseSamples, 1)), 0.0f);
-    }
 
     // Completes the latency to a whole number of samples, never with less than 0.618 of a sample, where the
     // Thiran allpass would turn unflat.
@@ -140,71 +150,107 @@ void StereoOversampler::prepare (std::initializer_list<StageDesign> designs, int
 
 void StereoOversampler::reset() noexcept
 {
-    for (auto& stage : stages)
-    {
-        stage.up.clear();
-        stage.down.clear();
-        stage.delayedDown = {};
-        std::fill (stage.frames.begin(), stage.frames.end(), 0.0f);
-    }
+    first.clear();
+    second.clear();
+    third.clear();
+    std::fill (frames.begin(), frames.end(), 0.0f);
     thiranInput = {};
     thiranOutput = {};
 }
 
+namespace
+{
+    struct Lanes
+    {
+        alignas (16) float values[4];
+    };
+
+    Lanes lanesOf (Quad quad) noexcept
+    {
+        Lanes lanes;
+        quad.copyToRawArray (lanes.values);
+        return lanes;
+    }
+
+    // One stereo frame into a stage's up filter: out come its two frames at twice the rate, interleaved.
+    template <typename Branches>
+    Quad upsample (Branches& branches, float left, float right) noexcept
+    {
+        return branches.run (quadOf (left, right, left, right));
+    }
+
+    // Two interleaved stereo frames into a stage's down filter: out comes one frame at half the rate.
+    template <typename Branches>
+    std::array<float, 2> halve (Branches& branches, std::array<float, 2>& delayed, Quad frames) noexcept
+    {
+        const auto output = lanesOf (branches.run (frames));
+        const std::array<float, 2> frame { (delayed[0] + output.values[0]) * 0.5f,
+                                           (delayed[1] + output.values[1]) * 0.5f };
+        delayed = { output.values[2], output.values[3] };
+        return frame;
+    }
+
+    Quad quadOf (const std::array<float, 2>& a, const std::array<float, 2>& b) noexcept
+    {
+        return quadOf (a[0], a[1], b[0], b[1]);
+    }
+} // namespace
+
 // Both directions go one base-rate sample at a time through every stage rather than a stage at a time
-// through the chunk: each allpass state is a serial dependency, and this way the stages' chains overlap.
+// through the chunk, so that the three stages' chains of dependent sections overlap. Between stages the
+// frames stay in registers, and the branches are worked on as local copies, which keeps their states there
+// too: a trip through memory would lengthen every chain.
 float* StereoOversampler::processUp (const float* left, const float* right, int numSamples) noexcept
 {
-    const auto upsampleFrame = [] (Stage& stage, const float* frame, int index)
-    {
-        const float l = frame[0], r = frame[1];
-        stage.up.run (quadOf (l, r, l, r)).copyToRawArray (stage.frames.data() + 4 * index);
-    };
+    auto up1 = first.up;
+    auto up2 = second.up;
+    auto up3 = third.up;
 
     for (int i = 0; i < numSamples; ++i)
     {
-        const std::array<float, 2> input { left[i], right[i] };
-        upsampleFrame (stages.front(), input.data(), i);
+        const auto twice = lanesOf (upsample (up1, left[i], right[i]));
+        float* target = frames.data() + 2 * factor * i;
 
-        for (size_t s = 1; s < stages.size(); ++s)
+        for (int half = 0; half < 2; ++half)
         {
-            const int count = 1 << s, first = count * i; // frames the stage before made from sample i
-            const float* frames = stages[s - 1].frames.data();
-            for (int j = first; j < first + count; ++j)
-                upsampleFrame (stages[s], frames + 2 * j, j);
+            const auto fourTimes = lanesOf (upsample (up2, twice.values[2 * half], twice.values[2 * half + 1]));
+            upsample (up3, fourTimes.values[0], fourTimes.values[1]).copyToRawArray (target + 8 * half);
+            upsample (up3, fourTimes.values[2], fourTimes.values[3]).copyToRawArray (target + 8 * half + 4);
         }
     }
 
-    for (auto& stage : stages)
-        stage.up.snapStatesToZero();
+    up1.snapStatesToZero();
+    up2.snapStatesToZero();
+    up3.snapStatesToZero();
+    first.up = up1;
+    second.up = up2;
+    third.up = up3;
 
-    return stages.back().frames.data();
+    return frames.data();
 }
 
 void StereoOversampler::processDown (float* left, float* right, int numSamples) noexcept
 {
-    // Turns frames 2j and 2j + 1 of a stage into one frame at half its rate.
-    const auto halveFrame = [] (Stage& stage, int j, float* target)
-    {
-        alignas (16) float output[4];
-        stage.down.run (Quad::fromRawArray (stage.frames.data() + 4 * j)).copyToRawArray (output);
-        target[0] = (stage.delayedDown[0] + output[0]) * 0.5f;
-        target[1] = (stage.delayedDown[1] + output[1]) * 0.5f;
-        stage.delayedDown = { output[2], output[3] };
-    };
+    auto down1 = first.down;
+    auto down2 = second.down;
+    auto down3 = third.down;
+    auto delayed1 = first.delayedDown;
+    auto delayed2 = second.delayedDown;
+    auto delayed3 = third.delayedDown;
 
     for (int i = 0; i < numSamples; ++i)
     {
-        for (size_t s = stages.size() - 1; s > 0; --s)
+        const float* source = frames.data() + 2 * factor * i;
+        std::array<std::array<float, 2>, 2> twice;
+
+        for (int half = 0; half < 2; ++half)
         {
-            const int count = 1 << s, first = count * i; // frames of the stage before that make sample i
-            float* target = stages[s - 1].frames.data();
-            for (int j = first; j < first + count; ++j)
-                halveFrame (stages[s], j, target + 2 * j);
+            const auto a = halve (down3, delayed3, Quad::fromRawArray (source + 8 * half));
+            const auto b = halve (down3, delayed3, Quad::fromRawArray (source + 8 * half + 4));
+            twice[(size_t) half] = halve (down2, delayed2, quadOf (a, b));
         }
 
-        std::array<float, 2> output {};
-        halveFrame (stages.front(), i, output.data());
+        auto output = halve (down1, delayed1, quadOf (twice[0], twice[1]));
 
         // The Thiran allpass that completes the latency to whole samples.
         if (fractionalDelayActive)
@@ -223,8 +269,15 @@ void StereoOversampler::processDown (float* left, float* right, int numSamples) 
             right[i] = output[1];
     }
 
-    for (auto& stage : stages)
-        stage.down.snapStatesToZero();
+    down1.snapStatesToZero();
+    down2.snapStatesToZero();
+    down3.snapStatesToZero();
+    first.down = down1;
+    second.down = down2;
+    third.down = down3;
+    first.delayedDown = delayed1;
+    second.delayedDown = delayed2;
+    third.delayedDown = delayed3;
 }
 
 } // namespace tz

@@ -1,7 +1,6 @@
 #pragma once
 
 #include <array>
-#include <initializer_list>
 #include <vector>
 
 #include <juce_dsp/juce_dsp.h>
@@ -9,10 +8,10 @@
 namespace tz
 {
 
-// Stereo oversampling by cascaded 2x half-band polyphase allpass stages: the same filter designs, arithmetic
-// and integer-latency compensation as juce::dsp::Oversampling's polyphase IIR, so the output matches it
-// sample for sample. Both channels and both polyphase branches run as the four lanes of one vector, and the
-// oversampled signal is kept as interleaved stereo frames, which is what the shaper loops want.
+// Stereo eight-times oversampling by three cascaded 2x half-band polyphase allpass stages: the same filter
+// designs, arithmetic and integer-latency compensation as juce::dsp::Oversampling's polyphase IIR, so the
+// output matches it sample for sample. Both channels and both polyphase branches run as the four lanes of one
+// vector, and the oversampled signal is kept as interleaved stereo frames, which is what the shaper loops want.
 class StereoOversampler
 {
 public:
@@ -21,15 +20,20 @@ public:
         float transitionUp, stopbandUpDb, transitionDown, stopbandDownDb;
     };
 
-    void prepare (std::initializer_list<StageDesign> designs, int maxBaseSamples);
-    void reset() noexcept;
+    // The first stage is the steepest: it alone guards the base rate's band edge.
+    static constexpr std::array<StageDesign, 3> designs {
+        { { 0.05f, -90.0f, 0.06f, -75.0f }, { 0.10f, -80.0f, 0.12f, -65.0f }, { 0.10f, -70.0f, 0.12f, -55.0f } }
+    };
 
-    int factor() const noexcept { return 1 << (int) stages.size(); }
+    static constexpr int factor = 8;
+
+    void prepare (int maxBaseSamples);
+    void reset() noexcept;
 
     // Whole samples of delay from input to output, fractional compensation included.
     int latencySamples() const noexcept { return latency; }
 
-    // Oversamples numSamples base-rate samples (right may equal left) and returns factor() * numSamples
+    // Oversamples numSamples base-rate samples (right may equal left) and returns factor * numSamples
     // interleaved stereo frames, to be shaped in place before processDown.
     float* processUp (const float* left, const float* right, int numSamples) noexcept;
 
@@ -42,12 +46,17 @@ private:
     static_assert (Quad::size() == 4);
 
     // One cascade of first-order allpasses in z^2, as pairs of (direct, delayed) sections run side by side;
-    // the direct branch may have one section more, which runs on the first two lanes alone.
+    // with an odd number of coefficients the direct branch has one section more, which runs on the first two
+    // lanes alone. The number is fixed here, so a copy of the states can live in registers through a chunk:
+    // each state is a serial dependency from one frame to the next, and a trip through memory lengthens it.
+    template <size_t numCoefficients>
     struct AllpassBranches
     {
-        std::vector<Quad> coefficients, states;
+        static constexpr size_t numPairs = numCoefficients / 2;
+        static constexpr bool hasExtra = numCoefficients % 2 == 1;
+
+        std::array<Quad, numPairs> coefficients {}, states {};
         Quad extraCoefficient {}, extraState {};
-        bool hasExtra = false;
 
         void design (float transitionWidth, float stopbandDb);
         void clear() noexcept;
@@ -55,14 +64,23 @@ private:
         void snapStatesToZero() noexcept;
     };
 
+    // The coefficients JUCE's half-band design gives for `designs`, per direction; prepare checks them.
+    template <size_t upCoefficients, size_t downCoefficients>
     struct Stage
     {
-        AllpassBranches up, down;
+        AllpassBranches<upCoefficients> up;
+        AllpassBranches<downCoefficients> down;
         std::array<float, 2> delayedDown {};
-        std::vector<float> frames; // this stage's output at its rate, interleaved stereo
+
+        void design (const StageDesign& stageDesign);
+        void clear() noexcept;
     };
 
-    std::vector<Stage> stages;
+    Stage<7, 6> first;
+    Stage<5, 4> second;
+    Stage<4, 3> third;
+    std::vector<float> frames; // the oversampled signal, interleaved stereo
+
     bool fractionalDelayActive = false;
     float thiranAlpha = 0.0f;
     std::array<float, 2> thiranInput {}, thiranOutput {};
