@@ -89,21 +89,28 @@ void ReverbEffect::process (float* const* channels, int numChannels, int numSamp
     }
 }
 
-// Both channels in one loop: each blocker is a serial recursion, and side by side the two overlap.
+// Both channels in one loop: each blocker is a serial recursion, and side by side the two overlap. They run on
+// locals, which stay in registers: the sample stores could alias the members.
 void ReverbEffect::removeDc (float* const* channels, int numChannels, int numSamples) noexcept
 {
+    auto left = dcBlockers[0], right = dcBlockers[1];
+    const float coef = dcCoef;
+
     if (numChannels == 1)
     {
         for (int i = 0; i < numSamples; ++i)
-            channels[0][i] = dcBlockers[0].process (channels[0][i], dcCoef);
-        return;
+            channels[0][i] = left.process (channels[0][i], coef);
+    }
+    else
+    {
+        for (int i = 0; i < numSamples; ++i)
+        {
+            channels[0][i] = left.process (channels[0][i], coef);
+            channels[1][i] = right.process (channels[1][i], coef);
+        }
     }
 
-    for (int i = 0; i < numSamples; ++i)
-    {
-        channels[0][i] = dcBlockers[0].process (channels[0][i], dcCoef);
-        channels[1][i] = dcBlockers[1].process (channels[1][i], dcCoef);
-    }
+    dcBlockers = { left, right };
 }
 
 } // namespace tz

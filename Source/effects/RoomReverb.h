@@ -9,7 +9,9 @@ namespace tz
 {
 
 // The comb and allpass network of juce::Reverb, sample for sample the same output for the same parameters, but
-// with its delay lines stepped by a compare instead of an integer division (24 of them per stereo sample).
+// worked through in pieces shorter than its shortest delay line: within a piece no line reads what the piece
+// writes, so everything but the combs' damping runs as plain loops over the piece, and the damping runs for all
+// combs side by side, each a serial chain the others overlap.
 class RoomReverb
 {
 public:
@@ -27,64 +29,47 @@ public:
     void processMono (float* samples, int numSamples) noexcept;
 
 private:
+    static constexpr int maxPiece = 32;
+
+    // A delay line whose next samples due out, up to maxPiece of them, always lie in one run of memory: the
+    // first maxPiece samples are mirrored past the end.
     class DelayLine
     {
     public:
         void setSize (int newSize);
         void clear() noexcept;
+        int size() const noexcept { return length; }
 
-        float read() const noexcept { return buffer[(size_t) index]; }
+        // The next `count` (at most maxPiece) samples due out, oldest first; each is read, then overwritten
+        // with the sample that goes in, before step (count).
+        float* next() noexcept { return buffer.data() + index; }
 
-        void writeAndStep (float value) noexcept
-        {
-            buffer[(size_t) index] = value;
-            if (++index >= (int) buffer.size())
-                index = 0;
-        }
+        void step (int count) noexcept;
 
     private:
         std::vector<float> buffer;
-        int index = 0;
+        int length = 1, index = 0;
     };
 
     struct Comb
     {
         DelayLine line;
         float last = 0.0f;
-
-        float process (float input, float damp, float feedbackLevel) noexcept
-        {
-            const float output = line.read();
-            last = (output * (1.0f - damp)) + (last * damp);
-            JUCE_UNDENORMALISE (last);
-
-            float temp = input + (last * feedbackLevel);
-            JUCE_UNDENORMALISE (temp);
-            line.writeAndStep (temp);
-            return output;
-        }
-    };
-
-    struct AllPass
-    {
-        DelayLine line;
-
-        float process (float input) noexcept
-        {
-            const float buffered = line.read();
-            float temp = input + (buffered * 0.5f);
-            JUCE_UNDENORMALISE (temp);
-            line.writeAndStep (temp);
-            return buffered - input;
-        }
     };
 
     static constexpr int numCombs = 8, numAllPasses = 4;
 
+    template <size_t numChannels>
+    void processPiece (const std::array<float*, numChannels>& channels, int numSamples) noexcept;
+
+    template <size_t numChannels>
+    void process (const std::array<float*, numChannels>& channels, int numSamples) noexcept;
+
     std::array<std::array<Comb, numCombs>, 2> combs;
-    std::array<std::array<AllPass, numAllPasses>, 2> allPasses;
+    std::array<std::array<DelayLine, numAllPasses>, 2> allPasses;
     juce::SmoothedValue<float> damping, feedback, dryGain, wetGain1, wetGain2;
     float gain = 0.0f;
+    int pieceLength = maxPiece;
 };
 
 } // namespace tz
