@@ -21,7 +21,8 @@ juce::Reverb::Parameters parameters (float size, float damping, float width, flo
 
 TEST (RoomReverb, MatchesJuceReverbSampleForSample)
 {
-    for (const double rate : { 44100.0, 48000.0 })
+    // At 4 kHz the shortest delay line is shorter than the reverb's pieces.
+    for (const double rate : { 44100.0, 48000.0, 4000.0 })
         for (const bool stereo : { true, false })
         {
             SCOPED_TRACE (testing::Message() << rate << " Hz, " << (stereo ? "stereo" : "mono"));
