@@ -217,7 +217,7 @@ void EffectRack::run (EffectId id, float* const* channels, int numChannels, int 
             reverseEffect.trigger();
     }
 
-    std::array<float, maxChunk> curve {};
+    std::array<float, maxChunk> curve; // the first numSamples, all written
     bool fullyWet = true;
 
     // A level at rest stays exactly where it is: the per-sample glide below would only repeat it.

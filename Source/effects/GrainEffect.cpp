@@ -103,7 +103,7 @@ int GrainEffect::scheduleSpawns (const GrainSettings& settings, double interval,
 {
     // The chunk sample from which each pool slot is free, counting the reads its grain has left; worked out
     // only in the chunks where something spawns.
-    std::array<double, maxGrains> freeFrom {};
+    std::array<double, maxGrains> freeFrom;
     bool freeFromKnown = false;
 
     const int size = recordBuffer.capacity();
@@ -217,7 +217,7 @@ void GrainEffect::processChunk (float* left, float* right, int numSamples, const
 
     // The cloud, scaled and DC-blocked, into the chunk; what fed back at each sample is the output before it.
     // The blocker runs on locals, which stay in registers: the output stores could alias the members.
-    std::array<float, maxChunk> inLeft {}, inRight {}, fedBackLeft {}, fedBackRight {};
+    std::array<float, maxChunk> inLeft, inRight, fedBackLeft, fedBackRight; // the first numSamples, all written
     float inL = dcInLeft, inR = dcInRight, outL = dcOutLeft, outR = dcOutRight;
     const float coefficient = dcCoefficient;
     for (int i = 0; i < numSamples; ++i)

@@ -230,9 +230,23 @@ namespace
                                _mm512_shuffle_ps (high01, high23, 0x44), _mm512_shuffle_ps (high01, high23, 0xEE), t);
         }
 
+        TAZZLE_AVX512_FUNCTION inline __m512d joined (__m256d low, __m256d high) noexcept
+        {
+            return _mm512_insertf64x4 (_mm512_castpd256_pd512 (low), high, 1);
+        }
+
+        // The Hann window of eight reads from their phasors' cosines: lanes `from` .. `from` + 7 of `low` and
+        // `high` in a row.
+        TAZZLE_AVX512_FUNCTION inline __m256 hannOfEight (__m512d low, __m512d high, __m512i from) noexcept
+        {
+            const __m512d half = _mm512_set1_pd (0.5);
+            const __m512d cosines = _mm512_permutex2var_pd (low, from, high);
+            return _mm512_cvtpd_ps (_mm512_sub_pd (half, _mm512_mul_pd (half, cosines)));
+        }
+
         // Clear reads sixteen at a time, with the same per-lane arithmetic as the single reads: the window's
-        // groups of four still move on one rotation at a time.
-        template <int offset>
+        // groups of four still move on one rotation at a time. The reads' offset into their group of four picks
+        // the window's lanes at run time, so no branch on it comes before the kernel.
         TAZZLE_AVX512_FUNCTION void addClearReadsInSixteens (const GrainReads& reads, int s, int age, double wrap,
                                                              int numSixteens) noexcept
         {
@@ -241,6 +255,8 @@ namespace
             __m256d sinGroup = _mm256_loadu_pd (window.sinLanes.data());
             const __m256d cosFour = _mm256_set1_pd (window.cosFourSteps),
                           sinFour = _mm256_set1_pd (window.sinFourSteps);
+            const __m512i windowLanes =
+                _mm512_add_epi64 (_mm512_set1_epi64 (age & groupMask), _mm512_set_epi64 (7, 6, 5, 4, 3, 2, 1, 0));
             const __m512d sixteen = _mm512_set1_pd (16.0);
             const __m512d origin = _mm512_set1_pd (reads.origin), rate = _mm512_set1_pd (reads.rate);
             const __m512d shift = _mm512_set1_pd (wrap);
@@ -263,17 +279,16 @@ namespace
                 _mm256_store_si256 (reinterpret_cast<__m256i*> (index + 8), iHigh);
 
                 // The five groups of four the sixteen reads touch; the last is where the next reads start.
-                __m256d cosines[5] { cosGroup };
+                __m256d groups[5] { cosGroup };
                 for (int g = 1; g < 5; ++g)
                 {
                     rotateByFour (cosGroup, sinGroup, cosFour, sinFour);
-                    cosines[g] = cosGroup;
+                    groups[g] = cosGroup;
                 }
-
-                const __m512 w = joined (_mm256_set_m128 (hannOf (fromLane<offset> (cosines[1], cosines[2])),
-                                                          hannOf (fromLane<offset> (cosines[0], cosines[1]))),
-                                         _mm256_set_m128 (hannOf (fromLane<offset> (cosines[3], cosines[4])),
-                                                          hannOf (fromLane<offset> (cosines[2], cosines[3]))));
+                const __m512d first = joined (groups[0], groups[1]), second = joined (groups[2], groups[3]);
+                const __m512d third = _mm512_castpd256_pd512 (groups[4]);
+                const __m512 w =
+                    joined (hannOfEight (first, second, windowLanes), hannOfEight (second, third, windowLanes));
 
                 const __m512 left = _mm512_mul_ps (_mm512_mul_ps (gainLeft, w), readSixteen (reads.left, index, t));
                 const __m512 right = _mm512_mul_ps (_mm512_mul_ps (gainRight, w), readSixteen (reads.right, index, t));
@@ -320,6 +335,13 @@ namespace
     void addClearStretch (const GrainReads& reads, int s, int age, double wrap, int count,
                           GrainReads::Width width) noexcept
     {
+        const auto advance = [&] (int numReads)
+        {
+            s += numReads;
+            age += numReads;
+            count -= numReads;
+        };
+
         // Takes the reads that groups of `groupSize` can cover off the front of the stretch.
         const auto takeGroups = [&] (int groupSize, auto&& addGroups)
         {
@@ -328,18 +350,17 @@ namespace
                 return;
 
             withGroupOffset (age, [&] (auto offset) { addGroups (offset, numGroups); });
-            s += groupSize * numGroups;
-            age += groupSize * numGroups;
-            count -= groupSize * numGroups;
+            advance (groupSize * numGroups);
         };
 
 #if TAZZLE_GRAIN_AVX2
         if (width == GrainReads::Width::avx512 && processorHasAvx512())
         {
-            takeGroups (
-                16,
-                [&] (auto offset, int numSixteens)
-                { avx512::addClearReadsInSixteens<decltype (offset)::value> (reads, s, age, wrap, numSixteens); });
+            if (const int numSixteens = count / 16; numSixteens > 0)
+            {
+                avx512::addClearReadsInSixteens (reads, s, age, wrap, numSixteens);
+                advance (16 * numSixteens);
+            }
             takeGroups (8,
                         [&] (auto offset, int numEights)
                         { avx512::addClearReadsInEights<decltype (offset)::value> (reads, s, age, wrap, numEights); });
