@@ -177,7 +177,12 @@ void GrainEffect::process (float* const* channels, int numChannels, int numSampl
 
 void GrainEffect::processChunk (float* left, float* right, int numSamples, const ParamValues& values) noexcept
 {
-    const double rate = std::pow (2.0, (double) values[grainPitch] / 12.0);
+    if (values[grainPitch] != pitchOfRate)
+    {
+        pitchOfRate = values[grainPitch];
+        rateOfPitch = std::pow (2.0, (double) pitchOfRate / 12.0);
+    }
+    const double rate = rateOfPitch;
     const auto mode = (Mode) choiceIndex (values[grainMode], 4);
     const double length = juce::jlimit (64.0, 0.6 * sampleRate, (double) values[grainSize] * 0.001 * sampleRate);
     const double interval = sampleRate / std::max ((double) values[grainDensity], 0.5);
@@ -252,10 +257,14 @@ void GrainEffect::processChunk (float* left, float* right, int numSamples, const
     if (mode == Mode::freeze)
         return;
 
-    for (int i = 0; i < numSamples; ++i)
+    // Without feedback this would only add zeros.
+    if (feedback > 0.0f)
     {
-        inLeft[(size_t) i] += fastTanh (fedBackLeft[(size_t) i] * feedback);
-        inRight[(size_t) i] += fastTanh (fedBackRight[(size_t) i] * feedback);
+        for (int i = 0; i < numSamples; ++i)
+        {
+            inLeft[(size_t) i] += fastTanh (fedBackLeft[(size_t) i] * feedback);
+            inRight[(size_t) i] += fastTanh (fedBackRight[(size_t) i] * feedback);
+        }
     }
     lastWriteIndex = recordBuffer.write (inLeft.data(), inRight.data(), numSamples);
 }
