@@ -79,10 +79,18 @@ void DelayEffect::process (float* const* channels, int numChannels, int numSampl
     float* const out0 = channels[0];
     float* const out1 = stereo ? channels[1] : nullptr;
 
+    // The tone's states run on locals, which stay in registers: the line and output stores could alias the
+    // members. A delay time at rest would glide by nothing.
+    float toneLeft = toneState[0], toneRight = toneState[1];
+    const bool gliding = delayStage1 != target || delayStage2 != target;
+
     for (int i = 0; i < numSamples; ++i)
     {
-        delayStage1 += (target - delayStage1) * glideCoef;
-        delayStage2 += (delayStage1 - delayStage2) * glideCoef;
+        if (gliding)
+        {
+            delayStage1 += (target - delayStage1) * glideCoef;
+            delayStage2 += (delayStage1 - delayStage2) * glideCoef;
+        }
 
         const auto fb = feedback.next();
         const auto pp = pingPong.next();
@@ -92,10 +100,10 @@ void DelayEffect::process (float* const* channels, int numChannels, int numSampl
         const auto delayedL = RecordBuffer::readTap (left, length, tap);
         const auto delayedR = RecordBuffer::readTap (right, length, tap);
 
-        toneState[0] += (delayedL - toneState[0]) * toneCoef;
-        toneState[1] += (delayedR - toneState[1]) * toneCoef;
-        const auto lpL = toneState[0];
-        const auto lpR = toneState[1];
+        toneLeft += (delayedL - toneLeft) * toneCoef;
+        toneRight += (delayedR - toneRight) * toneCoef;
+        const auto lpL = toneLeft;
+        const auto lpR = toneRight;
 
         const auto xL = out0[i];
         const auto xR = stereo ? out1[i] : xL;
@@ -116,6 +124,8 @@ void DelayEffect::process (float* const* channels, int numChannels, int numSampl
         if (++writePos == length)
             writePos = 0;
     }
+
+    toneState = { toneLeft, toneRight };
 }
 
 } // namespace tz

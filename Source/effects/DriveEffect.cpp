@@ -206,6 +206,14 @@ void DriveEffect::applyTone (float* const* channels, int numChannels, int numSam
 {
     toneCoef.beginChunk (toneTarget, numSamples);
 
+    // The tone at the top of its range, at rest, passes the signal as it is.
+    if (! tube && toneCoef.step == 0.0f && toneCoef.current >= 1.0f)
+    {
+        for (int ch = 0; ch < numChannels && numSamples > 0; ++ch)
+            toneState[(size_t) ch] = channels[ch][numSamples - 1];
+        return;
+    }
+
     for (int i = 0; i < numSamples; ++i)
     {
         const float a = toneCoef.next();
