@@ -29,21 +29,28 @@ void CrushEffect::process (float* const* channels, int numChannels, int numSampl
     const double increment = std::min ((double) values[crushRate] / sampleRate, 1.0);
     const int crushedChannels = std::min (numChannels, maxChannels);
 
+    // On locals, which stay in registers: the sample stores could alias the members.
+    auto heldNow = held;
+    auto phaseNow = phase;
+
     for (int i = 0; i < numSamples; ++i)
     {
         // Test before advancing, so the hold after a reset is as long as every later one.
-        const bool takeSample = phase >= takeThreshold;
+        const bool takeSample = phaseNow >= takeThreshold;
         if (takeSample)
-            phase -= 1.0;
-        phase += increment;
+            phaseNow -= 1.0;
+        phaseNow += increment;
 
         for (int ch = 0; ch < crushedChannels; ++ch)
         {
             if (takeSample)
-                held[(size_t) ch] = std::round (channels[ch][i] * stepsPerUnit) / stepsPerUnit;
-            channels[ch][i] = held[(size_t) ch];
+                heldNow[(size_t) ch] = std::round (channels[ch][i] * stepsPerUnit) / stepsPerUnit;
+            channels[ch][i] = heldNow[(size_t) ch];
         }
     }
+
+    held = heldNow;
+    phase = phaseNow;
 }
 
 } // namespace tz

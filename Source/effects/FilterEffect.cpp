@@ -42,11 +42,17 @@ void FilterEffect::process (float* const* channels, int numChannels, int numSamp
     // The prewarped tangent runs to infinity at Nyquist; 0.45 fs keeps the coefficients well-behaved.
     const float maxCutoff = (float) (0.45 * sampleRate);
     logCutoff.beginChunk (std::log (std::clamp (values[filterCutoff], 20.0f, maxCutoff)), numSamples);
-    damping.beginChunk (1.0f / (0.5f * std::pow (30.0f, values[filterResonance] / 100.0f)), numSamples);
+    damping.beginChunk (dampingOfResonance (values[filterResonance],
+                                            [] (float resonance)
+                                            { return 1.0f / (0.5f * std::pow (30.0f, resonance / 100.0f)); }),
+                        numSamples);
 
     const float piOverRate = (float) (juce::MathConstants<double>::pi / sampleRate);
     const int filteredChannels = std::min (numChannels, maxChannels);
     const auto& typeWeight = typeWeights[(size_t) type];
+
+    // The integrators run on a local copy, which stays in registers: the sample stores could alias the members.
+    auto states = integrators;
 
     for (int start = 0; start < numSamples; start += maxPiece)
     {
@@ -56,7 +62,7 @@ void FilterEffect::process (float* const* channels, int numChannels, int numSamp
         // resonance at rest give every sample the same ones: those are worked out once.
         const bool steady = logCutoff.atRest() && damping.atRest();
         const int varying = steady ? 1 : n;
-        std::array<float, maxPiece> logHz {}, k {}, a1 {}, a2 {}, a3 {};
+        std::array<float, maxPiece> logHz, k, a1, a2, a3; // the first `varying`, then the first n
         for (int i = 0; i < varying; ++i)
         {
             logHz[(size_t) i] = logCutoff.next (smoothCoef);
@@ -81,7 +87,7 @@ void FilterEffect::process (float* const* channels, int numChannels, int numSamp
 
             for (int ch = 0; ch < filteredChannels; ++ch)
             {
-                auto& [s1, s2] = integrators[(size_t) ch];
+                auto& [s1, s2] = states[(size_t) ch];
                 float& sample = channels[ch][start + i];
                 const float x = sample;
                 const float d = x - s2;
@@ -105,6 +111,8 @@ void FilterEffect::process (float* const* channels, int numChannels, int numSamp
                                                         : std::max (0.0f, typeWeights[(size_t) t] - typeStep);
         }
     }
+
+    integrators = states;
 }
 
 } // namespace tz

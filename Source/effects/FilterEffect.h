@@ -5,6 +5,7 @@
 #include "core/GainRamp.h"
 #include "core/Parameters.h"
 #include "core/Transport.h"
+#include "effects/Memo.h"
 
 namespace tz
 {
@@ -33,6 +34,7 @@ private:
 
     // First and second integrator of each channel.
     std::array<std::array<float, 2>, maxChannels> integrators {};
+    Memo<float> dampingOfResonance;
 
     GainRamp logCutoff; // natural log of the cutoff in Hz
     GainRamp damping;   // k = 1 / Q

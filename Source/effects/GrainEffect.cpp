@@ -177,12 +177,7 @@ void GrainEffect::process (float* const* channels, int numChannels, int numSampl
 
 void GrainEffect::processChunk (float* left, float* right, int numSamples, const ParamValues& values) noexcept
 {
-    if (values[grainPitch] != pitchOfRate)
-    {
-        pitchOfRate = values[grainPitch];
-        rateOfPitch = std::pow (2.0, (double) pitchOfRate / 12.0);
-    }
-    const double rate = rateOfPitch;
+    const double rate = rateOfPitch (values[grainPitch], [] (float pitch) { return std::pow (2.0, pitch / 12.0); });
     const auto mode = (Mode) choiceIndex (values[grainMode], 4);
     const double length = juce::jlimit (64.0, 0.6 * sampleRate, (double) values[grainSize] * 0.001 * sampleRate);
     const double interval = sampleRate / std::max ((double) values[grainDensity], 0.5);

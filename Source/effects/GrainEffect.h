@@ -6,6 +6,7 @@
 #include "core/Parameters.h"
 #include "core/Transport.h"
 #include "effects/GrainReads.h"
+#include "effects/Memo.h"
 #include "effects/RecordBuffer.h"
 
 namespace tz
@@ -106,8 +107,7 @@ private:
     float dcInLeft = 0.0f, dcInRight = 0.0f;
     float dcOutLeft = 0.0f, dcOutRight = 0.0f; // also the output fed back into the buffer
     float dcCoefficient = 1.0f;
-    float pitchOfRate = 0.0f; // the pitch rateOfPitch was worked out for: a power per chunk adds up
-    double rateOfPitch = 1.0;
+    Memo<double> rateOfPitch;
 };
 
 } // namespace tz

@@ -98,7 +98,8 @@ void StutterEffect::process (float* const* channels, int numChannels, int numSam
     const double lengthBeats = lookupBeats (stutterLengthBeats, values[(size_t) stutterLength]);
     const double holdBeats = lookupBeats (stutterHoldBeats, values[(size_t) stutterHold]);
     const bool freeHold = holdBeats <= 0.0;
-    const double rate = std::pow (2.0, values[(size_t) stutterPitch] / 12.0);
+    const double rate =
+        rateOfPitch (values[(size_t) stutterPitch], [] (float pitch) { return std::pow (2.0, pitch / 12.0); });
     const float decayFactor = 1.0f - 0.005f * values[(size_t) stutterDecay];
 
     const double shortest = 4.0 * crossfadeLength;

@@ -6,6 +6,7 @@
 
 #include "core/Parameters.h"
 #include "core/Transport.h"
+#include "effects/Memo.h"
 #include "effects/RecordBuffer.h"
 
 namespace tz
@@ -49,6 +50,7 @@ private:
     double crossfadeLength = 220.5;
     double crossfadeCounter = 0.0;
     float gainCoef = 0.0f;
+    Memo<double> rateOfPitch;
     RecordBuffer recordBuffer;
     Voice voice, previousVoice;
     bool triggered = false;
