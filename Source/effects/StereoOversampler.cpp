@@ -104,26 +104,45 @@ void StereoOversampler::AllpassBranches<numCoefficients>::snapStatesToZero() noe
     snapToZero (extraState);
 }
 
-template <size_t upCoefficients, size_t downCoefficients>
-void StereoOversampler::Stage<upCoefficients, downCoefficients>::design (const StageDesign& stageDesign)
+void StereoOversampler::UpChain::clear() noexcept
 {
-    up.design (stageDesign.transitionUp, stageDesign.stopbandUpDb);
-    down.design (stageDesign.transitionDown, stageDesign.stopbandDownDb);
+    first.clear();
+    second.clear();
+    third.clear();
 }
 
-template <size_t upCoefficients, size_t downCoefficients>
-void StereoOversampler::Stage<upCoefficients, downCoefficients>::clear() noexcept
+void StereoOversampler::UpChain::snapStatesToZero() noexcept
 {
-    up.clear();
-    down.clear();
-    delayedDown = {};
+    first.snapStatesToZero();
+    second.snapStatesToZero();
+    third.snapStatesToZero();
+}
+
+void StereoOversampler::DownChain::clear() noexcept
+{
+    first.clear();
+    second.clear();
+    third.clear();
+    delayed = {};
+    thiranInput = {};
+    thiranOutput = {};
+}
+
+void StereoOversampler::DownChain::snapStatesToZero() noexcept
+{
+    first.snapStatesToZero();
+    second.snapStatesToZero();
+    third.snapStatesToZero();
 }
 
 void StereoOversampler::prepare (int maxBaseSamples)
 {
-    first.design (designs[0]);
-    second.design (designs[1]);
-    third.design (designs[2]);
+    up.first.design (designs[0].transitionUp, designs[0].stopbandUpDb);
+    up.second.design (designs[1].transitionUp, designs[1].stopbandUpDb);
+    up.third.design (designs[2].transitionUp, designs[2].stopbandUpDb);
+    down.first.design (designs[0].transitionDown, designs[0].stopbandDownDb);
+    down.second.design (designs[1].transitionDown, designs[1].stopbandDownDb);
+    down.third.design (designs[2].transitionDown, designs[2].stopbandDownDb);
     frames.assign ((size_t) (2 * factor * std::max (maxBaseSamples, 1)), 0.0f);
 
     // JUCE's own chain gives the latency it measures for these designs.
@@ -150,12 +169,9 @@ void StereoOversampler::prepare (int maxBaseSamples)
 
 void StereoOversampler::reset() noexcept
 {
-    first.clear();
-    second.clear();
-    third.clear();
+    up.clear();
+    down.clear();
     std::fill (frames.begin(), frames.end(), 0.0f);
-    thiranInput = {};
-    thiranOutput = {};
 }
 
 namespace
@@ -196,70 +212,61 @@ namespace
     }
 } // namespace
 
-// Both directions go one base-rate sample at a time through every stage rather than a stage at a time
-// through the chunk, so that the three stages' chains of dependent sections overlap. Between stages the
-// frames stay in registers, and the branches are worked on as local copies, which keeps their states there
-// too: a trip through memory would lengthen every chain.
-float* StereoOversampler::processUp (const float* left, const float* right, int numSamples) noexcept
+// Between stages the frames stay in registers: a trip through memory would lengthen every chain. Both runs are
+// inlined into the chunk loops, so the chains' states stay in registers too.
+forcedinline void StereoOversampler::UpChain::run (float left, float right, float* target) noexcept
 {
-    auto up1 = first.up;
-    auto up2 = second.up;
-    auto up3 = third.up;
+    const auto twice = lanesOf (upsample (first, left, right));
 
-    for (int i = 0; i < numSamples; ++i)
+    for (int half = 0; half < 2; ++half)
     {
-        const auto twice = lanesOf (upsample (up1, left[i], right[i]));
-        float* target = frames.data() + 2 * factor * i;
+        const auto fourTimes = lanesOf (upsample (second, twice.values[2 * half], twice.values[2 * half + 1]));
+        upsample (third, fourTimes.values[0], fourTimes.values[1]).copyToRawArray (target + 8 * half);
+        upsample (third, fourTimes.values[2], fourTimes.values[3]).copyToRawArray (target + 8 * half + 4);
+    }
+}
 
-        for (int half = 0; half < 2; ++half)
-        {
-            const auto fourTimes = lanesOf (upsample (up2, twice.values[2 * half], twice.values[2 * half + 1]));
-            upsample (up3, fourTimes.values[0], fourTimes.values[1]).copyToRawArray (target + 8 * half);
-            upsample (up3, fourTimes.values[2], fourTimes.values[3]).copyToRawArray (target + 8 * half + 4);
-        }
+forcedinline std::array<float, 2> StereoOversampler::DownChain::run (const float* source) noexcept
+{
+    std::array<std::array<float, 2>, 2> twice;
+    for (int half = 0; half < 2; ++half)
+    {
+        const auto a = halve (third, delayed[2], Quad::fromRawArray (source + 8 * half));
+        const auto b = halve (third, delayed[2], Quad::fromRawArray (source + 8 * half + 4));
+        twice[(size_t) half] = halve (second, delayed[1], quadOf (a, b));
     }
 
-    up1.snapStatesToZero();
-    up2.snapStatesToZero();
-    up3.snapStatesToZero();
-    first.up = up1;
-    second.up = up2;
-    third.up = up3;
+    return halve (first, delayed[0], quadOf (twice[0], twice[1]));
+}
 
+// Both directions go one base-rate sample at a time through every stage rather than a stage at a time through
+// the chunk, so that the three stages' chains of dependent sections overlap.
+float* StereoOversampler::processUp (const float* left, const float* right, int numSamples) noexcept
+{
+    auto chain = up;
+    for (int i = 0; i < numSamples; ++i)
+        chain.run (left[i], right[i], frames.data() + 2 * factor * i);
+
+    chain.snapStatesToZero();
+    up = chain;
     return frames.data();
 }
 
 void StereoOversampler::processDown (float* left, float* right, int numSamples) noexcept
 {
-    auto down1 = first.down;
-    auto down2 = second.down;
-    auto down3 = third.down;
-    auto delayed1 = first.delayedDown;
-    auto delayed2 = second.delayedDown;
-    auto delayed3 = third.delayedDown;
-
+    auto chain = down;
     for (int i = 0; i < numSamples; ++i)
     {
-        const float* source = frames.data() + 2 * factor * i;
-        std::array<std::array<float, 2>, 2> twice;
-
-        for (int half = 0; half < 2; ++half)
-        {
-            const auto a = halve (down3, delayed3, Quad::fromRawArray (source + 8 * half));
-            const auto b = halve (down3, delayed3, Quad::fromRawArray (source + 8 * half + 4));
-            twice[(size_t) half] = halve (down2, delayed2, quadOf (a, b));
-        }
-
-        auto output = halve (down1, delayed1, quadOf (twice[0], twice[1]));
+        auto output = chain.run (frames.data() + 2 * factor * i);
 
         // The Thiran allpass that completes the latency to whole samples.
         if (fractionalDelayActive)
         {
             for (size_t ch = 0; ch < 2; ++ch)
             {
-                const float delayed = thiranInput[ch] + thiranAlpha * (output[ch] - thiranOutput[ch]);
-                thiranInput[ch] = output[ch];
-                thiranOutput[ch] = delayed;
+                const float delayed = chain.thiranInput[ch] + thiranAlpha * (output[ch] - chain.thiranOutput[ch]);
+                chain.thiranInput[ch] = output[ch];
+                chain.thiranOutput[ch] = delayed;
                 output[ch] = delayed;
             }
         }
@@ -269,15 +276,8 @@ void StereoOversampler::processDown (float* left, float* right, int numSamples) 
             right[i] = output[1];
     }
 
-    down1.snapStatesToZero();
-    down2.snapStatesToZero();
-    down3.snapStatesToZero();
-    first.down = down1;
-    second.down = down2;
-    third.down = down3;
-    first.delayedDown = delayed1;
-    second.delayedDown = delayed2;
-    third.delayedDown = delayed3;
+    chain.snapStatesToZero();
+    down = chain;
 }
 
 } // namespace tz

@@ -64,26 +64,42 @@ private:
         void snapStatesToZero() noexcept;
     };
 
-    // The coefficients JUCE's half-band design gives for `designs`, per direction; prepare checks them.
-    template <size_t upCoefficients, size_t downCoefficients>
-    struct Stage
+    // The stages of each direction, with the coefficient counts JUCE's half-band design gives for `designs`
+    // (prepare checks them). Each chunk works on a local copy of a chain, which keeps its states in registers.
+    struct UpChain
     {
-        AllpassBranches<upCoefficients> up;
-        AllpassBranches<downCoefficients> down;
-        std::array<float, 2> delayedDown {};
+        AllpassBranches<7> first;
+        AllpassBranches<5> second;
+        AllpassBranches<4> third;
 
-        void design (const StageDesign& stageDesign);
         void clear() noexcept;
+        void snapStatesToZero() noexcept;
+
+        // One base-rate frame to the eight frames it becomes, interleaved.
+        void run (float left, float right, float* target) noexcept;
     };
 
-    Stage<7, 6> first;
-    Stage<5, 4> second;
-    Stage<4, 3> third;
+    struct DownChain
+    {
+        AllpassBranches<6> first;
+        AllpassBranches<4> second;
+        AllpassBranches<3> third;
+        std::array<std::array<float, 2>, 3> delayed {}; // each stage's delayed branch, a frame behind
+        std::array<float, 2> thiranInput {}, thiranOutput {};
+
+        void clear() noexcept;
+        void snapStatesToZero() noexcept;
+
+        // Eight interleaved frames to the base-rate frame they make.
+        std::array<float, 2> run (const float* source) noexcept;
+    };
+
+    UpChain up;
+    DownChain down;
     std::vector<float> frames; // the oversampled signal, interleaved stereo
 
     bool fractionalDelayActive = false;
     float thiranAlpha = 0.0f;
-    std::array<float, 2> thiranInput {}, thiranOutput {};
     int latency = 0;
 };
 
