@@ -14,7 +14,7 @@ public:
     template <typename Function>
     Result operator() (float value, Function&& function) noexcept
     {
-        if (! (value == input)) // never true before the first call, the input being NaN
+        if (! (value == input)) // so on the first call too: the input starts as NaN
         {
             input = value;
             result = function (value);
