@@ -50,12 +50,6 @@ public:
         return readWrapped (layers[(size_t) layerIndex][(size_t) channel].data(), size, position);
     }
 
-    // Reads for a reader at playback speed `speed`, from the layer that suits it.
-    float readAtSpeed (int channel, double position, double speed) const noexcept
-    {
-        return read (layerFor (speed), channel, position);
-    }
-
     static float catmullRom (float ym1, float y0, float y1, float y2, float t) noexcept
     {
         return y0

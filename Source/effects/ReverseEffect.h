@@ -1,7 +1,6 @@
 #pragma once
 
 #include <array>
-
 #include <cstdint>
 
 #include "core/Parameters.h"
