@@ -801,7 +801,7 @@ juce::File TazzleAudioProcessor::presetFolder() { return tz::presetRoot(); }
 
 const juce::StringArray& TazzleAudioProcessor::presetCategories() { return tz::presetCategories(); }
 
-void TazzleAudioProcessor::installFactoryPresets() { tz::installFactoryPresets (presetFolder()); }
+bool TazzleAudioProcessor::installFactoryPresets() { return tz::installFactoryPresets (presetFolder()); }
 
 void TazzleAudioProcessor::loadPreset (const juce::XmlElement& preset)
 {
@@ -835,15 +835,17 @@ void TazzleAudioProcessor::loadPreset (const juce::XmlElement& preset)
     endStateChange();
 }
 
-void TazzleAudioProcessor::loadPresetFile (const juce::File& file)
+bool TazzleAudioProcessor::loadPresetFile (const juce::File& file)
 {
     const auto document = tz::readPresetFile (file);
 
     if (document == nullptr)
-        return;
+        return false;
 
     loadPreset (*document);
     parameterState.state.setProperty (tz::stateIds::presetPack, tz::packOfPresetFile (file, presetFolder()), nullptr);
+    setPresetFile (file);
+    return true;
 }
 
 void TazzleAudioProcessor::resetToInit()
@@ -866,6 +868,25 @@ juce::String TazzleAudioProcessor::getPresetCategory() const
 juce::String TazzleAudioProcessor::getPresetPack() const
 {
     return parameterState.state.getProperty (tz::stateIds::presetPack).toString();
+}
+
+namespace
+{
+juce::String identityOf (const TazzleAudioProcessor& processor)
+{
+    return processor.getPresetName() + "\n" + processor.getPresetCategory() + "\n" + processor.getPresetPack();
+}
+} // namespace
+
+juce::File TazzleAudioProcessor::getPresetFile() const
+{
+    return presetFileIdentity == identityOf (*this) ? presetFile : juce::File();
+}
+
+void TazzleAudioProcessor::setPresetFile (const juce::File& file)
+{
+    presetFile = file;
+    presetFileIdentity = identityOf (*this);
 }
 
 //==============================================================================

@@ -94,17 +94,23 @@ public:
 
     static juce::File presetFolder();
     static const juce::StringArray& presetCategories();
-    static void installFactoryPresets();
+    // False when a factory preset could not be written (the next call tries again).
+    static bool installFactoryPresets();
 
     // Applies a state document on top of the live state; locked parameters keep their values.
     void loadPreset (const juce::XmlElement& preset);
-    // Loads a preset file and notes the pack it came from; anything unreadable changes nothing.
-    void loadPresetFile (const juce::File& file);
+    // Loads a preset file and notes the pack it came from; anything unreadable changes nothing (false).
+    bool loadPresetFile (const juce::File& file);
     void resetToInit();
 
     juce::String getPresetName() const;
     juce::String getPresetCategory() const;
     juce::String getPresetPack() const;
+
+    // The file the patch was last loaded from or saved to, as long as the patch still carries the name, category
+    // and pack it had then: a pack's file name need not be its preset's name. None otherwise.
+    juce::File getPresetFile() const;
+    void setPresetFile (const juce::File& file);
 
     // Brackets a whole-state change made of many writes (a preset, a host restore, a random patch). The audio
     // thread fades out and never restarts from a state that is still being written. Calls nest.
@@ -207,6 +213,9 @@ private:
     std::array<std::atomic<float>, tz::numFixedParams> uiModulated {};
 
     juce::SharedResourcePointer<tz::updates::Checker> updateChecker;
+
+    juce::File presetFile;
+    juce::String presetFileIdentity;
 
     JUCE_DECLARE_NON_COPYABLE_WITH_LEAK_DETECTOR (TazzleAudioProcessor)
 };

@@ -1,6 +1,7 @@
 #include "presets/FactoryPresets.h"
 
 #include "FactoryPresetData.h"
+#include "presets/AtomicFile.h"
 #include "presets/PresetFolders.h"
 #include "presets/StateDocument.h"
 #include "presets/XmlReader.h"
@@ -29,19 +30,12 @@ namespace
         return readXml (resource.data, (size_t) resource.size);
     }
 
-    // Written next to the target and moved into place, so a crash never leaves half a preset behind.
-    void writeNewFile (const juce::File& target, const Resource& resource)
+    // Never replaces a file: one there is the user's, edited or not.
+    bool writeNewFile (const juce::File& target, const Resource& resource)
     {
-        if (! target.getParentDirectory().createDirectory())
-            return;
-
-        const juce::TemporaryFile temp (target, juce::TemporaryFile::useHiddenFile);
-
-        if (! temp.getFile().replaceWithData (resource.data, (size_t) resource.size))
-            return;
-
-        if (! target.exists())
-            temp.getFile().moveFileTo (target);
+        return target.existsAsFile()
+            || (ensureFolder (target.getParentDirectory())
+                && replaceFileAtomically (target, resource.data, (size_t) resource.size).wasOk());
     }
 } // namespace
 
@@ -70,13 +64,14 @@ std::vector<std::unique_ptr<juce::XmlElement>> factoryPresetDocuments()
     return documents;
 }
 
-void installFactoryPresets (const juce::File& root)
+bool installFactoryPresets (const juce::File& root)
 {
     const auto marker = root.getChildFile (factoryMarkerName());
 
     if (marker.existsAsFile())
-        return;
+        return true;
 
+    bool complete = true;
     for (int i = 0; i < FactoryPresetData::namedResourceListSize; ++i)
     {
         const auto resource = resourceAt (i);
@@ -89,13 +84,11 @@ void installFactoryPresets (const juce::File& root)
 
         const auto target = presetFileFor (root, document->getStringAttribute (stateIds::presetCategory, "Other"),
                                            document->getStringAttribute (stateIds::presetName));
-
-        if (! target.existsAsFile())
-            writeNewFile (target, resource);
+        if (target != juce::File())
+            complete = writeNewFile (target, resource) && complete;
     }
 
-    root.createDirectory();
-    marker.create();
+    return complete && ensureFolder (root) && replaceFileAtomically (marker, juce::String()).wasOk();
 }
 
 } // namespace tz

@@ -21,7 +21,8 @@ std::unique_ptr<juce::XmlElement> parseFactoryPreset (const juce::String& fileNa
 std::vector<std::unique_ptr<juce::XmlElement>> factoryPresetDocuments();
 
 // Writes the embedded presets that are missing under root/<category>/, then the marker. Does nothing while the
-// marker exists and never replaces a file, so users keep their edits and deletions.
-void installFactoryPresets (const juce::File& root);
+// marker exists and never replaces a file, so users keep their edits and deletions. When a preset can't be
+// written the marker is not, so the next try writes what is missing; false then.
+bool installFactoryPresets (const juce::File& root);
 
 } // namespace tz

@@ -1,9 +1,11 @@
 #include "presets/PresetLibrary.h"
 
 #include <algorithm>
+#include <cctype>
 #include <cstring>
-#include <filesystem>
 
+#include "presets/AtomicFile.h"
+#include "presets/PackArchive.h"
 #include "presets/StateDocument.h"
 #include "presets/XmlReader.h"
 
@@ -31,15 +33,10 @@ namespace
     void appendCategory (std::vector<PresetEntry>& entries, const juce::File& folder, const juce::String& category,
                          const juce::String& pack)
     {
-        for (const auto& file : sortedChildren (folder.getChildFile (category), juce::File::findFiles,
-                                                juce::String ("*") + presetExtension))
+        for (const auto& file :
+             sortedChildren (folder.getChildFile (category), juce::File::findFiles | juce::File::ignoreHiddenFiles,
+                             juce::String ("*") + presetExtension))
             entries.push_back ({ file, category, pack });
-    }
-
-    bool isRegularFile (const juce::File& file)
-    {
-        std::error_code error;
-        return std::filesystem::is_regular_file (file.getFullPathName().toStdString(), error);
     }
 
     bool hasControlCharacter (const juce::String& text)
@@ -50,105 +47,20 @@ namespace
         return false;
     }
 
-    std::uint32_t littleEndian32 (const char* bytes) noexcept { return juce::ByteOrder::littleEndianInt (bytes); }
-
-    std::uint16_t littleEndian16 (const char* bytes) noexcept { return juce::ByteOrder::littleEndianShort (bytes); }
-
-    // The framework makes text of every entry name in an archive's central directory as it opens it, and asserts
-    // on bytes that are not UTF-8. This walks the directory first, the way the framework finds and walks it, so
-    // that a pack with such a name is refused before the framework sees it.
-    bool entryNamesAreText (const juce::File& packFile)
+    // Whether an archive entry's name, still bytes, ends with the preset extension (case ignored).
+    bool hasPresetExtension (const std::string& name)
     {
-        juce::FileInputStream file (packFile);
-        if (! file.openedOk())
-            return false;
-        juce::BufferedInputStream in (file, 8192);
-        const auto total = in.getTotalLength();
-
-        // The end-of-directory record: searched backwards over the last MiB, 22 bytes at a time.
-        juce::int64 directory = 0;
-        int numEntries = 0;
-        char buffer[32] = {};
-        for (auto pos = total, lowest = juce::jmax<juce::int64> (0, total - 1048576); pos > lowest && directory == 0;)
-        {
-            in.setPosition (pos - 22);
-            pos = in.getPosition();
-            std::memcpy (buffer + 22, buffer, 4);
-            if (in.read (buffer, 22) != 22)
-                return true; // no directory: the framework finds no entries either
-
-            int found = -1;
-            for (int i = 0; i < 22 && found < 0; ++i)
-                if (littleEndian32 (buffer + i) == 0x06054b50)
-                    found = i;
-            if (found < 0)
-                continue;
-
-            in.setPosition (pos + found);
-            in.read (buffer, 22);
-            numEntries = littleEndian16 (buffer + 10);
-            directory = (juce::int64) littleEndian32 (buffer + 16);
-            if (directory >= 4)
-            {
-                in.setPosition (directory);
-                if (in.readInt() != 0x02014b50)
-                {
-                    in.setPosition (directory - 4);
-                    if (in.readInt() == 0x02014b50)
-                        directory -= 4;
-                }
-            }
-            break;
-        }
-
-        if (directory < 0 || directory >= total)
-            return true;
-
-        juce::MemoryBlock headers;
-        const auto size = (size_t) (total - directory);
-        in.setPosition (directory);
-        if (in.readIntoMemoryBlock (headers, (ssize_t) size) != size)
-            return true;
-
-        const auto* bytes = static_cast<const char*> (headers.getData());
-        for (size_t pos = 0, i = 0; i < (size_t) numEntries && pos + 46 <= size; ++i)
-        {
-            const auto* header = bytes + pos;
-            const size_t nameLength = littleEndian16 (header + 28);
-            if (pos + 46 + nameLength > size)
-                break;
-            if (! isStrictUtf8 (header + 46, nameLength))
-                return false;
-            pos += 46 + nameLength + littleEndian16 (header + 30) + littleEndian16 (header + 32);
-        }
-        return true;
-    }
-
-    // The whole entry, or nothing when it inflates past `limit` bytes (its header may say otherwise) or is unreadable.
-    std::optional<juce::MemoryBlock> readEntry (juce::ZipFile& zip, int index, size_t limit)
-    {
-        const std::unique_ptr<juce::InputStream> stream (zip.createStreamForEntry (index));
-        if (stream == nullptr)
-            return std::nullopt;
-
-        juce::MemoryBlock data;
-        char buffer[16384];
-        for (int n; (n = stream->read (buffer, (int) sizeof (buffer))) > 0;)
-        {
-            if (data.getSize() + (size_t) n > limit)
-                return std::nullopt;
-            data.append (buffer, (size_t) n);
-        }
-        return data;
+        const std::string extension (presetExtension);
+        return name.size() >= extension.size()
+            && std::equal (extension.begin(), extension.end(), name.end() - (std::ptrdiff_t) extension.size(),
+                           [] (char a, char b)
+                           { return std::tolower ((unsigned char) a) == std::tolower ((unsigned char) b); });
     }
 
     // The category and file name of an archive entry that may hold a preset, or nothing.
-    std::optional<std::pair<juce::String, juce::String>> presetEntryPlace (const juce::ZipFile::ZipEntry& entry)
+    std::optional<std::pair<juce::String, juce::String>> presetEntryPlace (const juce::String& name)
     {
-        const auto path = entry.filename.replaceCharacter ('\\', '/');
-        if (entry.isSymbolicLink || hasControlCharacter (path))
-            return std::nullopt;
-
+        const auto path = name.replaceCharacter ('\\', '/');
         const auto parts = juce::StringArray::fromTokens (path, "/", {});
         if (parts.size() != 2 || ! presetCategories().contains (parts[0])
             || ! parts[1].endsWithIgnoreCase (presetExtension) || parts[1].startsWithChar ('.'))
@@ -157,17 +69,92 @@ namespace
         return std::pair { parts[0], parts[1] };
     }
 
-    juce::String packNameFrom (juce::ZipFile& zip, const juce::File& packFile)
+    // Files are written as UTF-8, so a declaration that names another encoding would no longer be true.
+    juce::String withUtf8Declaration (const juce::String& text)
     {
-        if (const int index = zip.getIndexOfFileName (packDescriptionName); index >= 0)
-            if (const auto data = readEntry (zip, index, maxXmlBytes))
-                if (const auto xml = readXml (data->getData(), data->getSize());
+        if (! text.startsWith ("<?xml"))
+            return text;
+        const int end = text.indexOf ("?>");
+        const auto declaration = text.substring (0, end);
+        if (end < 0 || ! declaration.containsIgnoreCase ("encoding") || declaration.containsIgnoreCase ("utf-8"))
+            return text;
+        return "<?xml version=\"1.0\" encoding=\"UTF-8\"" + text.substring (end);
+    }
+
+    juce::String packNameFrom (const PackArchive& archive, const juce::File& packFile, juce::int64& inflated)
+    {
+        if (const int index = archive.indexOf (packDescriptionName); index >= 0)
+            if (const auto data = archive.read (archive.getEntries()[(size_t) index], maxXmlBytes, inflated))
+                if (const auto xml = readXml (documentText (data->getData(), data->getSize()));
                     xml != nullptr && xml->hasTagName ("TAZZLE_PACK"))
                     if (const auto name = xml->getStringAttribute ("name").trim(); name.isNotEmpty())
                         return name;
 
         return packFile.getFileNameWithoutExtension();
     }
+
+    enum class EntryResult
+    {
+        notAPreset,
+        installed,
+        unusableName,
+        pastLimits,
+        unreadable,
+        notWritten
+    };
+
+    // Installs entry `index` of the archive into `packFolder`, or says why not. `inflated` counts every byte that
+    // came out of the archive so far.
+    EntryResult installEntry (const PackArchive& archive, size_t index, const juce::File& packFolder,
+                              juce::int64& inflated, juce::String& writeError)
+    {
+        const auto& entry = archive.getEntries()[index];
+        if (! hasPresetExtension (entry.name))
+            return EntryResult::notAPreset;
+
+        // Old tools write names in other encodings; nothing tells which, so such an entry can't be placed.
+        if (! isStrictUtf8 (entry.name.data(), entry.name.size())
+            || std::memchr (entry.name.data(), 0, entry.name.size()) != nullptr)
+            return EntryResult::unusableName;
+
+        const auto name = juce::String::fromUTF8 (entry.name.data(), (int) entry.name.size());
+        const auto place = presetEntryPlace (name);
+        if (! place || entry.isSymbolicLink)
+            return EntryResult::notAPreset;
+
+        const auto stem = legalFileStem (place->second.dropLastCharacters (juce::String (presetExtension).length()));
+        // The extension is written in lower case: the list looks for "*.tzpreset", and on most systems case counts.
+        const auto target = childInside (childInside (packFolder, place->first), stem + presetExtension);
+        if (hasControlCharacter (name) || stem.isEmpty() || target == juce::File())
+            return EntryResult::unusableName;
+
+        if (index >= (size_t) maxPackEntries || inflated >= maxPackPresetBytes)
+            return EntryResult::pastLimits;
+
+        if (entry.declaredSize > (juce::int64) maxXmlBytes)
+            return EntryResult::unreadable;
+        const auto budget = juce::jmin<juce::int64> ((juce::int64) maxXmlBytes, maxPackPresetBytes - inflated);
+        const auto data = archive.read (entry, (size_t) budget, inflated);
+        if (! data)
+            return inflated >= maxPackPresetBytes ? EntryResult::pastLimits : EntryResult::unreadable;
+
+        const auto text = documentText (data->getData(), data->getSize());
+        const auto xml = readXml (text);
+        if (xml == nullptr || ! isStateDocument (*xml))
+            return EntryResult::unreadable;
+
+        if (! ensureFolder (target.getParentDirectory()))
+        {
+            writeError = "couldn't create the folder " + target.getParentDirectory().getFullPathName();
+            return EntryResult::notWritten;
+        }
+        const auto written = replaceFileAtomically (
+            target, withUtf8Declaration (text.replace ("\r\n", "\n").replaceCharacter ('\r', '\n')));
+        writeError = written.getErrorMessage();
+        return written.wasOk() ? EntryResult::installed : EntryResult::notWritten;
+    }
+
+    juce::String counted (int count, const juce::String& what) { return juce::String (count) + " " + what; }
 } // namespace
 
 //==============================================================================
@@ -175,30 +162,36 @@ juce::String PackInstallation::title() const { return succeeded() ? "Preset pack
 
 juce::String PackInstallation::message (const juce::File& packFile) const
 {
+    juce::StringArray skips;
+    if (skippedNames > 0)
+        skips.add (counted (skippedNames, "with names that can't be used"));
+    if (skippedPastLimits > 0)
+        skips.add (counted (skippedPastLimits, "past the limits of a pack (10,000 entries, 64 MiB)"));
+    if (skippedUnreadable > 0)
+        skips.add (counted (skippedUnreadable, "that aren't readable Tazzle presets"));
+    if (notWritten > 0 && outcome != Outcome::notWritten)
+        skips.add (counted (notWritten, "that couldn't be written (" + writeError + ")"));
+    const auto skipped = skips.isEmpty() ? juce::String() : "\n\nSkipped: " + skips.joinIntoString (", ") + ".";
+
+    const auto couldNot = "Tazzle could not install " + packFile.getFileName() + ".\n\n";
     switch (outcome)
     {
         case Outcome::installed:
             return packName + ": " + juce::String (count)
-                + " presets.\n\nYou'll find them in the preset menu, under PRESET PACKS.";
+                + " presets.\n\nYou'll find them in the preset menu, under PRESET PACKS." + skipped;
         case Outcome::notAPack:
-            return "Tazzle could not install " + packFile.getFileName()
-                + ".\n\nThis file isn't a Tazzle preset pack (.tzpack).";
+            return couldNot + "This file isn't a Tazzle preset pack (.tzpack).";
         case Outcome::noUsableName:
-            return "Tazzle could not install " + packFile.getFileName() + ".\n\nThe pack has no usable name.";
+            return couldNot + "The pack has no usable name.";
         case Outcome::noPresets:
-            return "Tazzle could not install " + packFile.getFileName() + ".\n\nIt contains no Tazzle presets.";
+            return couldNot + "It contains no Tazzle presets." + skipped;
+        case Outcome::notWritten:
+            return couldNot + "Its presets couldn't be written to the preset folder: " + writeError + skipped;
     }
     return {};
 }
 
 //==============================================================================
-bool replaceFileWithText (const juce::File& target, const juce::String& text)
-{
-    juce::TemporaryFile temporary (target);
-    return temporary.getFile().replaceWithText (text, false, false, "\n")
-        && temporary.overwriteTargetFileWithTemporary();
-}
-
 PresetLibrary::PresetLibrary (juce::File presetFolder)
     : root (std::move (presetFolder))
 {
@@ -211,7 +204,8 @@ std::vector<PresetEntry> PresetLibrary::scan() const
         appendCategory (entries, root, category, {});
 
     auto packs = root.getChildFile (packsFolderName)
-                     .findChildFiles (juce::File::findDirectories, false, "*", juce::File::FollowSymlinks::no);
+                     .findChildFiles (juce::File::findDirectories | juce::File::ignoreHiddenFiles, false, "*",
+                                      juce::File::FollowSymlinks::no);
     std::sort (packs.begin(), packs.end(),
                [] (const juce::File& a, const juce::File& b)
                { return naturallyBefore (a.getFileName(), b.getFileName()); });
@@ -226,7 +220,7 @@ std::vector<PresetEntry> PresetLibrary::scan() const
 int PresetLibrary::indexOf (const std::vector<PresetEntry>& entries, const juce::String& presetName,
                             const juce::String& category, const juce::String& pack)
 {
-    const auto fileName = juce::File::createLegalFileName (presetName);
+    const auto fileName = legalFileStem (presetName);
     for (size_t i = 0; i < entries.size(); ++i)
         if (entries[i].name() == fileName && entries[i].category == category && entries[i].pack == pack)
             return (int) i;
@@ -244,7 +238,7 @@ int PresetLibrary::stepTarget (int current, int delta, int count)
 
 std::optional<PresetEntry> PresetLibrary::findByName (const juce::String& presetName) const
 {
-    const auto wanted = juce::File::createLegalFileName (presetName.trim());
+    const auto wanted = legalFileStem (presetName);
     for (auto& entry : scan())
         if (entry.name().equalsIgnoreCase (wanted))
             return entry;
@@ -271,8 +265,13 @@ juce::StringArray PresetLibrary::favourites() const
 
 bool PresetLibrary::isFavourite (const juce::File& file) const { return favourites().contains (relativePath (file)); }
 
-bool PresetLibrary::toggleFavourite (const juce::File& file) const
+juce::Result PresetLibrary::toggleFavourite (const juce::File& file) const
 {
+    const auto target = favouritesFile();
+    if (isRegularFile (target) && readXmlFile (target) == nullptr)
+        return juce::Result::fail ("Couldn't read " + target.getFullPathName()
+                                   + ", so it was left as it is. Repair or remove it to change favourites.");
+
     const auto path = relativePath (file);
     auto paths = favourites();
     if (paths.contains (path))
@@ -284,24 +283,34 @@ bool PresetLibrary::toggleFavourite (const juce::File& file) const
     for (const auto& p : paths)
         document.createNewChildElement ("PRESET")->setAttribute ("path", p);
 
-    const auto target = favouritesFile();
-    return target.getParentDirectory().createDirectory().wasOk() && replaceFileWithText (target, document.toString());
+    if (! ensureFolder (target.getParentDirectory()))
+        return juce::Result::fail ("Couldn't create the folder " + target.getParentDirectory().getFullPathName());
+    return replaceFileAtomically (target, document.toString());
 }
 
-juce::File PresetLibrary::save (const juce::ValueTree& state, const juce::String& presetName,
-                                const juce::String& category) const
+juce::File PresetLibrary::fileFor (const juce::String& presetName, const juce::String& category) const
 {
+    return presetFileFor (root, category, presetName);
+}
+
+juce::Result PresetLibrary::save (const juce::ValueTree& state, const juce::String& presetName,
+                                  const juce::String& category) const
+{
+    const auto file = fileFor (presetName, category);
+    if (file == juce::File())
+        return juce::Result::fail ("The name \"" + presetName + "\" has nothing that can be used in a file name.");
+
     auto copy = state.createCopy();
     copy.removeProperty (stateIds::uiScale, nullptr);
     copy.setProperty (stateIds::presetName, presetName, nullptr);
     copy.setProperty (stateIds::presetCategory, category, nullptr);
 
-    const auto file = presetFileFor (root, category, presetName);
     const auto xml = copy.createXml();
-    if (xml == nullptr || ! file.getParentDirectory().createDirectory().wasOk()
-        || ! replaceFileWithText (file, xml->toString()))
-        return {};
-    return file;
+    if (xml == nullptr)
+        return juce::Result::fail ("The settings could not be turned into a preset.");
+    if (! ensureFolder (file.getParentDirectory()))
+        return juce::Result::fail ("Couldn't create the folder " + file.getParentDirectory().getFullPathName());
+    return replaceFileAtomically (file, xml->toString());
 }
 
 //==============================================================================
@@ -310,60 +319,53 @@ PackInstallation PresetLibrary::installPack (const juce::File& packFile) const
     PackInstallation result;
 
     // A pipe or device under a pack's name would block the reader or never end.
-    if (! isRegularFile (packFile) || ! entryNamesAreText (packFile))
+    if (! isRegularFile (packFile))
         return result;
 
-    juce::ZipFile zip (packFile);
-    const int numEntries = zip.getNumEntries();
-    if (numEntries == 0 || numEntries > maxPackEntries)
+    const PackArchive archive (packFile);
+    if (! archive.isArchive())
         return result;
 
-    // Refused whole before anything is written; each entry is also capped as it inflates, since headers can lie.
-    juce::int64 declared = 0;
-    for (int i = 0; i < numEntries; ++i)
-        if (const auto* entry = zip.getEntry (i); presetEntryPlace (*entry))
-            declared += juce::jmax<juce::int64> (0, entry->uncompressedSize);
-    if (declared > maxPackPresetBytes)
-        return result;
-
-    result.packName = juce::File::createLegalFileName (packNameFrom (zip, packFile)).trim();
-    if (result.packName.isEmpty() || result.packName.containsOnly ("."))
+    // Every byte that comes out of the archive counts against one cap, since headers can lie about sizes.
+    juce::int64 inflated = 0;
+    result.packName = legalFileStem (packNameFrom (archive, packFile, inflated));
+    const auto packFolder = childInside (root.getChildFile (packsFolderName), result.packName);
+    if (packFolder == juce::File())
     {
         result.outcome = PackInstallation::Outcome::noUsableName;
         return result;
     }
 
-    const auto packFolder = root.getChildFile (packsFolderName).getChildFile (result.packName);
-    for (int i = 0; i < numEntries; ++i)
+    for (size_t i = 0; i < archive.getEntries().size(); ++i)
     {
-        const auto* entry = zip.getEntry (i);
-        const auto place = presetEntryPlace (*entry);
-        if (! place || entry->uncompressedSize > (juce::int64) maxXmlBytes)
-            continue;
-
-        const auto data = readEntry (zip, i, maxXmlBytes);
-        if (! data)
-            continue;
-
-        const auto xml = readXml (data->getData(), data->getSize());
-        if (xml == nullptr || ! isStateDocument (*xml))
-            continue;
-
-        // The extension is written in lower case: the list looks for "*.tzpreset", and on most systems case counts.
-        const auto stem = place->second.dropLastCharacters (juce::String (presetExtension).length());
-        const auto target = packFolder.getChildFile (place->first)
-                                .getChildFile (juce::File::createLegalFileName (stem) + presetExtension);
-        if (! target.isAChildOf (packFolder) || ! target.getParentDirectory().createDirectory().wasOk())
-            continue;
-
-        const auto text = juce::String::createStringFromData (data->getData(), (int) data->getSize())
-                              .replace ("\r\n", "\n")
-                              .replaceCharacter ('\r', '\n');
-        if (replaceFileWithText (target, text))
-            ++result.count;
+        juce::String error;
+        switch (installEntry (archive, i, packFolder, inflated, error))
+        {
+            case EntryResult::notAPreset:
+                break;
+            case EntryResult::installed:
+                ++result.count;
+                break;
+            case EntryResult::unusableName:
+                ++result.skippedNames;
+                break;
+            case EntryResult::pastLimits:
+                ++result.skippedPastLimits;
+                break;
+            case EntryResult::unreadable:
+                ++result.skippedUnreadable;
+                break;
+            case EntryResult::notWritten:
+                if (result.notWritten++ == 0)
+                    result.writeError = error;
+                break;
+        }
     }
 
-    result.outcome = result.count > 0 ? PackInstallation::Outcome::installed : PackInstallation::Outcome::noPresets;
+    using Outcome = PackInstallation::Outcome;
+    result.outcome = result.count > 0 ? Outcome::installed
+        : result.notWritten > 0       ? Outcome::notWritten
+                                      : Outcome::noPresets;
     return result;
 }
 

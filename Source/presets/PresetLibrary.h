@@ -28,12 +28,18 @@ struct PackInstallation
         installed,
         notAPack,
         noUsableName,
-        noPresets
+        noPresets,
+        notWritten
     };
 
     Outcome outcome = Outcome::notAPack;
     juce::String packName;
     int count = 0;
+
+    // Preset entries left out, by reason: a name that isn't UTF-8 or leaves nothing usable; past the pack's limits
+    // (entries or bytes); not a readable Tazzle preset; a write that failed (the first failure's reason kept).
+    int skippedNames = 0, skippedPastLimits = 0, skippedUnreadable = 0, notWritten = 0;
+    juce::String writeError;
 
     bool succeeded() const noexcept { return outcome == Outcome::installed; }
     juce::String title() const;
@@ -68,20 +74,20 @@ public:
     juce::File favouritesFile() const;
     juce::StringArray favourites() const;
     bool isFavourite (const juce::File& file) const;
-    // Adds the file to the favourites, or removes every copy of it; false when the file could not be written.
-    bool toggleFavourite (const juce::File& file) const;
+    // Adds the file to the favourites, or removes every copy of it. A favourites file that exists but can't be
+    // read is not replaced, so its paths are never lost to a toggle.
+    juce::Result toggleFavourite (const juce::File& file) const;
 
-    // Writes a copy of `state` (without the window scale) as a preset; the file written, or none on failure.
-    juce::File save (const juce::ValueTree& state, const juce::String& presetName, const juce::String& category) const;
+    // Where a preset of this name and category is saved; none when the name leaves nothing usable.
+    juce::File fileFor (const juce::String& presetName, const juce::String& category) const;
+    // Writes a copy of `state` (without the window scale) as a preset, or says why it could not.
+    juce::Result save (const juce::ValueTree& state, const juce::String& presetName,
+                       const juce::String& category) const;
 
     PackInstallation installPack (const juce::File& packFile) const;
 
 private:
     juce::File root;
 };
-
-// Writes `text` through a temporary file beside `target`, so a failed write leaves neither a partial target nor
-// the temporary behind.
-bool replaceFileWithText (const juce::File& target, const juce::String& text);
 
 } // namespace tz

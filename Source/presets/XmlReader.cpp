@@ -1,9 +1,11 @@
 #include "presets/XmlReader.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
+#include <vector>
 
 namespace tz
 {
@@ -336,6 +338,77 @@ std::unique_ptr<juce::XmlElement> readXml (const void* utf8, std::size_t numByte
     return readXml (juce::String::fromUTF8 (static_cast<const char*> (utf8), (int) numBytes));
 }
 
+juce::String documentText (const void* bytes, std::size_t numBytes)
+{
+    const auto* data = static_cast<const juce::uint8*> (bytes);
+    if (data == nullptr || numBytes == 0)
+        return {};
+
+    std::vector<juce::juce_wchar> characters;
+    const auto text = [&characters]
+    {
+        characters.push_back (0);
+        return juce::String (juce::CharPointer_UTF32 (characters.data()));
+    };
+
+    const bool bigEndian = juce::CharPointer_UTF16::isByteOrderMarkBigEndian (data);
+    if (numBytes >= 2 && (bigEndian || juce::CharPointer_UTF16::isByteOrderMarkLittleEndian (data)))
+    {
+        // Surrogate pairs are joined; a lone surrogate becomes the replacement character.
+        const std::size_t numUnits = (numBytes - 2) / 2;
+        const auto unitAt = [&] (std::size_t i)
+        {
+            const auto* unit = data + 2 + 2 * i;
+            return (juce::juce_wchar) (bigEndian ? juce::ByteOrder::bigEndianShort (unit)
+                                                 : juce::ByteOrder::littleEndianShort (unit));
+        };
+        const auto isLow = [] (juce::juce_wchar c) { return c >= 0xdc00 && c <= 0xdfff; };
+
+        for (std::size_t i = 0; i < numUnits; ++i)
+        {
+            auto c = unitAt (i);
+            if (c >= 0xd800 && c <= 0xdbff && i + 1 < numUnits && isLow (unitAt (i + 1)))
+                c = 0x10000 + ((c - 0xd800) << 10) + (unitAt (++i) - 0xdc00);
+            else if (c >= 0xd800 && c <= 0xdfff)
+                c = 0xfffd;
+            if (c == 0)
+                break;
+            characters.push_back (c);
+        }
+        return text();
+    }
+
+    const auto* start = reinterpret_cast<const char*> (data);
+    if (numBytes >= 3 && juce::CharPointer_UTF8::isByteOrderMark (data))
+    {
+        start += 3;
+        numBytes -= 3;
+    }
+    const auto length = (std::size_t) (std::find (start, start + numBytes, '\0') - start);
+    if (isStrictUtf8 (start, length))
+        return juce::String::fromUTF8 (start, (int) length);
+
+    // Windows-1252: Latin-1 but for the printable characters it puts in 0x80..0x9f.
+    static constexpr juce::juce_wchar from0x80[32] = { 0x20ac, 0xfffd, 0x201a, 0x0192, 0x201e, 0x2026, 0x2020, 0x2021,
+                                                       0x02c6, 0x2030, 0x0160, 0x2039, 0x0152, 0xfffd, 0x017d, 0xfffd,
+                                                       0xfffd, 0x2018, 0x2019, 0x201c, 0x201d, 0x2022, 0x2013, 0x2014,
+                                                       0x02dc, 0x2122, 0x0161, 0x203a, 0x0153, 0xfffd, 0x017e, 0x0178 };
+    for (std::size_t i = 0; i < length; ++i)
+    {
+        const auto byte = (juce::uint8) start[i];
+        characters.push_back (byte >= 0x80 && byte < 0xa0 ? from0x80[byte - 0x80] : (juce::juce_wchar) byte);
+    }
+    return text();
+}
+
+bool isRegularFile (const juce::File& file)
+{
+    struct stat info
+    {
+    };
+    return ::stat (file.getFullPathName().toRawUTF8(), &info) == 0 && S_ISREG (info.st_mode);
+}
+
 std::unique_ptr<juce::XmlElement> readXmlFile (const juce::File& file)
 {
     // Non-blocking, so that opening a pipe does not wait for a writer; fstat then sees what was opened.
@@ -350,8 +423,7 @@ std::unique_ptr<juce::XmlElement> readXmlFile (const juce::File& file)
     if (! whole)
         return {};
 
-    // Byte-order marks as the framework's own file reading handles them.
-    return readXml (juce::String::createStringFromData (bytes.getData(), (int) bytes.getDataSize()));
+    return readXml (documentText (bytes.getData(), bytes.getDataSize()));
 }
 
 } // namespace tz

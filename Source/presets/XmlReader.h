@@ -26,6 +26,14 @@ std::unique_ptr<juce::XmlElement> readXml (const void* utf8, std::size_t numByte
 // U+10FFFF. The framework's own check lets overlong forms through, and its strings then miscount their bytes.
 bool isStrictUtf8 (const void* bytes, std::size_t numBytes) noexcept;
 
+// The text of a document's bytes, as every file of the plug-in is read: a UTF-16 or UTF-8 byte-order mark is
+// honoured, bytes that are strictly UTF-8 are read as such, and anything else as Windows-1252, as the framework
+// reads files.
+juce::String documentText (const void* bytes, std::size_t numBytes);
+
+// True for a regular file (after following links); a pipe or a device is not one.
+bool isRegularFile (const juce::File& file);
+
 // The same for a file. Only a regular file (after following links) of at most maxXmlBytes is read, and opening
 // it never blocks, so a pipe or a device under a preset's name is refused at once.
 std::unique_ptr<juce::XmlElement> readXmlFile (const juce::File& file);

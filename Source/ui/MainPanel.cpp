@@ -35,8 +35,8 @@ MainPanel::MainPanel (TazzleAudioProcessor& proc, std::function<void (float)> sc
     , presetBar (proc)
 {
     addChildComponent (updateNotice);
-    updateNotice.onSkip = [] (const juce::String& version) {
-        tz::updates::saveSettings ({ { tz::updates::keys::skippedVersion, version } });
+    updateNotice.onSkip = [this] (const juce::String& version) {
+        reportSettingsFailure (tz::updates::saveSettings ({ { tz::updates::keys::skippedVersion, version } }, true));
     };
     showUpdateMessage = [this] (const juce::String& text)
     {
@@ -296,6 +296,12 @@ void MainPanel::handleUpdateResult (bool ok, const tz::updates::Release& release
                               : updates::unreachableMessage (updates::hostOf (updates::serverAddress())));
 }
 
+void MainPanel::reportSettingsFailure (const juce::Result& saved)
+{
+    if (saved.failed())
+        showUpdateMessage ("Tazzle could not save its settings.\n\n" + saved.getErrorMessage());
+}
+
 void MainPanel::showModulatorsPage (bool showModulators)
 {
     modulatorSection.setVisible (showModulators);
@@ -460,7 +466,7 @@ void MainPanel::handleSettingsMenuResult (int code)
     }
     else if (code == autoUpdateCode)
     {
-        tz::updates::setAutomaticCheck (! tz::updates::isAutomaticCheckOn());
+        reportSettingsFailure (tz::updates::setAutomaticCheck (! tz::updates::isAutomaticCheckOn()));
     }
     else if (code == webSiteCode)
     {

@@ -58,7 +58,7 @@ public:
     void checkForUpdates (bool manual);
     // Checks a few seconds from now when the automatic check is on and a day has passed since the last one.
     void startAutomaticUpdateCheck();
-    // Shows a message of a manual check: a box, unless a test listens instead.
+    // Shows a message of a manual check, or of a setting that could not be saved: a box, unless a test listens.
     std::function<void (const juce::String& text)> showUpdateMessage;
 
     juce::TextButton& getRandomButton() noexcept { return randomButton; }
@@ -78,6 +78,7 @@ public:
 private:
     void parentHierarchyChanged() override;
     void handleUpdateResult (bool ok, const tz::updates::Release& release, bool manual);
+    void reportSettingsFailure (const juce::Result& saved);
     void paintBackground (juce::Graphics&);
     // Moves the dragged effect live to the chain slot under x (in the chain content).
     void moveDraggedEffect (tz::EffectId dragged, int x);

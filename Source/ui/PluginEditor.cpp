@@ -12,7 +12,6 @@ TazzleAudioProcessorEditor::TazzleAudioProcessorEditor (TazzleAudioProcessor& p)
     const float stored = processor.getParameterState().state.getProperty (tz::stateIds::uiScale, defaultScale);
 
     setLookAndFeel (&lookAndFeel);
-    TazzleAudioProcessor::installFactoryPresets();
     addAndMakeVisible (mainPanel);
 
     setResizable (true, true);

@@ -2,10 +2,9 @@
 
 #include <juce_audio_processors/juce_audio_processors.h>
 
+#include "core/PluginProcessor.h"
 #include "ui/MainPanel.h"
 #include "ui/theme/TazzleLookAndFeel.h"
-
-class TazzleAudioProcessor;
 
 // The window: owns the look and feel and the scale, and keeps the main panel in step with the processor.
 class TazzleAudioProcessorEditor : public juce::AudioProcessorEditor, private juce::Timer
@@ -29,6 +28,8 @@ private:
 
     TazzleAudioProcessor& processor;
     TazzleLookAndFeel lookAndFeel;
+    // Before the panel: its preset bar looks for the current preset's file as it is built.
+    const bool factoryPresetsInstalled = TazzleAudioProcessor::installFactoryPresets();
     MainPanel mainPanel;
     juce::TooltipWindow tooltipWindow { this, 600 };
 

@@ -1,5 +1,6 @@
 #include "ui/PresetBar.h"
 
+#include <algorithm>
 #include <cmath>
 
 #include "core/PluginProcessor.h"
@@ -73,6 +74,8 @@ PresetBar::PresetBar (TazzleAudioProcessor& p)
                                                                          : juce::MessageBoxIconType::WarningIcon,
                                                 installation.title(), installation.message (pack), "OK", this);
     };
+    reportFailure = [this] (const juce::String& title, const juce::String& message)
+    { juce::AlertWindow::showMessageBoxAsync (juce::MessageBoxIconType::WarningIcon, title, message, "OK", this); };
 
     for (juce::Component* c : { (juce::Component*) &previous, (juce::Component*) &next, (juce::Component*) &name,
                                 (juce::Component*) &save, (juce::Component*) &star })
@@ -124,6 +127,13 @@ void PresetBar::refresh()
 
 int PresetBar::currentIndex (const std::vector<Entry>& entries) const
 {
+    if (const auto file = processor.getPresetFile(); file != juce::File())
+    {
+        const auto found =
+            std::find_if (entries.begin(), entries.end(), [&] (const Entry& entry) { return entry.file == file; });
+        if (found != entries.end())
+            return (int) std::distance (entries.begin(), found);
+    }
     return tz::PresetLibrary::indexOf (entries, processor.getPresetName(), processor.getPresetCategory(),
                                        processor.getPresetPack());
 }
@@ -156,7 +166,8 @@ void PresetBar::refreshStar()
 void PresetBar::toggleFavourite()
 {
     if (const auto file = currentFile(); file != juce::File())
-        library.toggleFavourite (file);
+        if (const auto written = library.toggleFavourite (file); written.failed() && reportFailure)
+            reportFailure ("Favourites", "Tazzle could not change your favourites.\n\n" + written.getErrorMessage());
     refreshStar();
 }
 
@@ -302,20 +313,27 @@ void PresetBar::showSaveDialog()
                              true);
 }
 
-void PresetBar::saveAs (const juce::String& presetName, const juce::String& category)
+bool PresetBar::saveAs (const juce::String& presetName, const juce::String& category)
 {
     const auto trimmed = presetName.trim();
     if (trimmed.isEmpty())
-        return;
+        return false;
 
     auto& state = processor.getParameterState().state;
-    if (library.save (state, trimmed, category) != juce::File())
+    const auto saved = library.save (state, trimmed, category);
+    if (saved.wasOk())
     {
         state.setProperty (tz::stateIds::presetName, trimmed, nullptr);
         state.setProperty (tz::stateIds::presetCategory, category, nullptr);
         state.setProperty (tz::stateIds::presetPack, juce::String(), nullptr);
+        processor.setPresetFile (library.fileFor (trimmed, category));
+    }
+    else if (reportFailure)
+    {
+        reportFailure ("Save preset", "Tazzle could not save \"" + trimmed + "\".\n\n" + saved.getErrorMessage());
     }
     refresh();
+    return saved.wasOk();
 }
 
 //==============================================================================

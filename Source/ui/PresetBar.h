@@ -43,14 +43,17 @@ public:
     void showPresetMenu();
 
     void showSaveDialog();
-    // What the save dialog does with its fields; nothing for an empty name.
-    void saveAs (const juce::String& name, const juce::String& category);
+    // What the save dialog does with its fields; nothing for an empty name. False, and the user told why, when
+    // nothing could be saved.
+    bool saveAs (const juce::String& name, const juce::String& category);
 
     void choosePresetPack();
     void installPresetPack (const juce::File& pack);
 
     // Tells the user how an installation went; a message box unless replaced (tests have no screen).
     std::function<void (const tz::PackInstallation&, const juce::File& pack)> reportPackInstallation;
+    // Tells the user that a save or a favourite could not be written; a message box unless replaced.
+    std::function<void (const juce::String& title, const juce::String& message)> reportFailure;
 
     juce::String displayText() const;
 

@@ -1,5 +1,6 @@
 #include "updates/Settings.h"
 
+#include "presets/AtomicFile.h"
 #include "presets/XmlReader.h"
 
 namespace tz::updates
@@ -15,6 +16,10 @@ namespace
             return nullptr;
         return root;
     }
+
+    // A settings file is there but tells nothing: damaged, cut short, too large or another kind of document. (A
+    // pipe or a device in its place holds no settings to lose.)
+    bool isUnreadable() { return tz::isRegularFile (settingsFile()) && readSettings() == nullptr; }
 } // namespace
 
 juce::File settingsFile()
@@ -32,29 +37,21 @@ juce::String getSetting (const juce::String& key, const juce::String& defaultVal
     return defaultValue;
 }
 
-void saveSettings (std::initializer_list<std::pair<juce::String, juce::String>> values)
+juce::Result saveSettings (std::initializer_list<std::pair<juce::String, juce::String>> values, bool userChoice)
 {
+    const auto file = settingsFile();
+    if (! userChoice && isUnreadable())
+        return juce::Result::fail ("Couldn't read " + file.getFullPathName() + ", so it was left as it is.");
+
     auto root = readSettings();
     if (root == nullptr)
         root = std::make_unique<juce::XmlElement> (rootTag);
     for (const auto& [key, value] : values)
         root->setAttribute (key, value);
 
-    const auto file = settingsFile();
-    if (! file.getParentDirectory().createDirectory())
-        return;
-
-    const juce::TemporaryFile temporary (file, juce::TemporaryFile::useHiddenFile);
-    {
-        juce::FileOutputStream out (temporary.getFile());
-        if (! out.openedOk())
-            return;
-        root->writeTo (out);
-        out.flush();
-        if (out.getStatus().failed())
-            return;
-    }
-    temporary.overwriteTargetFileWithTemporary();
+    if (! tz::ensureFolder (file.getParentDirectory()))
+        return juce::Result::fail ("Couldn't create the folder " + file.getParentDirectory().getFullPathName());
+    return tz::replaceFileAtomically (file, root->toString());
 }
 
 Release storedRelease()
@@ -72,16 +69,16 @@ void storeRelease (const Release& release, juce::int64 checkedAt)
                     { keys::latestWindows, release.windows } });
 }
 
-bool isAutomaticCheckOn() { return getSetting (keys::autoUpdateCheck, "1") != "0"; }
+bool isAutomaticCheckOn() { return ! isUnreadable() && getSetting (keys::autoUpdateCheck, "1") != "0"; }
 
-void setAutomaticCheck (bool on) { saveSettings ({ { keys::autoUpdateCheck, on ? "1" : "0" } }); }
+juce::Result setAutomaticCheck (bool on) { return saveSettings ({ { keys::autoUpdateCheck, on ? "1" : "0" } }, true); }
 
 bool isAutomaticCheckDue (juce::int64 now)
 {
     // Anything but up to 18 digits reads as 0 (the check is due), so the subtraction cannot overflow.
     const auto text = getSetting (keys::lastUpdateCheck, "0");
     const auto last = text.containsOnly ("0123456789") && text.length() <= 18 ? text.getLargeIntValue() : 0;
-    return isAutomaticCheckOn() && now - last >= automaticCheckInterval;
+    return isAutomaticCheckOn() && (now - last >= automaticCheckInterval || last > now);
 }
 
 } // namespace tz::updates

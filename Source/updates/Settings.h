@@ -28,19 +28,22 @@ juce::File settingsFile();
 // The stored value of `key`, or `defaultValue` when the file is missing, unreadable, has another root or lacks it.
 juce::String getSetting (const juce::String& key, const juce::String& defaultValue);
 
-// Sets every pair and keeps the other settings. The file is written beside its place and then renamed over it,
-// so a crash never leaves it truncated. When the folder cannot be made, nothing is saved.
-void saveSettings (std::initializer_list<std::pair<juce::String, juce::String>> values);
+// Sets every pair and keeps the other settings, through the atomic writer; says why when nothing was saved. A file
+// that exists but can't be read is left alone, so what it holds is never lost to a write that only meant to add
+// a value, unless `userChoice`: a setting the user changed by hand replaces it.
+juce::Result saveSettings (std::initializer_list<std::pair<juce::String, juce::String>> values,
+                           bool userChoice = false);
 
 // The release the last successful check found, read back through the release's rules.
 Release storedRelease();
 // Remembers a successful check made at `checkedAt` (ms since 1970) and what it found.
 void storeRelease (const Release& release, juce::int64 checkedAt);
 
-// The automatic check is on unless switched off, and due when the last successful one is a day old.
+// The automatic check is on unless switched off, or the file can't be read (it may say off); due when the last
+// successful one is a day old or claims a time still to come (a clock that was wrong once).
 inline constexpr juce::int64 automaticCheckInterval = 24 * 60 * 60 * 1000;
 bool isAutomaticCheckOn();
-void setAutomaticCheck (bool on);
+juce::Result setAutomaticCheck (bool on);
 bool isAutomaticCheckDue (juce::int64 now);
 
 } // namespace tz::updates

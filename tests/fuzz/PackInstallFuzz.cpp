@@ -2,6 +2,7 @@
 #include "FuzzSupport.h"
 
 #include "presets/PresetLibrary.h"
+#include "presets/StateDocument.h"
 
 namespace
 {
@@ -31,5 +32,16 @@ extern "C" int LLVMFuzzerTestOneInput (const std::uint8_t* data, std::size_t siz
     const auto installation = tz::PresetLibrary (root).installPack (pack);
     tz::fuzz::require (! writtenOutside (sandbox, pack, root), "pack wrote outside the preset root");
     tz::fuzz::require (installation.succeeded() == (installation.count > 0), "install outcome and count disagree");
+
+    // What it wrote is whole presets that the list shows, and nothing else (no temporary, no hidden file).
+    int onDisk = 0;
+    for (const auto& entry : juce::RangedDirectoryIterator (root, true, "*", juce::File::findFiles))
+    {
+        tz::fuzz::require (entry.getFile().hasFileExtension (tz::presetExtension)
+                               && tz::readPresetFile (entry.getFile()) != nullptr,
+                           "pack left a file that is not a preset");
+        ++onDisk;
+    }
+    tz::fuzz::require ((int) tz::PresetLibrary (root).scan().size() == onDisk, "pack left a preset the list hides");
     return 0;
 }

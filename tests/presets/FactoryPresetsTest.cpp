@@ -432,17 +432,22 @@ TEST (FactoryInstall, MarkerKeepsDeletionsAndEditsUntilTheSetChanges)
     EXPECT_TRUE (olderMarker.existsAsFile());
 }
 
-TEST (FactoryInstall, UnwritableFoldersAreSkippedAndTheMarkerStillWritten)
+TEST (FactoryInstall, UnwritableFoldersAreSkippedAndTriedAgainUntilEverythingIsWritten)
 {
     const ScopedTemporaryHome home;
     const auto root = TazzleAudioProcessor::presetFolder();
     ASSERT_TRUE (root.createDirectory());
-    ASSERT_TRUE (root.getChildFile ("Space").replaceWithText ("a file where a folder should be"));
+    const auto space = root.getChildFile ("Space");
+    ASSERT_TRUE (space.replaceWithText ("a file where a folder should be"));
 
-    TazzleAudioProcessor::installFactoryPresets();
-
-    EXPECT_TRUE (root.getChildFile (".factory-presets-v4").existsAsFile());
-    EXPECT_EQ (root.getChildFile ("Space").loadFileAsString(), "a file where a folder should be");
+    EXPECT_FALSE (TazzleAudioProcessor::installFactoryPresets());
+    EXPECT_FALSE (root.getChildFile (".factory-presets-v4").exists());
+    EXPECT_EQ (space.loadFileAsString(), "a file where a folder should be");
     EXPECT_EQ (factoryFile ("Glitch", "Reverse Snares").loadFileAsString(), reverseSnares);
+
+    ASSERT_TRUE (space.deleteFile());
+    EXPECT_TRUE (TazzleAudioProcessor::installFactoryPresets());
+    EXPECT_TRUE (root.getChildFile (".factory-presets-v4").existsAsFile());
+    EXPECT_EQ (factoryFile ("Space", "Infinite Hall").loadFileAsString(), infiniteHall);
 }
 } // namespace

@@ -4,6 +4,8 @@
 
 #include "presets/PresetLibrary.h"
 #include "presets/StateDocument.h"
+#include "support/AllocationCounter.h"
+#include "support/ChildProcess.h"
 
 namespace
 {
@@ -130,7 +132,8 @@ TEST_F (LibraryFixture, SavingWritesALegalFileAndOverwritesByName)
     state.setProperty (tz::stateIds::uiScale, 1.1, nullptr);
     state.setProperty (tz::stateIds::chainOrder, "1,2,3", nullptr);
 
-    const auto file = library.save (state, "My/Preset:1", "Gates");
+    EXPECT_TRUE (library.save (state, "My/Preset:1", "Gates").wasOk());
+    const auto file = library.fileFor ("My/Preset:1", "Gates");
     EXPECT_EQ (file, root.getChildFile ("Gates").getChildFile ("MyPreset1.tzpreset"));
     const auto xml = juce::parseXML (file);
     ASSERT_NE (xml, nullptr);
@@ -140,7 +143,7 @@ TEST_F (LibraryFixture, SavingWritesALegalFileAndOverwritesByName)
     EXPECT_TRUE (state.hasProperty (tz::stateIds::uiScale)); // the live state keeps it
 
     state.setProperty (tz::stateIds::chainOrder, "3,2,1", nullptr);
-    EXPECT_EQ (library.save (state, "My/Preset:1", "Gates"), file);
+    EXPECT_TRUE (library.save (state, "My/Preset:1", "Gates").wasOk());
     EXPECT_EQ (juce::parseXML (file)->getStringAttribute ("chainOrder"), "3,2,1");
     EXPECT_EQ (filesOnDisk().size(), 1);
 }
@@ -150,8 +153,8 @@ TEST_F (LibraryFixture, FavouritesToggleAndListEachPathOnce)
     const auto kick = addPreset ("Packs/Drums/Gates/Kick.tzpreset");
     const auto zed = addPreset ("Gates/Zed.tzpreset");
 
-    EXPECT_TRUE (library.toggleFavourite (kick));
-    EXPECT_TRUE (library.toggleFavourite (zed));
+    EXPECT_TRUE (library.toggleFavourite (kick).wasOk());
+    EXPECT_TRUE (library.toggleFavourite (zed).wasOk());
     EXPECT_EQ (library.favourites(), juce::StringArray ({ "Packs/Drums/Gates/Kick.tzpreset", "Gates/Zed.tzpreset" }));
     EXPECT_EQ (library.favouritesFile(), root.getSiblingFile ("Favorites.xml"));
     EXPECT_TRUE (library.favouritesFile().loadFileAsString().contains ("<FAVORITES>"));
@@ -164,8 +167,11 @@ TEST_F (LibraryFixture, FavouritesToggleAndListEachPathOnce)
     EXPECT_TRUE (library.favourites().isEmpty());
     EXPECT_FALSE (library.favouritesFile().loadFileAsString().contains ("Zed"));
 
-    library.favouritesFile().replaceWithText ("not xml");
+    // A file that exists but can't be read is not replaced by a list that lost its paths.
+    library.favouritesFile().replaceWithText ("<FAVORITES><PRESET path=\"Gates/Zed.tzpreset\"/>");
     EXPECT_TRUE (library.favourites().isEmpty());
+    EXPECT_TRUE (library.toggleFavourite (kick).failed());
+    EXPECT_EQ (library.favouritesFile().loadFileAsString(), "<FAVORITES><PRESET path=\"Gates/Zed.tzpreset\"/>");
 }
 
 //==============================================================================
@@ -294,19 +300,25 @@ TEST_F (LibraryFixture, WhatIsNotAPackIsRefusedBeforeAnythingIsWritten)
     const auto truncated = folder.getChildFile ("Truncated.tzpack");
     truncated.replaceWithData (bytes.getData(), bytes.getSize() - 30);
 
-    // 20,000 tiny entries.
-    std::vector<std::pair<juce::String, juce::String>> many;
-    for (int i = 0; i < 20000; ++i)
-        many.push_back ({ "Gates/P" + juce::String (i) + ".tzpreset", presetText });
-    const auto crowded = writePack (folder.getChildFile ("Crowded.tzpack"), many, 0);
-
-    // Headers that declare 70 MiB of presets.
-    const auto huge = writePack (folder.getChildFile ("Huge.tzpack"), { { "Gates/Kick.tzpreset", presetText } });
-    patchDeclaredSizes (huge, 70u << 20);
-
-    for (const auto& pack : { text, empty, truncated, crowded, huge, folder.getChildFile ("Missing.tzpack"), folder })
+    // 100 MB of nothing, and the same ending in an end-of-archive record whose directory claims 99 MiB: both are
+    // refused without reading the file.
+    const auto largeFile = [&folder] (const char* name, const std::vector<juce::uint8>& ending)
     {
+        const auto file = folder.getChildFile (name);
+        juce::FileOutputStream out (file);
+        out.setPosition (100 << 20);
+        out.write (ending.data(), ending.size());
+        return file;
+    };
+    const auto zeros = largeFile ("Zeros.tzpack", { 0 });
+    const auto bogus = largeFile (
+        "Bogus.tzpack", { 0x50, 0x4b, 0x05, 0x06, 0, 0, 0, 0, 1, 0, 1, 0, 0x00, 0x00, 0x30, 0x06, 0, 0, 0, 0, 0, 0 });
+
+    for (const auto& pack : { text, empty, truncated, zeros, bogus, folder.getChildFile ("Missing.tzpack"), folder })
+    {
+        const tz::test::AllocationCounter allocations;
         const auto result = library.installPack (pack);
+        EXPECT_LT (allocations.largest(), (size_t) 1 << 20) << pack.getFileName();
         EXPECT_EQ (result.outcome, tz::PackInstallation::Outcome::notAPack) << pack.getFileName();
         EXPECT_EQ (result.message (pack),
                    "Tazzle could not install " + pack.getFileName()
@@ -329,10 +341,11 @@ TEST_F (LibraryFixture, AnEntryThatInflatesPastItsHeaderIsCutOffAndSkipped)
     EXPECT_FALSE (root.getChildFile ("Packs/Bomb/Gates/Bomb.tzpreset").exists());
 }
 
-TEST_F (LibraryFixture, APackWhoseEntryNamesAreNotTextIsRefused)
+TEST_F (LibraryFixture, AnEntryWhoseNameIsNotTextIsSkippedAndTheRestInstalled)
 {
-    // A name byte that is not UTF-8, in the archive's directory (the framework asserts on making text of it).
-    const auto pack = writePack (base.getChildFile ("in/Names.tzpack"), { { "Gates/Kick.tzpreset", presetText } });
+    // A Latin-1 name byte, as older tools write, in the local header and the directory.
+    const auto pack = writePack (base.getChildFile ("in/Names.tzpack"),
+                                 { { "Gates/Kick.tzpreset", presetText }, { "Gates/Snare.tzpreset", presetText } });
     juce::MemoryBlock bytes;
     pack.loadFileAsData (bytes);
     auto* data = static_cast<char*> (bytes.getData());
@@ -341,14 +354,210 @@ TEST_F (LibraryFixture, APackWhoseEntryNamesAreNotTextIsRefused)
     for (size_t i = 0; i + (size_t) name.length() <= bytes.getSize(); ++i)
         if (std::memcmp (data + i, name.toRawUTF8(), (size_t) name.length()) == 0)
         {
-            data[i + 6] = (char) 0xff;
+            data[i + 7] = (char) 0xfc;
             ++patched;
         }
-    ASSERT_EQ (patched, 2); // the local header and the directory
+    ASSERT_EQ (patched, 2);
     pack.replaceWithData (bytes.getData(), bytes.getSize());
 
-    EXPECT_EQ (library.installPack (pack).outcome, tz::PackInstallation::Outcome::notAPack);
-    EXPECT_FALSE (root.getChildFile ("Packs").exists());
+    const auto result = library.installPack (pack);
+    EXPECT_EQ (result.outcome, tz::PackInstallation::Outcome::installed);
+    EXPECT_EQ (result.count, 1);
+    EXPECT_EQ (result.skippedNames, 1);
+    EXPECT_TRUE (root.getChildFile ("Packs/Names/Gates/Snare.tzpreset").existsAsFile());
+    EXPECT_TRUE (result.message (pack).endsWith ("PRESET PACKS.\n\nSkipped: 1 with names that can't be used."))
+        << result.message (pack);
+}
+
+TEST_F (LibraryFixture, PacksBeyondTheLimitsInstallWhatFitsAndSayWhatDidNot)
+{
+    // Seventy entries of 1.5 MiB each that declare 200 bytes: each is too large to be a preset, and together
+    // they inflate past the 64 MiB a pack may produce, where reading stops.
+    const auto big = "<Tazzle x=\"" + juce::String::repeatedString ("A", 3 << 19) + "\"/>";
+    std::vector<std::pair<juce::String, juce::String>> lying { { "Gates/Fine.tzpreset", presetText } };
+    for (int i = 0; i < 70; ++i)
+        lying.push_back ({ "Gates/Big" + juce::String (i) + ".tzpreset", big });
+    const auto liar = writePack (base.getChildFile ("in/Liar.tzpack"), lying);
+    patchDeclaredSizes (liar, 200);
+
+    const auto limited = library.installPack (liar);
+    EXPECT_EQ (limited.count, 1);
+    EXPECT_EQ (limited.skippedUnreadable + limited.skippedPastLimits, 70);
+    EXPECT_GE (limited.skippedPastLimits, 70 - 64);
+
+    // Past 10,000 entries, presets are left out; those before are installed.
+    std::vector<std::pair<juce::String, juce::String>> many { { "Gates/First.tzpreset", presetText } };
+    for (int i = 1; i < 10000; ++i)
+        many.push_back ({ "Docs/" + juce::String (i) + ".txt", "x" });
+    many.push_back ({ "Gates/Last.tzpreset", presetText });
+    const auto crowded = library.installPack (writePack (base.getChildFile ("in/Crowded.tzpack"), many, 0));
+    EXPECT_EQ (crowded.count, 1);
+    EXPECT_EQ (crowded.skippedPastLimits, 1);
+    EXPECT_TRUE (root.getChildFile ("Packs/Crowded/Gates/First.tzpreset").existsAsFile());
+    EXPECT_FALSE (root.getChildFile ("Packs/Crowded/Gates/Last.tzpreset").exists());
+
+    // Headers that declare more than the cap in all are read for what they hold.
+    const auto huge = writePack (base.getChildFile ("in/Huge.tzpack"), { { "Gates/Kick.tzpreset", presetText } });
+    patchDeclaredSizes (huge, 70u << 20);
+    EXPECT_EQ (library.installPack (huge).outcome, tz::PackInstallation::Outcome::noPresets); // too large each
+}
+
+TEST_F (LibraryFixture, EntriesWithAByteOrderMarkOrInUtf16InstallAsUtf8WithoutTheMark)
+{
+    const auto presetName = juce::String (juce::CharPointer_UTF8 ("Caf\xc3\xa9 \xf0\x9f\x8e\xb5"));
+    const auto document = "<?xml version=\"1.0\" encoding=\"UTF-16\"?>\r\n<Tazzle presetName=\"" + presetName + "\"/>";
+    juce::MemoryOutputStream utf8Bom, utf16le, utf16be;
+    utf8Bom.write ("\xef\xbb\xbf", 3);
+    utf8Bom << document;
+    utf16le.writeShort ((short) 0xfeff);
+    utf16be.writeShortBigEndian ((short) 0xfeff);
+    for (const auto* unit = document.toUTF16().getAddress(); *unit != 0; ++unit)
+    {
+        utf16le.writeShort ((short) *unit);
+        utf16be.writeShortBigEndian ((short) *unit);
+    }
+
+    juce::ZipFile::Builder builder;
+    for (const auto& [name, stream] :
+         { std::pair { "Gates/Bom.tzpreset", &utf8Bom }, std::pair { "Gates/Le.tzpreset", &utf16le },
+           std::pair { "Gates/Be.tzpreset", &utf16be } })
+        builder.addEntry (new juce::MemoryInputStream (stream->getMemoryBlock(), true), 9, name,
+                          juce::Time::getCurrentTime());
+    const auto pack = base.getChildFile ("in/Marks.tzpack");
+    pack.getParentDirectory().createDirectory();
+    {
+        juce::FileOutputStream out (pack);
+        builder.writeToStream (out, nullptr);
+    }
+
+    const auto result = library.installPack (pack);
+    EXPECT_EQ (result.count, 3);
+    for (const auto* name : { "Bom", "Le", "Be" })
+    {
+        const auto file = root.getChildFile ("Packs/Marks/Gates").getChildFile (juce::String (name) + ".tzpreset");
+        juce::MemoryBlock written;
+        ASSERT_TRUE (file.loadFileAsData (written)) << name;
+        EXPECT_TRUE (written.toString().startsWith ("<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<Tazzle")) << name;
+        const auto xml = tz::readPresetFile (file);
+        ASSERT_NE (xml, nullptr) << name;
+        EXPECT_EQ (xml->getStringAttribute ("presetName"), presetName) << name;
+    }
+}
+
+TEST_F (LibraryFixture, NoNameCanPlaceAFileOutsideThePresetRoot)
+{
+    // A leading "~" names a home folder to the framework; dots, separators and control characters have their own
+    // tricks; names can be too long for a file system once they are UTF-8.
+    const juce::String names[] = { "~",
+                                   "~x",
+                                   "~/x",
+                                   "~root",
+                                   "~Wobble Pad",
+                                   "..",
+                                   ". .",
+                                   "...",
+                                   ":*?",
+                                   "a\x01"
+                                   "b\nc\td\x1b[31m",
+                                   juce::String::repeatedString ("x", 300),
+                                   juce::String::repeatedString (juce::CharPointer_UTF8 ("\xc3\xa9"), 300),
+                                   juce::String::charToString (0xfffd) + "x" };
+
+    const auto homeListing = []
+    {
+        juce::StringArray listing;
+        for (const auto* home : { "~", "/root" })
+            for (const auto& file : juce::File (home).findChildFiles (juce::File::findFilesAndDirectories, false))
+                listing.add (file.getFullPathName());
+        return listing;
+    };
+    const auto homesBefore = homeListing();
+
+    juce::ValueTree state ("Tazzle");
+    for (const auto& name : names)
+    {
+        SCOPED_TRACE (name.toStdString());
+
+        // Saving: the file lies in its category folder, or the name is refused with a reason.
+        const auto saved = library.save (state, name, "User");
+        const auto file = library.fileFor (name, "User");
+        if (saved.wasOk())
+        {
+            EXPECT_EQ (file.getParentDirectory(), root.getChildFile ("User"));
+            EXPECT_TRUE (file.existsAsFile());
+            EXPECT_LE (file.getFileName().getNumBytesAsUTF8(), 255u);
+        }
+        else
+        {
+            EXPECT_EQ (file, juce::File());
+            EXPECT_TRUE (saved.getErrorMessage().contains ("nothing that can be used")) << saved.getErrorMessage();
+        }
+
+        // A pack named so, by its description: its own folder below Packs, or no usable name.
+        juce::XmlElement description ("TAZZLE_PACK");
+        description.setAttribute ("name", name);
+        const auto named = library.installPack (
+            writePack (base.getChildFile ("in/Named.tzpack"),
+                       { { "Pack.xml", description.toString() }, { "Gates/Kick.tzpreset", presetText } }));
+        if (named.succeeded())
+            EXPECT_TRUE (
+                juce::File (root.getFullPathName() + "/Packs/" + named.packName + "/Gates/Kick.tzpreset").existsAsFile()
+                && ! named.packName.containsAnyOf ("/\x01\n"))
+                << named.packName;
+        else
+            EXPECT_EQ (named.outcome, tz::PackInstallation::Outcome::noUsableName);
+
+        // An entry named so: installed into the pack's category folder, or skipped and counted (a path of its own
+        // or a hidden name is no preset entry at all).
+        const auto entry = library.installPack (
+            writePack (base.getChildFile ("in/Entries.tzpack"), { { "Gates/" + name + ".tzpreset", presetText } }));
+        EXPECT_EQ (entry.count + entry.skippedNames + (name.containsChar ('/') || name.startsWithChar ('.') ? 1 : 0),
+                   1);
+    }
+
+    EXPECT_EQ (homeListing(), homesBefore);
+    for (const auto& file : filesOnDisk())
+        EXPECT_TRUE (file.startsWith ("Quarrow/Tazzle/Presets/") || file.startsWith ("in/")) << file;
+}
+
+TEST_F (LibraryFixture, AnInstallKilledPartWayLeavesNothingTheListShows)
+{
+    // The process dies writing the sixth preset, the first one larger than it may write.
+    std::vector<std::pair<juce::String, juce::String>> entries;
+    for (int i = 0; i < 5; ++i)
+        entries.push_back ({ "Gates/Small" + juce::String (i) + ".tzpreset", presetText });
+    const auto large = "<Tazzle presetName=\"Large\" x=\"" + juce::String::repeatedString ("y", 8000) + "\"/>";
+    entries.push_back ({ "Gates/Large.tzpreset", large });
+    entries.push_back ({ "Gates/After.tzpreset", presetText });
+    const auto pack = writePack (base.getChildFile ("in/Fill.tzpack"), entries);
+
+    const auto outcome = tz::test::runWithFileSizeLimit (
+        4096, [&] { return library.installPack (pack).count > 0; }, true);
+    EXPECT_FALSE (outcome.has_value()); // killed
+
+    EXPECT_EQ (listed().joinIntoString (","),
+               "Fill:Gates/Small0,Fill:Gates/Small1,Fill:Gates/Small2,Fill:Gates/Small3,Fill:Gates/Small4");
+    for (const auto& entry : library.scan())
+        EXPECT_NE (tz::readPresetFile (entry.file), nullptr) << entry.name();
+}
+
+TEST_F (LibraryFixture, TwoInstallsAtOnceBothWriteEveryEntry)
+{
+    std::vector<std::pair<juce::String, juce::String>> entries;
+    for (const auto& category : tz::presetCategories())
+        for (int i = 0; i < 4; ++i)
+            entries.push_back ({ category + "/P" + juce::String (i) + ".tzpreset", presetText });
+    const auto pack = writePack (base.getChildFile ("in/Both.tzpack"), entries);
+
+    for (int round = 0; round < 24; ++round)
+    {
+        const tz::PresetLibrary fresh (base.getChildFile ("round" + juce::String (round)));
+        const auto answers =
+            tz::test::runInChildren (2, [&] { return fresh.installPack (pack).count == (int) entries.size(); });
+        for (const auto& answer : answers)
+            EXPECT_EQ (answer, std::optional<bool> (true)) << "round " << round;
+        EXPECT_EQ (fresh.scan().size(), entries.size()) << "round " << round;
+    }
 }
 
 TEST (PackMessages, TellTheUserWhatHappened)

@@ -14,11 +14,15 @@ namespace
 {
 thread_local bool counting = false;
 thread_local std::size_t allocations = 0;
+thread_local std::size_t largestAllocation = 0;
 
-inline void noteAllocation() noexcept
+inline void noteAllocation (std::size_t size) noexcept
 {
     if (counting)
+    {
         ++allocations;
+        largestAllocation = size > largestAllocation ? size : largestAllocation;
+    }
 }
 } // namespace
 
@@ -30,7 +34,7 @@ extern "C" int __sanitizer_install_malloc_and_free_hooks (void (*) (const volati
 namespace
 {
 [[maybe_unused]] const int allocationHookInstalled = __sanitizer_install_malloc_and_free_hooks (
-    [] (const volatile void*, std::size_t) { noteAllocation(); }, [] (const volatile void*) {});
+    [] (const volatile void*, std::size_t size) { noteAllocation (size); }, [] (const volatile void*) {});
 } // namespace
 #else
 // The C allocator is interposed, so operator new, JUCE's HeapBlock and plain malloc are all counted.
@@ -46,37 +50,37 @@ extern "C"
 {
     void* malloc (std::size_t size)
     {
-        noteAllocation();
+        noteAllocation (size);
         return __libc_malloc (size);
     }
 
     void* calloc (std::size_t count, std::size_t size)
     {
-        noteAllocation();
+        noteAllocation (count * size);
         return __libc_calloc (count, size);
     }
 
     void* realloc (void* p, std::size_t size)
     {
-        noteAllocation();
+        noteAllocation (size);
         return __libc_realloc (p, size);
     }
 
     void* aligned_alloc (std::size_t alignment, std::size_t size)
     {
-        noteAllocation();
+        noteAllocation (size);
         return __libc_memalign (alignment, size);
     }
 
     void* memalign (std::size_t alignment, std::size_t size)
     {
-        noteAllocation();
+        noteAllocation (size);
         return __libc_memalign (alignment, size);
     }
 
     int posix_memalign (void** result, std::size_t alignment, std::size_t size)
     {
-        noteAllocation();
+        noteAllocation (size);
         *result = __libc_memalign (alignment, size);
         return *result != nullptr ? 0 : 12; // ENOMEM
     }
@@ -89,11 +93,14 @@ namespace tz::test
 AllocationCounter::AllocationCounter()
 {
     allocations = 0;
+    largestAllocation = 0;
     counting = true;
 }
 
 AllocationCounter::~AllocationCounter() { counting = false; }
 
 std::size_t AllocationCounter::count() const noexcept { return allocations; }
+
+std::size_t AllocationCounter::largest() const noexcept { return largestAllocation; }
 
 } // namespace tz::test

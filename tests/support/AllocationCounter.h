@@ -13,6 +13,8 @@ public:
     ~AllocationCounter();
 
     std::size_t count() const noexcept;
+    // The largest single allocation, in bytes.
+    std::size_t largest() const noexcept;
 
     AllocationCounter (const AllocationCounter&) = delete;
     AllocationCounter& operator= (const AllocationCounter&) = delete;

@@ -550,6 +550,27 @@ TEST_F (RenderErrors, BadInputFailsWithOneLineAndLeavesNoFileBehind)
     EXPECT_EQ (folder.getChildFile ("in.wav").loadFileAsString(), inputBytes);
 }
 
+TEST_F (RenderErrors, APresetFoundByNameWhoseFileCannotBeReadFails)
+{
+    const auto user = TazzleAudioProcessor::presetFolder().getChildFile ("User");
+    user.createDirectory();
+    const auto file = [&user] (const char* name) { return user.getChildFile (juce::String (name) + ".tzpreset"); };
+    file ("Render Test Empty").replaceWithText ({});
+    const char binary[] = { 0, 1, 2, (char) 0xff, 0, 3 };
+    file ("Render Test Binary").replaceWithData (binary, sizeof (binary));
+    file ("Render Test Truncated").replaceWithText ("<Tazzle presetName=\"Render Test Truncated\"><PARAM id=\"filt");
+    ASSERT_EQ (::mkfifo (file ("Render Test Fifo").getFullPathName().toRawUTF8(), 0600), 0);
+
+    for (const auto* name : { "Render Test Empty", "Render Test Binary", "Render Test Truncated", "Render Test Fifo" })
+    {
+        const auto result = run ({ "--preset", name, "--out", path ("out.wav") });
+        EXPECT_EQ (result.exitCode, 3) << name << ": " << result.output;
+        EXPECT_TRUE (result.output.contains ("can't be read as a Tazzle preset")) << result.output;
+        EXPECT_FALSE (folder.getChildFile ("out.wav").exists()) << name;
+        file (name).deleteFile();
+    }
+}
+
 TEST_F (RenderErrors, UnwritableOrUnreadableFilesAreRefused)
 {
     if (geteuid() == 0)

@@ -1,7 +1,10 @@
 #include <gtest/gtest.h>
 
+#include <sys/stat.h>
+
 #include "UiTestSupport.h"
 #include "core/PluginProcessor.h"
+#include "presets/FactoryPresets.h"
 #include "presets/RandomPatch.h"
 #include "ui/PluginEditor.h"
 
@@ -188,4 +191,70 @@ TEST_F (BarFixture, DroppedPacksAreInstalledAndOtherFilesIgnored)
                juce::StringArray ({ "Drums: 1 presets.\n\nYou'll find them in the preset menu, under PRESET PACKS." }));
     EXPECT_TRUE (root.getChildFile ("Packs/Drums/Gates/Kick.tzpreset").existsAsFile());
     folder.deleteRecursively();
+}
+
+TEST_F (BarFixture, StepsAndStarsFollowTheFileLoadedWhateverItsName)
+{
+    // Packs often number their files: "01 Kick.tzpreset" holds the preset "Kick".
+    const auto drums = root.getChildFile ("Packs/Drums/Gates");
+    drums.createDirectory();
+    const auto kick = drums.getChildFile ("01 Kick.tzpreset"), snare = drums.getChildFile ("02 Snare.tzpreset");
+    kick.replaceWithText ("<Tazzle presetName=\"Kick\" presetCategory=\"Gates\"/>");
+    snare.replaceWithText ("<Tazzle presetName=\"Snare\" presetCategory=\"Gates\"/>");
+
+    processor.loadPresetFile (kick);
+    bar.refresh();
+    EXPECT_EQ (bar.currentFile(), kick);
+    EXPECT_TRUE (bar.getStar().isEnabled());
+    bar.step (1);
+    EXPECT_EQ (bar.currentFile(), snare);
+    bar.step (-1);
+    EXPECT_EQ (bar.currentFile(), kick);
+
+    // Once the patch is no longer that file's (a random patch), no file is current.
+    juce::Random random (5);
+    tz::makeRandomPatch (processor, random);
+    EXPECT_EQ (bar.currentFile(), juce::File());
+}
+
+TEST_F (BarFixture, SavesAndFavouritesThatCannotBeWrittenAreReported)
+{
+    juce::StringArray reports;
+    bar.reportFailure = [&reports] (const juce::String& title, const juce::String& message)
+    { reports.add (title + ": " + message); };
+
+    EXPECT_TRUE (bar.saveAs ("My/Preset:1", "Gates"));
+    const auto saved = root.getChildFile ("Gates/MyPreset1.tzpreset");
+    ::chmod (saved.getFullPathName().toRawUTF8(), 0444);
+    processor.resetToInit();
+
+    EXPECT_FALSE (bar.saveAs ("My/Preset:1", "Gates"));
+    EXPECT_FALSE (bar.saveAs (":*?", "Gates"));
+    EXPECT_EQ (processor.getPresetName(), "Init"); // the name shows no save that did not happen
+    ASSERT_EQ (reports.size(), 2);
+    EXPECT_TRUE (reports[0].startsWith ("Save preset: Tazzle could not save \"My/Preset:1\".")) << reports[0];
+    EXPECT_TRUE (reports[1].contains ("nothing that can be used in a file name")) << reports[1];
+    ::chmod (saved.getFullPathName().toRawUTF8(), 0644);
+
+    processor.loadPresetFile (saved);
+    bar.refresh();
+    const auto favourites = root.getSiblingFile ("Favorites.xml");
+    favourites.replaceWithText ("<FAVORITES/>");
+    ::chmod (favourites.getFullPathName().toRawUTF8(), 0444);
+    bar.toggleFavourite();
+    EXPECT_FALSE (bar.getStar().getToggleState());
+    ASSERT_EQ (reports.size(), 3);
+    EXPECT_TRUE (reports[2].startsWith ("Favourites: Tazzle could not change your favourites.")) << reports[2];
+    EXPECT_EQ (favourites.loadFileAsString(), "<FAVORITES/>");
+    ::chmod (favourites.getFullPathName().toRawUTF8(), 0644);
+}
+
+TEST_F (BarFixture, TheFirstEditorOnANewMachineStarsTheWelcomePreset)
+{
+    root.getChildFile (tz::factoryMarkerName()).deleteFile();
+    root.getChildFile ("Rhythmic/Tazzle Machine.tzpreset").deleteFile();
+
+    TazzleAudioProcessor fresh;
+    TazzleAudioProcessorEditor editor (fresh);
+    EXPECT_TRUE (editor.getMainPanel().getPresetBar().getStar().isEnabled());
 }

@@ -71,6 +71,18 @@ std::vector<FactoryPreset> factoryPresets()
     return presets;
 }
 
+namespace
+{
+    // Folder and file names made by hand or by older installs may hold control characters; a terminal would obey them.
+    juce::String printable (const juce::String& name)
+    {
+        juce::String text;
+        for (const auto c : name)
+            text += c < 0x20 || c == 0x7f ? juce::juce_wchar ('?') : c;
+        return text;
+    }
+} // namespace
+
 juce::String presetListing()
 {
     juce::String listing;
@@ -96,9 +108,10 @@ juce::String presetListing()
         if (entry.pack != shownPack)
         {
             shownPack = entry.pack;
-            listing << "\n" << (shownPack.isEmpty() ? juce::String ("Your presets") : "Pack: " + shownPack) << "\n";
+            listing << "\n"
+                    << (shownPack.isEmpty() ? juce::String ("Your presets") : "Pack: " + printable (shownPack)) << "\n";
         }
-        listing << "  " << entry.category << " / " << entry.name() << "\n";
+        listing << "  " << entry.category << " / " << printable (entry.name()) << "\n";
     }
 
     return listing;
@@ -108,9 +121,10 @@ std::optional<Failure> installPack (const juce::File& pack, juce::String& report
 {
     const auto installation = PresetLibrary (TazzleAudioProcessor::presetFolder()).installPack (pack);
     report = installation.message (pack).replace ("\n\n", " ");
-    if (installation.succeeded())
+    if (installation.succeeded() && installation.notWritten == 0)
         return std::nullopt;
-    return Failure { report, exitInput };
+    // A preset that could not be written is lost work, even when others were installed.
+    return Failure { report, installation.notWritten > 0 ? exitOutput : exitInput };
 }
 
 std::optional<Failure> applyPreset (TazzleAudioProcessor& processor, const juce::String& nameOrFile,
@@ -151,8 +165,11 @@ std::optional<Failure> applyPreset (TazzleAudioProcessor& processor, const juce:
     const PresetLibrary library (TazzleAudioProcessor::presetFolder());
     if (const auto entry = library.findByName (nameOrFile))
     {
-        processor.loadPresetFile (entry->file);
-        return std::nullopt;
+        if (processor.loadPresetFile (entry->file))
+            return std::nullopt;
+        return Failure { "preset '" + nameOrFile + "': its file '" + entry->file.getFullPathName()
+                             + "' can't be read as a Tazzle preset",
+                         exitInput };
     }
 
     juce::StringArray names { initName };
