@@ -330,11 +330,14 @@ TEST (FactoryPresetData, DocumentsAreSparseWellFormedPatches)
     }
 }
 
-TEST (FactoryPresetData, NamesAreUniqueAndOnlyTwoPresetsReorderTheChain)
+TEST (FactoryPresetData, NamesAreUniqueAndOnlyFourPresetsReorderTheChain)
 {
+    // The telephone and the radio crush first and band-limit after, so the crusher's images are filtered too.
     const std::map<juce::String, juce::String> reordered {
         { "Dusty Delay", "6,8,9,3,1,4,2,0,5,7" },
         { "Sidechain Wash", "6,8,9,0,3,2,5,1,4,7" },
+        { "Telephone Line", "6,8,9,2,3,0,1,4,5,7" },
+        { "Radio Tuning", "6,8,9,2,0,3,1,4,5,7" },
     };
 
     std::set<juce::String> names;

@@ -528,7 +528,7 @@ TEST_F (RenderErrors, BadInputFailsWithOneLineAndLeavesNoFileBehind)
         { { "--ui", path ("w.png"), "--scale", "2" }, 2, "between 0.6 and 1.25" },
         { { "--ui", path ("out.png") }, 4, "--png and --ui name the same file" },
         { { path ("in.wav"), "--material", "pink" }, 2, "instead of an input file" },
-        { { "--material", "noise" }, 2, "one of demo, pink, bass, pad, not 'noise'" },
+        { { "--material", "noise" }, 2, "one of demo, pink, bass, pad, hits, not 'noise'" },
     };
 
     for (const auto& c : cases)

@@ -182,6 +182,87 @@ namespace
         normalisePeak (pad, materialPeakDb);
         return pad;
     }
+    // Single hits with silence between, one every five sixteenths, so that a hit lands on every sixteenth of the
+    // bar in turn: a kick (a sine falling from 160 to 50 Hz), a click (one
+    // sample), a snare (noise over a 190 Hz body), a closed hat (mostly the top octaves), a tom and a rim (a few
+    // samples at the top of the band). Nothing masks a transient, so a make-up gain or a ringing filter shows in
+    // the peak wherever the patch's gates open.
+    juce::AudioBuffer<float> singleHits (double sampleRate, double bpm, int numSamples)
+    {
+        enum class Hit
+        {
+            kick,
+            click,
+            snare,
+            hat,
+            tom,
+            rim
+        };
+        constexpr std::array<Hit, 6> rotation { Hit::kick, Hit::click, Hit::snare, Hit::hat, Hit::tom, Hit::rim };
+        constexpr double beatsBetweenHits = 1.25;
+        constexpr double maxHitSeconds = 0.25;
+
+        juce::AudioBuffer<float> hits (2, numSamples);
+        hits.clear();
+        juce::Random random (0x417);
+        const double samplesPerBeat = sampleRate * 60.0 / bpm;
+
+        const auto addHit = [&] (int start, Hit hit)
+        {
+            const double decaySeconds = hit == Hit::kick ? 0.08
+                : hit == Hit::snare                      ? 0.05
+                : hit == Hit::tom                        ? 0.07
+                                                         : 0.015;
+            const int length = juce::jmin (numSamples - start, (int) (maxHitSeconds * sampleRate));
+            double phase = 0.0, previousNoise = 0.0;
+            for (int i = 0; i < length; ++i)
+            {
+                const double t = i / sampleRate;
+                // Falls to nothing at the end, so the silence between hits is exact.
+                const double envelope = std::exp (-t / decaySeconds) * (1.0 - (double) i / length);
+                const double noise = random.nextDouble() * 2.0 - 1.0;
+                double sample = 0.0;
+                switch (hit)
+                {
+                    case Hit::kick:
+                        phase += (50.0 + 110.0 * std::exp (-t / 0.03)) / sampleRate;
+                        sample = std::sin (twoPi * phase);
+                        break;
+                    case Hit::click:
+                        sample = i == 0 ? 1.0 : 0.0;
+                        break;
+                    case Hit::snare:
+                        phase += 190.0 / sampleRate;
+                        sample = 0.5 * std::sin (twoPi * phase) + 0.6 * noise;
+                        break;
+                    case Hit::hat:
+                        sample = 0.6 * (noise - previousNoise);
+                        break;
+                    case Hit::tom:
+                        phase += (110.0 + 40.0 * std::exp (-t / 0.05)) / sampleRate;
+                        sample = std::sin (twoPi * phase);
+                        break;
+                    case Hit::rim:
+                        sample = i < 24 ? (i % 2 == 0 ? 1.0 : -0.6) : 0.0;
+                        break;
+                }
+                previousNoise = noise;
+                hits.addSample (0, start + i, (float) (envelope * sample));
+                hits.addSample (1, start + i, (float) (envelope * sample * (hit == Hit::hat ? 0.7 : 1.0)));
+            }
+        };
+
+        for (int n = 0;; ++n)
+        {
+            const auto start = (int) std::lround (n * beatsBetweenHits * samplesPerBeat);
+            if (start >= numSamples)
+                break;
+            addHit (start, rotation[(size_t) n % rotation.size()]);
+        }
+
+        normalisePeak (hits, hitsPeakDb);
+        return hits;
+    }
 } // namespace
 
 juce::String materialName (Material material)
@@ -196,6 +277,8 @@ juce::String materialName (Material material)
             return "bass";
         case Material::pad:
             return "pad";
+        case Material::hits:
+            return "hits";
     }
     return {};
 }
@@ -212,6 +295,8 @@ juce::String materialDescription (Material material)
             return "a legato bass line below 200 Hz";
         case Material::pad:
             return "a sustained chord pad";
+        case Material::hits:
+            return "single drum hits and clicks with silence between, peaking at -1 dBFS";
     }
     return {};
 }
@@ -236,6 +321,8 @@ juce::AudioBuffer<float> synthesiseMaterial (Material material, double sampleRat
             return bassLine (sampleRate, bpm, numSamples);
         case Material::pad:
             return chordPad (sampleRate, bpm, numSamples);
+        case Material::hits:
+            return singleHits (sampleRate, bpm, numSamples);
     }
     return {};
 }
