@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <cstdlib>
 #include <map>
 
 #include <juce_audio_processors/juce_audio_processors.h>
@@ -66,6 +67,13 @@ juce::AudioBuffer<float> sineBlock (int numSamples, int startSample)
     return buffer;
 }
 
+// The built bundle, or the one a variable names (the package test loads the bundles it unpacked).
+juce::String bundle (const char* variable, const char* built)
+{
+    const char* chosen = std::getenv (variable);
+    return chosen != nullptr && *chosen != 0 ? chosen : built;
+}
+
 class HostedPlugin : public ::testing::TestWithParam<const char*>
 {
 protected:
@@ -76,12 +84,13 @@ protected:
         if (formatName == "VST3")
         {
             format = std::make_unique<juce::VST3PluginFormat>();
-            identifier = TAZZLE_VST3_BUNDLE;
+            identifier = bundle ("TAZZLE_TEST_VST3_BUNDLE", TAZZLE_VST3_BUNDLE);
         }
         else
         {
             format = std::make_unique<juce::LV2PluginFormat>();
-            const auto bundleFolder = juce::File (TAZZLE_LV2_BUNDLE).getParentDirectory();
+            const auto bundleFolder =
+                juce::File (bundle ("TAZZLE_TEST_LV2_BUNDLE", TAZZLE_LV2_BUNDLE)).getParentDirectory();
             format->searchPathsForPlugins (juce::FileSearchPath (bundleFolder.getFullPathName()), true, false);
             identifier = TAZZLE_LV2_URI;
         }
