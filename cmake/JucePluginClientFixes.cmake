@@ -122,6 +122,129 @@ function(tazzle_fix_juce_lv2_client)
         "        audio.setSize (audio.getNumChannels(), static_cast<int> (numSteps), true, false, true);"
         "        audio.setSize (audio.getNumChannels(), static_cast<int> (numSteps), false, false, true);")
 
+    # The play head forgets the position at every block and reads only the absolute beat (time:beat). Hosts that
+    # send a position only when the transport changes, and describe it by the bar (time:bar) and the beat within it
+    # (time:barBeat), leave the plug-in without a beat position, so its clock runs freely. The fixed play head works
+    # the position out from the bar when the absolute beat is missing (in quarter notes, as the beat unit says),
+    # keeps it and moves it on by each block while the transport rolls, and dates a message that arrives within a
+    # block back to the block's start.
+    _tazzle_replace_lines(text "${client}"
+        "    void invalidate() { info = nullopt; }" [=[
+    // Called before a block's messages are read; `numSamples` is the block's length.
+    void beginBlock (uint32_t numSamples)
+    {
+        if (info.hasValue() && speed != 0.0)
+            moveOn (speed * (double) samplesInLastBlock);
+
+        samplesInLastBlock = numSamples;
+    }
+]=])
+    _tazzle_replace_lines(text "${client}" [=[
+        const LV2_Atom* atomBar            = nullptr;
+        const LV2_Atom* atomBeat           = nullptr;
+]=] [=[
+        const LV2_Atom* atomBar            = nullptr;
+        const LV2_Atom* atomBarBeat        = nullptr;
+        const LV2_Atom* atomBeat           = nullptr;
+]=])
+    _tazzle_replace_lines(text "${client}" [=[
+                                        { mLV2_TIME__beat,              &atomBeat },
+]=] [=[
+                                        { mLV2_TIME__barBeat,           &atomBarBeat },
+                                        { mLV2_TIME__beat,              &atomBeat },
+]=])
+    _tazzle_replace_lines(text "${client}" [=[
+        info->setBpm (parser.parseNumericAtom<float> (atomBeatsPerMinute));
+        info->setPpqPosition (parser.parseNumericAtom<double> (atomBeat));
+        info->setIsPlaying (parser.parseNumericAtom<float> (atomSpeed).orFallback (0.0f) != 0.0f);
+        info->setBarCount (parser.parseNumericAtom<int64_t> (atomBar));
+
+        if (const auto parsed = parser.parseNumericAtom<int64_t> (atomFrame))
+        {
+            info->setTimeInSamples (*parsed);
+            info->setTimeInSeconds ((double) *parsed / sampleRate);
+        }
+    }
+]=] [=[
+        info->setBpm (parser.parseNumericAtom<float> (atomBeatsPerMinute));
+        speed = parser.parseNumericAtom<double> (atomSpeed).orFallback (0.0);
+        info->setIsPlaying (speed != 0.0);
+
+        const auto bar = parser.parseNumericAtom<int64_t> (atomBar);
+        const auto barBeat = parser.parseNumericAtom<double> (atomBarBeat);
+        info->setBarCount (bar);
+
+        if (const auto beat = parser.parseNumericAtom<double> (atomBeat))
+        {
+            info->setPpqPosition (beat);
+        }
+        else if (bar.hasValue() && barBeat.hasValue() && numerator.hasValue())
+        {
+            const auto beatUnit = denominator.orFallback (4);
+            const auto quartersPerBeat = beatUnit > 0 ? 4.0 / beatUnit : 1.0;
+            const auto barStart = (double) *bar * *numerator * quartersPerBeat;
+            info->setPpqPositionOfLastBarStart (barStart);
+            info->setPpqPosition (barStart + *barBeat * quartersPerBeat);
+        }
+
+        if (const auto parsed = parser.parseNumericAtom<int64_t> (atomFrame))
+        {
+            info->setTimeInSamples (*parsed);
+            info->setTimeInSeconds ((double) *parsed / sampleRate);
+        }
+
+        if (speed != 0.0 && event->time.frames > 0)
+            moveOn (-speed * (double) event->time.frames);
+    }
+]=])
+    _tazzle_replace_lines(text "${client}" [=[
+    Optional<PositionInfo> info;
+    double sampleRate;
+]=] [=[
+    void moveOn (double samples)
+    {
+        if (const auto time = info->getTimeInSamples())
+        {
+            info->setTimeInSamples (*time + (int64_t) std::llround (samples));
+            info->setTimeInSeconds ((double) *info->getTimeInSamples() / sampleRate);
+        }
+
+        const auto ppq = info->getPpqPosition();
+        const auto bpm = info->getBpm();
+
+        if (! ppq.hasValue() || ! bpm.hasValue())
+            return;
+
+        info->setPpqPosition (*ppq + samples * *bpm / (60.0 * sampleRate));
+
+        const auto signature = info->getTimeSignature();
+        const auto barStart = info->getPpqPositionOfLastBarStart();
+        const auto bar = info->getBarCount();
+
+        if (signature.hasValue() && barStart.hasValue() && bar.hasValue() && signature->numerator > 0
+            && signature->denominator > 0)
+        {
+            const auto barLength = signature->numerator * 4.0 / signature->denominator;
+            const auto barsPassed = std::floor ((*info->getPpqPosition() - *barStart) / barLength);
+            info->setPpqPositionOfLastBarStart (*barStart + barsPassed * barLength);
+            info->setBarCount (*bar + (int64_t) barsPassed);
+        }
+    }
+
+    Optional<PositionInfo> info;
+    double sampleRate;
+    double speed = 0.0;
+    uint32_t samplesInLastBlock = 0;
+]=])
+    _tazzle_replace_lines(text "${client}"
+        "    X (LV2_TIME__bar)" [=[
+    X (LV2_TIME__bar)
+    X (LV2_TIME__barBeat)
+]=])
+    _tazzle_replace_lines(text "${client}"
+        "        playHead.invalidate();"
+        "        playHead.beginBlock (numSteps);")
+
     _tazzle_write_fixed_copy("${client}" "${text}" "${copy_root}")
     _tazzle_replace_wrapper_source(juce_audio_plugin_client_LV2
         "${JUCE_MODULES_DIR}/juce_audio_plugin_client/juce_audio_plugin_client_LV2.cpp"
