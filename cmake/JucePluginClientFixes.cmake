@@ -245,6 +245,90 @@ function(tazzle_fix_juce_lv2_client)
         "        playHead.invalidate();"
         "        playHead.beginBlock (numSteps);")
 
+    # Parameters are patch properties, and a host learns their values only from the patch:Set messages the plug-in
+    # sends. The processor applied its welcome preset before the wrapper listened, and the wrapper never answers a
+    # host's patch:Get, so a host's own controls show nothing of the values the plug-in plays with. The fixed
+    # wrapper announces every value in its first block and answers patch:Get, for one property or for all, with
+    # patch:Set at the end of the block. Changes the plug-in makes itself (presets, random patches) it already
+    # announces.
+    _tazzle_replace_lines(text "${client}"
+        "        processor.addListener (this);" [=[
+        processor.addListener (this);
+        announceAll();
+]=])
+    _tazzle_replace_lines(text "${client}" [=[
+    struct Options
+    {
+]=] [=[
+    void answerPatchGet (const LV2_Atom_Event* event) noexcept
+    {
+        if (event->body.type != mLV2_ATOM__Object && event->body.type != mLV2_ATOM__Blank)
+            return;
+
+        const auto* object = reinterpret_cast<const LV2_Atom_Object*> (&event->body);
+
+        if (object->body.otype != mLV2_PATCH__Get)
+            return;
+
+        const LV2_Atom* subject  = nullptr;
+        const LV2_Atom* property = nullptr;
+
+        LV2_Atom_Object_Query query[] { { mLV2_PATCH__subject,  &subject },
+                                        { mLV2_PATCH__property, &property },
+                                        LV2_ATOM_OBJECT_QUERY_END };
+
+        lv2_atom_object_query (object, query);
+
+        const auto isUrid = [this] (const LV2_Atom* atom) { return atom->type == mLV2_ATOM__URID; };
+        const auto urid = [] (const LV2_Atom* atom) { return reinterpret_cast<const LV2_Atom_URID*> (atom)->body; };
+
+        if (subject != nullptr && ! (isUrid (subject) && urid (subject) == pluginUrid))
+            return;
+
+        if (property == nullptr)
+        {
+            announceAll();
+            return;
+        }
+
+        if (isUrid (property))
+        {
+            const auto it = uridToIndexMap.find (urid (property));
+
+            if (it != uridToIndexMap.end())
+                stateCache.setBits (it->second, newClientValue);
+        }
+    }
+
+    void announceAll() noexcept
+    {
+        for (size_t i = 0; i < stateCache.size(); ++i)
+            stateCache.setBits (i, newClientValue);
+    }
+
+    struct Options
+    {
+]=])
+    _tazzle_replace_lines(text "${client}"
+        "    bool ignoreCallbacks = false;" [=[
+    bool ignoreCallbacks = false;
+    const LV2_URID pluginUrid = mapFeature.map (mapFeature.handle, JucePlugin_LV2URI);
+
+   #define X(str) const LV2_URID m##str = mapFeature.map (mapFeature.handle, str);
+    X (LV2_ATOM__Blank)
+    X (LV2_ATOM__Object)
+    X (LV2_ATOM__URID)
+    X (LV2_PATCH__Get)
+    X (LV2_PATCH__property)
+    X (LV2_PATCH__subject)
+   #undef X
+]=])
+    _tazzle_replace_lines(text "${client}"
+        "            patchSetHelper.processPatchSet (event, Callback { *this });" [=[
+            patchSetHelper.processPatchSet (event, Callback { *this });
+            parameters.answerPatchGet (event);
+]=])
+
     _tazzle_write_fixed_copy("${client}" "${text}" "${copy_root}")
     _tazzle_replace_wrapper_source(juce_audio_plugin_client_LV2
         "${JUCE_MODULES_DIR}/juce_audio_plugin_client/juce_audio_plugin_client_LV2.cpp"

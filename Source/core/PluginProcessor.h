@@ -184,7 +184,6 @@ private:
 
     std::atomic<int> presetGeneration { 0 };
     std::atomic<int> stateChangesInProgress { 0 };
-    bool valuesAnnounced = false;
     int seenGeneration = 0;
     bool cleanPending = false;
     bool running = false;

@@ -14,6 +14,8 @@ using tz::test::Lv2MessageHost;
 constexpr double sampleRate = 48000.0;
 constexpr int maxBlock = 512;
 
+const std::string propertyPrefix = std::string (TAZZLE_LV2_URI) + ":";
+
 // An LV2 state holds the host-state blob as base64 text.
 std::string toLv2State (const juce::XmlElement& document)
 {
@@ -22,11 +24,74 @@ std::string toLv2State (const juce::XmlElement& document)
     return blob.toBase64Encoding().toStdString();
 }
 
+// The plain value of every parameter in a saved state, by parameter ID.
+std::map<std::string, double> parameterValues (const std::string& state)
+{
+    juce::MemoryBlock blob;
+    blob.fromBase64Encoding (state);
+    const auto document = juce::AudioProcessor::getXmlFromBinary (blob.getData(), (int) blob.getSize());
+
+    std::map<std::string, double> values;
+    if (document != nullptr)
+        for (const auto* param : document->getChildWithTagNameIterator ("PARAM"))
+            values[param->getStringAttribute ("id").toStdString()] = param->getDoubleAttribute ("value");
+    return values;
+}
+
+void expectAnnouncedAsSaved (Lv2MessageHost& host, bool everyParameter, const char* when)
+{
+    SCOPED_TRACE (when);
+    const auto announced = host.announcedValues();
+    const auto saved = parameterValues (host.saveState());
+    ASSERT_EQ (saved.size(), 263u);
+    if (everyParameter)
+    {
+        EXPECT_EQ (announced.size(), saved.size());
+    }
+
+    for (const auto& [property, value] : announced)
+    {
+        const auto id = property.substr (propertyPrefix.size());
+        ASSERT_EQ (saved.count (id), 1u) << property;
+        EXPECT_NEAR (value, saved.at (id), 1.0e-5 * std::max (1.0, std::abs (saved.at (id)))) << id;
+    }
+}
+
 class Lv2Messages : public ::testing::Test
 {
 protected:
     Lv2MessageHost host { juce::File (TAZZLE_LV2_BUNDLE), TAZZLE_LV2_URI, sampleRate, maxBlock };
 };
+
+// A host's own controls for the plug-in's parameters show what the plug-in tells it with patch:Set.
+TEST_F (Lv2Messages, HostLearnsEveryValueFirstAfterAPresetAndWhenItAsks)
+{
+    ASSERT_TRUE (host.isLoaded());
+
+    // The welcome preset was applied before the host could listen.
+    host.run (maxBlock, 0.0f);
+    expectAnnouncedAsSaved (host, true, "first block");
+
+    host.run (maxBlock, 0.0f);
+    EXPECT_EQ (host.announcementCount(), 0);
+
+    const auto preset =
+        juce::parseXML (juce::File (TAZZLE_PRESET_SOURCE_DIR).getChildFile ("Gates/Breathing Gate.tzpreset"));
+    ASSERT_NE (preset, nullptr);
+    host.restoreState (toLv2State (*preset));
+    host.run (maxBlock, 0.0f);
+    EXPECT_GT (host.announcementCount(), 0);
+    expectAnnouncedAsSaved (host, false, "changes of a preset");
+
+    host.sendPatchGet();
+    host.run (maxBlock, 0.0f);
+    expectAnnouncedAsSaved (host, true, "patch:Get");
+
+    host.sendPatchGet ((propertyPrefix + "filter_cutoff").c_str());
+    host.run (maxBlock, 0.0f);
+    EXPECT_EQ (host.announcementCount(), 1);
+    EXPECT_NEAR (host.announcedValues().at (propertyPrefix + "filter_cutoff"), 2500.0f, 0.01f);
+}
 
 // A host that sends the bar and the beat within it, but no absolute beat, and sends a position only when the
 // transport jumps. The volume effect, at level 0, is gated by a grid row with only step 1 painted: the output is
