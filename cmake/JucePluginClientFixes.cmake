@@ -329,6 +329,12 @@ function(tazzle_fix_juce_lv2_client)
             parameters.answerPatchGet (event);
 ]=])
 
+    # The manifest lists every program as a preset. A plug-in with a single program lists the one it is always in,
+    # which a host shows as an entry that loads nothing.
+    _tazzle_replace_lines(text "${client}"
+        "        for (auto i = 0, end = proc.getNumPrograms(); i < end; ++i)"
+        "        for (auto i = 0, end = proc.getNumPrograms() > 1 ? proc.getNumPrograms() : 0; i < end; ++i)")
+
     _tazzle_write_fixed_copy("${client}" "${text}" "${copy_root}")
     _tazzle_replace_wrapper_source(juce_audio_plugin_client_LV2
         "${JUCE_MODULES_DIR}/juce_audio_plugin_client/juce_audio_plugin_client_LV2.cpp"

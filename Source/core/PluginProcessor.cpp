@@ -849,6 +849,12 @@ juce::String TazzleAudioProcessor::getPresetName() const
     return parameterState.state.getProperty (tz::stateIds::presetName, "Init").toString();
 }
 
+const juce::String TazzleAudioProcessor::getProgramName (int)
+{
+    const auto name = getPresetName();
+    return name.isEmpty() ? "Init" : name;
+}
+
 juce::String TazzleAudioProcessor::getPresetCategory() const
 {
     return parameterState.state.getProperty (tz::stateIds::presetCategory).toString();

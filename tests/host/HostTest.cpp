@@ -387,6 +387,36 @@ TEST_P (HostedPlugin, ProcessesWithoutAllocating)
     }
 }
 
+// A host's preset menu lists no entry without a name or one that loads nothing.
+TEST_P (HostedPlugin, PresetMenuHoldsNoBlankEntry)
+{
+    const auto plugin = loadPrepared();
+    ASSERT_NE (plugin.instance, nullptr);
+    auto& instance = *plugin.instance;
+
+    // LV2 hosts list the presets of the manifest. The single program is the current patch, not a preset.
+    if (! isVst3())
+    {
+        EXPECT_EQ (instance.getNumPrograms(), 0);
+        return;
+    }
+
+    // VST3 hosts read the program list; its one program is named after the current preset.
+    Steinberg::Vst::IUnitInfo* units = nullptr;
+    auto* component = vst3Component (instance);
+    ASSERT_NE (component, nullptr);
+    ASSERT_EQ (component->queryInterface (Steinberg::Vst::IUnitInfo::iid, (void**) &units), Steinberg::kResultOk);
+
+    Steinberg::Vst::ProgramListInfo list {};
+    Steinberg::Vst::String128 name {};
+    EXPECT_EQ (units->getProgramListCount(), 1);
+    EXPECT_EQ (units->getProgramListInfo (0, list), Steinberg::kResultOk);
+    EXPECT_EQ (list.programCount, 1);
+    EXPECT_EQ (units->getProgramName (list.id, 0, name), Steinberg::kResultOk);
+    EXPECT_EQ (toString (name), "Tazzle Machine");
+    units->release();
+}
+
 INSTANTIATE_TEST_SUITE_P (Formats, HostedPlugin, ::testing::Values ("VST3", "LV2"));
 
 // The plug-in's own VST3 edit controller, joined to the component of a hosted instance. JUCE's hosting keeps its
