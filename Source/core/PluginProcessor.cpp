@@ -333,15 +333,6 @@ void TazzleAudioProcessor::setStateInformation (const void* data, int sizeInByte
 //==============================================================================
 void TazzleAudioProcessor::prepareToPlay (double sampleRate, int)
 {
-    // An LV2 host only hears of values that change while it listens, and the welcome preset was applied before
-    // it started listening: tell it once what every parameter holds.
-    if (wrapperType == wrapperType_LV2 && ! valuesAnnounced)
-    {
-        valuesAnnounced = true;
-        for (auto* param : getParameters())
-            param->sendValueChangedMessageToListeners (param->getValue());
-    }
-
     currentSampleRate = sampleRate;
     preparedChannels = getTotalNumOutputChannels() < 2 ? 1 : 2;
 
@@ -858,6 +849,12 @@ void TazzleAudioProcessor::resetToInit()
 juce::String TazzleAudioProcessor::getPresetName() const
 {
     return parameterState.state.getProperty (tz::stateIds::presetName, "Init").toString();
+}
+
+const juce::String TazzleAudioProcessor::getProgramName (int)
+{
+    const auto name = getPresetName();
+    return name.isEmpty() ? "Init" : name;
 }
 
 juce::String TazzleAudioProcessor::getPresetCategory() const

@@ -52,7 +52,8 @@ public:
     int getNumPrograms() override { return 1; }
     int getCurrentProgram() override { return 0; }
     void setCurrentProgram (int) override {}
-    const juce::String getProgramName (int) override { return {}; }
+    // The one program is the current patch, named as the preset bar names it.
+    const juce::String getProgramName (int) override;
     void changeProgramName (int, const juce::String&) override {}
 
     void getStateInformation (juce::MemoryBlock& destData) override;
@@ -190,7 +191,6 @@ private:
 
     std::atomic<int> presetGeneration { 0 };
     std::atomic<int> stateChangesInProgress { 0 };
-    bool valuesAnnounced = false;
     int seenGeneration = 0;
     bool cleanPending = false;
     bool running = false;

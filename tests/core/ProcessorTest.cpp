@@ -26,8 +26,22 @@ TEST (ProcessorIdentity, AnswersTheHostsQuestions)
     EXPECT_DOUBLE_EQ (processor.getTailLengthSeconds(), 6.2);
     EXPECT_EQ (processor.getNumPrograms(), 1);
     EXPECT_EQ (processor.getCurrentProgram(), 0);
-    EXPECT_TRUE (processor.getProgramName (0).isEmpty());
     EXPECT_EQ (processor.getParameters().size(), 263);
+}
+
+// Hosts list the one program under this name: a blank entry would look broken.
+TEST (ProcessorIdentity, TheProgramIsNamedAfterTheCurrentPreset)
+{
+    TazzleAudioProcessor processor;
+    EXPECT_EQ (processor.getProgramName (0), "Tazzle Machine");
+
+    juce::XmlElement preset ("Tazzle");
+    preset.setAttribute ("presetName", "Breathing Gate");
+    processor.loadPreset (preset);
+    EXPECT_EQ (processor.getProgramName (0), "Breathing Gate");
+
+    processor.getParameterState().state.setProperty ("presetName", "", nullptr);
+    EXPECT_EQ (processor.getProgramName (0), "Init");
 }
 
 TEST (ProcessorIdentity, AcceptsOnlyMatchingMonoOrStereoLayouts)

@@ -3,8 +3,15 @@
 #include <cmath>
 #include <cstdlib>
 #include <map>
+#include <set>
+
+#include <dlfcn.h>
 
 #include <juce_audio_processors/juce_audio_processors.h>
+
+#define JUCE_VST3HEADERS_INCLUDE_HEADERS_ONLY 1
+#include <juce_audio_processors/format_types/juce_VST3Headers.h>
+#undef JUCE_VST3HEADERS_INCLUDE_HEADERS_ONLY
 
 #include "support/AllocationCounter.h"
 
@@ -72,6 +79,23 @@ juce::String bundle (const char* variable, const char* built)
 {
     const char* chosen = std::getenv (variable);
     return chosen != nullptr && *chosen != 0 ? chosen : built;
+}
+
+// The VST3 component of a hosted instance, for what JUCE's hosting does not show.
+Steinberg::Vst::IComponent* vst3Component (juce::AudioPluginInstance& instance)
+{
+    struct : juce::ExtensionsVisitor
+    {
+        Steinberg::Vst::IComponent* component = nullptr;
+        void visitVST3Client (const VST3Client& client) override { component = client.getIComponentPtr(); }
+    } visitor;
+    instance.getExtensions (visitor);
+    return visitor.component;
+}
+
+juce::String toString (const Steinberg::Vst::String128 text)
+{
+    return juce::String (juce::CharPointer_UTF16 (reinterpret_cast<const juce::CharPointer_UTF16::CharType*> (text)));
 }
 
 class HostedPlugin : public ::testing::TestWithParam<const char*>
@@ -372,5 +396,164 @@ TEST_P (HostedPlugin, ProcessesWithoutAllocating)
     }
 }
 
+// A host's preset menu lists no entry without a name or one that loads nothing.
+TEST_P (HostedPlugin, PresetMenuHoldsNoBlankEntry)
+{
+    const auto plugin = loadPrepared();
+    ASSERT_NE (plugin.instance, nullptr);
+    auto& instance = *plugin.instance;
+
+    // LV2 hosts list the presets of the manifest. The single program is the current patch, not a preset.
+    if (! isVst3())
+    {
+        EXPECT_EQ (instance.getNumPrograms(), 0);
+        return;
+    }
+
+    // VST3 hosts read the program list; its one program is named after the current preset.
+    Steinberg::Vst::IUnitInfo* units = nullptr;
+    auto* component = vst3Component (instance);
+    ASSERT_NE (component, nullptr);
+    ASSERT_EQ (component->queryInterface (Steinberg::Vst::IUnitInfo::iid, (void**) &units), Steinberg::kResultOk);
+
+    Steinberg::Vst::ProgramListInfo list {};
+    Steinberg::Vst::String128 name {};
+    EXPECT_EQ (units->getProgramListCount(), 1);
+    EXPECT_EQ (units->getProgramListInfo (0, list), Steinberg::kResultOk);
+    EXPECT_EQ (list.programCount, 1);
+    EXPECT_EQ (units->getProgramName (list.id, 0, name), Steinberg::kResultOk);
+    EXPECT_EQ (toString (name), "Tazzle Machine");
+    units->release();
+}
+
 INSTANTIATE_TEST_SUITE_P (Formats, HostedPlugin, ::testing::Values ("VST3", "LV2"));
+
+// The plug-in's own VST3 edit controller, joined to the component of a hosted instance. JUCE's hosting keeps its
+// controller to itself, and shows neither parameter flags nor program lists.
+class Vst3Controller
+{
+public:
+    explicit Vst3Controller (juce::AudioPluginInstance& instance)
+    {
+        component = vst3Component (instance);
+
+        const auto library = juce::File (TAZZLE_VST3_BUNDLE)
+                                 .getChildFile ("Contents")
+                                 .findChildFiles (juce::File::findFiles, true, "*.so")
+                                 .getFirst();
+        module = dlopen (library.getFullPathName().toRawUTF8(), RTLD_NOW | RTLD_NOLOAD);
+        if (component == nullptr || module == nullptr)
+            return;
+
+        using GetFactory = Steinberg::IPluginFactory* (*) ();
+        factory = reinterpret_cast<GetFactory> (dlsym (module, "GetPluginFactory"))();
+
+        Steinberg::TUID controllerClass;
+        if (factory == nullptr || component->getControllerClassId (controllerClass) != Steinberg::kResultOk
+            || factory->createInstance (controllerClass, Steinberg::Vst::IEditController::iid, (void**) &controller)
+                != Steinberg::kResultOk)
+            return;
+
+        controller->initialize (nullptr);
+        component->queryInterface (Steinberg::Vst::IConnectionPoint::iid, (void**) &componentPoint);
+        controller->queryInterface (Steinberg::Vst::IConnectionPoint::iid, (void**) &controllerPoint);
+        if (componentPoint != nullptr && controllerPoint != nullptr)
+            controllerPoint->connect (componentPoint);
+    }
+
+    ~Vst3Controller()
+    {
+        if (controllerPoint != nullptr)
+        {
+            controllerPoint->disconnect (componentPoint);
+            controllerPoint->release();
+        }
+        if (componentPoint != nullptr)
+            componentPoint->release();
+        if (controller != nullptr)
+        {
+            controller->terminate();
+            controller->release();
+        }
+        if (factory != nullptr)
+            factory->release();
+        if (module != nullptr)
+            dlclose (module);
+    }
+
+    Steinberg::Vst::IEditController* get() const noexcept { return controller; }
+
+private:
+    Steinberg::Vst::IComponent* component = nullptr;
+    void* module = nullptr;
+    Steinberg::IPluginFactory* factory = nullptr;
+    Steinberg::Vst::IEditController* controller = nullptr;
+    Steinberg::Vst::IConnectionPoint* componentPoint = nullptr;
+    Steinberg::Vst::IConnectionPoint* controllerPoint = nullptr;
+};
+
+// Hosts show list parameters as menus of their value texts.
+TEST (Vst3Parameters, ChoicesAreListsWithTheirLabels)
+{
+    juce::VST3PluginFormat format;
+    const auto plugin = load (format, TAZZLE_VST3_BUNDLE);
+    ASSERT_NE (plugin.instance, nullptr);
+    const Vst3Controller controller (*plugin.instance);
+    ASSERT_NE (controller.get(), nullptr);
+
+    std::set<juce::String> choiceIds { "filter_type",    "drive_type",   "delay_time",
+                                       "stutter_length", "stutter_hold", "tapestop_time",
+                                       "reverse_length", "grid_rate",    "grain_mode" };
+    for (int m = 1; m <= 4; ++m)
+    {
+        for (const auto* field : { "_mode", "_shape", "_rate" })
+            choiceIds.insert ("mod" + juce::String (m) + field);
+        for (int step = 1; step <= 16; ++step)
+            choiceIds.insert ("mod" + juce::String (m) + "_step" + juce::String (step).paddedLeft ('0', 2) + "_shape");
+    }
+    for (int r = 1; r <= 16; ++r)
+        choiceIds.insert ("route" + juce::String (r).paddedLeft ('0', 2) + "_source");
+    ASSERT_EQ (choiceIds.size(), 101u);
+
+    std::map<Steinberg::Vst::ParamID, juce::String> idsByVst3Id;
+    for (const auto& id : choiceIds)
+        idsByVst3Id[(Steinberg::Vst::ParamID) id.hashCode() & 0x7fffffffu] = id;
+
+    auto* editController = controller.get();
+    int lists = 0;
+    juce::StringArray wronglyFlagged;
+    for (int i = 0; i < editController->getParameterCount(); ++i)
+    {
+        Steinberg::Vst::ParameterInfo info {};
+        ASSERT_EQ (editController->getParameterInfo (i, info), Steinberg::kResultOk);
+        const auto title = toString (info.title);
+        const bool isList = (info.flags & Steinberg::Vst::ParameterInfo::kIsList) != 0;
+        if (isList != (idsByVst3Id.count (info.id) == 1))
+            wronglyFlagged.add (title);
+        if (! isList)
+            continue;
+
+        ++lists;
+        std::set<juce::String> labels;
+        for (int k = 0; k <= info.stepCount; ++k)
+        {
+            Steinberg::Vst::String128 text {};
+            editController->getParamStringByValue (info.id, (double) k / info.stepCount, text);
+            labels.insert (toString (text));
+        }
+        EXPECT_EQ ((int) labels.size(), info.stepCount + 1) << title;
+        EXPECT_EQ (labels.count (""), 0u) << title;
+
+        if (title == "Delay Time")
+        {
+            Steinberg::Vst::String128 text {};
+            editController->getParamStringByValue (info.id, 1.0 / 12.0, text);
+            EXPECT_EQ (toString (text), "1/16T");
+            editController->getParamStringByValue (info.id, 1.0, text);
+            EXPECT_EQ (toString (text), "1 Bar");
+        }
+    }
+    EXPECT_EQ (lists, 101);
+    EXPECT_TRUE (wronglyFlagged.isEmpty()) << wronglyFlagged.joinIntoString (", ");
+}
 } // namespace
