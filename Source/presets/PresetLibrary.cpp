@@ -1,6 +1,7 @@
 #include "presets/PresetLibrary.h"
 
 #include <algorithm>
+#include <atomic>
 #include <cctype>
 #include <cstring>
 
@@ -154,6 +155,14 @@ namespace
         return written.wasOk() ? EntryResult::installed : EntryResult::notWritten;
     }
 
+    std::atomic<int> writes { 0 };
+
+    juce::Result noteWrite (const juce::Result& written)
+    {
+        ++writes;
+        return written;
+    }
+
     juce::String counted (int count, const juce::String& what) { return juce::String (count) + " " + what; }
 } // namespace
 
@@ -192,6 +201,8 @@ juce::String PackInstallation::message (const juce::File& packFile) const
 }
 
 //==============================================================================
+int PresetLibrary::revision() noexcept { return writes.load(); }
+
 PresetLibrary::PresetLibrary (juce::File presetFolder)
     : root (std::move (presetFolder))
 {
@@ -285,7 +296,7 @@ juce::Result PresetLibrary::toggleFavourite (const juce::File& file) const
 
     if (! ensureFolder (target.getParentDirectory()))
         return juce::Result::fail ("Couldn't create the folder " + target.getParentDirectory().getFullPathName());
-    return replaceFileAtomically (target, document.toString());
+    return noteWrite (replaceFileAtomically (target, document.toString()));
 }
 
 juce::File PresetLibrary::fileFor (const juce::String& presetName, const juce::String& category) const
@@ -310,7 +321,7 @@ juce::Result PresetLibrary::save (const juce::ValueTree& state, const juce::Stri
         return juce::Result::fail ("The settings could not be turned into a preset.");
     if (! ensureFolder (file.getParentDirectory()))
         return juce::Result::fail ("Couldn't create the folder " + file.getParentDirectory().getFullPathName());
-    return replaceFileAtomically (file, xml->toString());
+    return noteWrite (replaceFileAtomically (file, xml->toString()));
 }
 
 //==============================================================================
@@ -362,6 +373,7 @@ PackInstallation PresetLibrary::installPack (const juce::File& packFile) const
         }
     }
 
+    ++writes;
     using Outcome = PackInstallation::Outcome;
     result.outcome = result.count > 0 ? Outcome::installed
         : result.notWritten > 0       ? Outcome::notWritten

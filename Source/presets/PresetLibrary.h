@@ -86,6 +86,10 @@ public:
 
     PackInstallation installPack (const juce::File& packFile) const;
 
+    // Counts the writes made through any library of this process (saves, favourites, packs), so that a view of
+    // the list knows when to scan again.
+    static int revision() noexcept;
+
 private:
     juce::File root;
 };

@@ -22,18 +22,7 @@ void StarButton::paintButton (juce::Graphics& g, bool highlighted, bool down)
     if (outer <= 0.0f)
         return;
 
-    juce::Path star;
-    const auto centre = area.getCentre();
-    for (int i = 0; i < 10; ++i)
-    {
-        const auto point = centre.getPointOnCircumference (i % 2 == 0 ? outer : 0.45f * outer,
-                                                           (float) i * juce::MathConstants<float>::pi / 5.0f);
-        if (i == 0)
-            star.startNewSubPath (point);
-        else
-            star.lineTo (point);
-    }
-    star.closeSubPath();
+    const auto star = theme::starPath (area.getCentre(), outer);
 
     if (getToggleState())
     {

@@ -318,4 +318,20 @@ void drawScreen (juce::Graphics& g, juce::Rectangle<float> area, float cornerRad
     g.drawRoundedRectangle (area.reduced (0.5f), cornerRadius, 1.0f);
 }
 
+juce::Path starPath (juce::Point<float> centre, float outerRadius)
+{
+    juce::Path star;
+    for (int i = 0; i < 10; ++i)
+    {
+        const auto point = centre.getPointOnCircumference (i % 2 == 0 ? outerRadius : 0.45f * outerRadius,
+                                                           (float) i * juce::MathConstants<float>::pi / 5.0f);
+        if (i == 0)
+            star.startNewSubPath (point);
+        else
+            star.lineTo (point);
+    }
+    star.closeSubPath();
+    return star;
+}
+
 } // namespace tz::theme

@@ -32,6 +32,9 @@ void drawPedal (juce::Graphics& g, juce::Rectangle<float> area, juce::Colour col
 void drawScrew (juce::Graphics& g, juce::Point<float> centre, float radius, float angle);
 void drawScreen (juce::Graphics& g, juce::Rectangle<float> area, float cornerRadius);
 
+// A five-pointed star around `centre`, its first point at the top, inner points at 0.45 of `outerRadius`.
+juce::Path starPath (juce::Point<float> centre, float outerRadius);
+
 // The machined metal of knob skirts and toggle bezels.
 juce::ColourGradient bezelGradient (juce::Rectangle<float> area);
 
