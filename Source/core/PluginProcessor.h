@@ -138,10 +138,16 @@ private:
     void publishGridRows();
 
     bool takeSnapshot() noexcept;
+    float usableValue (size_t p, std::memory_order order = std::memory_order_seq_cst) const noexcept
+    {
+        return bounds[p].usable (rawValues[p]->load (order));
+    }
     void holdWhileStateChanges() noexcept;
 
     juce::AudioProcessorValueTreeState parameterState;
     std::array<std::atomic<float>*, tz::numParams> rawValues {};
+    // A host can hand a parameter any float, NaN included: every value is made usable as it is taken.
+    std::array<tz::ParamBounds, tz::numParams> bounds {};
 
     // The snapshot reads again only the groups of parameters that changed since it last ran. The tree calls a
     // group's listener after storing the new raw value, so a snapshot that sees the group's bit sees the value.

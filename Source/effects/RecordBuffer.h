@@ -73,7 +73,9 @@ public:
                                                              : std::fmod (position, size);
         if (q < 0.0)
             q += length;
-        if (q >= size) // a tiny negative position plus the length rounds up to the length: that is sample 0
+        // A tiny negative position plus the length rounds up to the length: that is sample 0. A position that is
+        // not finite (NaN here) reads there too, rather than far outside the buffer.
+        if (! (q < size))
             q = 0.0;
 
         const auto i = (int) q;

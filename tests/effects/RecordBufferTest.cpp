@@ -80,6 +80,29 @@ TEST (RecordBuffer, ATinyNegativePositionReadsTheFirstSample)
     }
 }
 
+TEST (RecordBuffer, APositionOrSpeedThatIsNotFiniteReadsInsideTheLayers)
+{
+    RecordBuffer buffer;
+    buffer.prepare (0.01, 48000.0, true);
+    const auto input = tz::test::noise (buffer.capacity() / 2, 3);
+    for (const float s : input)
+        buffer.write (s, -s);
+
+    constexpr double nan = std::numeric_limits<double>::quiet_NaN();
+    constexpr double inf = std::numeric_limits<double>::infinity();
+    for (const double value : { nan, inf, -inf })
+    {
+        // A reader's position lands on the first sample, its speed on one of the layers.
+        const auto tap = RecordBuffer::tapAt (buffer.capacity(), value);
+        EXPECT_EQ (tap.index, 0) << value;
+        EXPECT_EQ (tap.fraction, 0.0f) << value;
+        EXPECT_EQ (buffer.read (0, 1, value), -input[0]) << value;
+
+        const int layer = buffer.layerFor (value);
+        EXPECT_TRUE (layer >= 0 && layer < buffer.layerCount()) << value;
+    }
+}
+
 TEST (RecordBuffer, FilteredLayersRecoverFromANonFiniteInput)
 {
     // An infinity leaves NaN in the anti-alias filters; the next chunk must not carry it on for ever.
