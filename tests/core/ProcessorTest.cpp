@@ -23,11 +23,47 @@ TEST (ProcessorIdentity, AnswersTheHostsQuestions)
     EXPECT_FALSE (processor.acceptsMidi());
     EXPECT_FALSE (processor.producesMidi());
     EXPECT_FALSE (processor.isMidiEffect());
-    EXPECT_DOUBLE_EQ (processor.getTailLengthSeconds(), 6.2);
+    EXPECT_DOUBLE_EQ (processor.getTailLengthSeconds(), 1800.0);
     EXPECT_EQ (processor.getNumPrograms(), 1);
     EXPECT_EQ (processor.getCurrentProgram(), 0);
     EXPECT_TRUE (processor.getProgramName (0).isEmpty());
     EXPECT_EQ (processor.getParameters().size(), 263);
+}
+
+TEST (ProcessorIdentity, TheDeclaredTailCoversTheLongestEchoesAndReverb)
+{
+    // A host may stop processing once the tail has passed. The longest the parameters allow: the delay at its
+    // highest feedback and longest time at the slowest tempo, into the largest undamped reverb, both gains at
+    // their tops, after a full-scale burst. The tails run in seconds, so a low sample rate keeps this quick.
+    constexpr double rate = 8000.0;
+    ProcessorHarness harness (rate, 2, 4000);
+    harness.playHead.bpm = tz::minBpm;
+    const auto& infos = tz::allParams();
+    for (const tz::P p : { tz::delayOn, tz::delayFeedback, tz::delayTime, tz::delayTone, tz::delayMix, tz::reverbOn,
+                           tz::reverbSize, tz::reverbMix, tz::inputGain, tz::outputGain })
+        harness.setValue (p, infos[(size_t) p].max);
+    harness.setValue (tz::reverbDamping, 0.0f);
+    harness.prepare (4000);
+
+    juce::Random random (3);
+    auto burst = harness.constant (0.0f, (int) (0.1 * rate));
+    for (auto& channel : burst)
+        for (auto& s : channel)
+            s = random.nextBool() ? 1.0f : -1.0f;
+    harness.process (burst, 4000);
+
+    const auto silence = harness.constant (0.0f, 4000);
+    const auto blocksInTail = (int) (harness.processor.getTailLengthSeconds() * rate / 4000);
+    float peak = 0.0f;
+    for (int block = 0; block < blocksInTail + 2; ++block)
+    {
+        const auto out = harness.process (silence, 4000);
+        if (block >= blocksInTail)
+            for (const auto& channel : out)
+                for (const float s : channel)
+                    peak = std::max (peak, std::abs (s));
+    }
+    EXPECT_LT (peak, dBToGain (-100.0f));
 }
 
 TEST (ProcessorIdentity, AcceptsOnlyMatchingMonoOrStereoLayouts)
