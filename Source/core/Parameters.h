@@ -1,6 +1,7 @@
 #pragma once
 
 #include <array>
+#include <cmath>
 #include <vector>
 
 #include <juce_core/juce_core.h>
@@ -142,6 +143,20 @@ struct ParamInfo
 };
 
 const std::vector<ParamInfo>& allParams();
+
+// A parameter's range and default, compact enough to check every value the audio thread takes from a host.
+struct ParamBounds
+{
+    float min, max, def;
+
+    // A value as the engine may use it: NaN becomes the default, anything else is clamped into the range.
+    float usable (float value) const noexcept
+    {
+        if (std::isnan (value))
+            return def;
+        return value < min ? min : (value > max ? max : value);
+    }
+};
 
 // One chunk's effective parameter values, indexed by P (and by modParam/routeParam).
 using ParamValues = std::array<float, numParams>;

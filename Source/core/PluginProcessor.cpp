@@ -97,6 +97,7 @@ TazzleAudioProcessor::TazzleAudioProcessor()
     {
         rawValues[p] = parameterState.getRawParameterValue (infos[p].id);
         params[p] = parameterState.getParameter (infos[p].id);
+        bounds[p] = { infos[p].min, infos[p].max, infos[p].def };
         jassert (rawValues[p] != nullptr && params[p] != nullptr);
     }
 
@@ -363,7 +364,7 @@ void TazzleAudioProcessor::resetEffects()
 void TazzleAudioProcessor::startClean()
 {
     for (size_t p = 0; p < rawValues.size(); ++p)
-        baseValues[p] = values[p] = rawValues[p]->load();
+        baseValues[p] = values[p] = usableValue (p);
 
     for (size_t e = 0; e < gridWords.size(); ++e)
     {
@@ -736,7 +737,7 @@ bool TazzleAudioProcessor::takeSnapshot() noexcept
         const auto [first, end] = groupRange (g);
         routesChanged = routesChanged || end > firstRouteParam;
         for (size_t p = first; p < std::min (end, firstRouteParam); ++p)
-            values[p] = rawValues[p]->load (std::memory_order_relaxed);
+            values[p] = usableValue (p, std::memory_order_relaxed);
     }
 
     // A new route is written target and depth first and source last. Its source is read first and with
@@ -744,12 +745,12 @@ bool TazzleAudioProcessor::takeSnapshot() noexcept
     for (int r = 0; routesChanged && r < tz::numRoutes; ++r)
     {
         const auto source = (size_t) tz::routeParam (r, tz::routeField::source);
-        values[source] = rawValues[source]->load (std::memory_order_acquire);
+        values[source] = usableValue (source, std::memory_order_acquire);
 
         for (const int field : { tz::routeField::target, tz::routeField::depth })
         {
             const auto p = (size_t) tz::routeParam (r, field);
-            values[p] = rawValues[p]->load (std::memory_order_relaxed);
+            values[p] = usableValue (p, std::memory_order_relaxed);
         }
     }
 

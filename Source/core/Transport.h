@@ -81,10 +81,27 @@ double lookupBeats (const Table& table, float choice) noexcept
     return table[(size_t) choiceIndex (choice, (int) table.size())];
 }
 
+// A position in beats, steps or cycles as the counts below can take it. A host may report any finite position,
+// and one divided by a short length may even overflow: beyond +-2^62, where every double is a whole number and
+// a 64-bit count still has room to move on, the position is held there; NaN counts as 0.
+inline double countablePosition (double position) noexcept
+{
+    constexpr double farthest = 0x1p62;
+    if (std::isnan (position))
+        return 0.0;
+    return position > farthest ? farthest : (position < -farthest ? -farthest : position);
+}
+
+// floor (position) as a 64-bit count, defined for every position.
+inline std::int64_t wholeCount (double position) noexcept
+{
+    return (std::int64_t) std::floor (countablePosition (position));
+}
+
 // The step that `position` falls in, for steps of `lengthBeats`, wrapped into 0..steps-1 (negative positions too).
 inline int stepIndex (double position, double lengthBeats, int steps) noexcept
 {
-    const auto index = (std::int64_t) std::floor (position / lengthBeats);
+    const auto index = wholeCount (position / lengthBeats);
     return (int) (((index % steps) + steps) % steps);
 }
 

@@ -86,10 +86,14 @@ void DelayEffect::process (float* const* channels, int numChannels, int numSampl
 
     for (int i = 0; i < numSamples; ++i)
     {
+        // Even in double each stage stalls a few billionths of a sample short of what it follows, which would
+        // keep every read interpolated for good: a step that no longer moves a stage puts it there.
         if (gliding)
         {
-            delayStage1 += (target - delayStage1) * glideCoef;
-            delayStage2 += (delayStage1 - delayStage2) * glideCoef;
+            const double stage1 = delayStage1 + (target - delayStage1) * glideCoef;
+            delayStage1 = stage1 == delayStage1 ? target : stage1;
+            const double stage2 = delayStage2 + (delayStage1 - delayStage2) * glideCoef;
+            delayStage2 = stage2 == delayStage2 ? delayStage1 : stage2;
         }
 
         const auto fb = feedback.next();

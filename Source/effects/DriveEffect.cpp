@@ -2,7 +2,6 @@
 
 #include "effects/FastMath.h"
 #include "effects/FastTanh.h"
-#include "effects/SimdSupport.h"
 
 #include <algorithm>
 #include <cmath>
@@ -62,6 +61,15 @@ namespace
     {
         for (int i = 0; i < count; ++i)
             samples[i] = shapeSample<curve> (gain * samples[i]) * norm;
+    }
+
+    template <int curve>
+    void shapeSteadilyOn (SimdPath path, float* samples, int count, float gain, float norm) noexcept
+    {
+        if (path != SimdPath::plain && processorHasAvx2())
+            shapeSteadilyWide<curve> (samples, count, gain, norm);
+        else
+            shapeSteadily<curve> (samples, count, gain, norm);
     }
 
     struct DriveGain
@@ -177,10 +185,7 @@ void DriveEffect::shapeFrames (float* frames, int numFrames) noexcept
     if (amountDb.step == 0.0f)
     {
         const auto drive = driveGainFor (amountDb.current);
-        if (processorHasAvx2())
-            shapeSteadilyWide<curve> (frames, 2 * numFrames, drive.gain, drive.norm);
-        else
-            shapeSteadily<curve> (frames, 2 * numFrames, drive.gain, drive.norm);
+        shapeSteadilyOn<curve> (SimdPath::best, frames, 2 * numFrames, drive.gain, drive.norm);
         return;
     }
 
@@ -189,6 +194,25 @@ void DriveEffect::shapeFrames (float* frames, int numFrames) noexcept
         const auto drive = driveGainFor (amountDb.next());
         for (int k = 2 * i; k < 2 * i + 2; ++k)
             frames[k] = shapeSample<curve> (drive.gain * frames[k]) * drive.norm;
+    }
+}
+
+void DriveEffect::shapeSteadily (int curve, float* samples, int count, float gain, float norm, SimdPath path) noexcept
+{
+    switch (choiceIndex ((float) curve, 4))
+    {
+        case hard:
+            shapeSteadilyOn<hard> (path, samples, count, gain, norm);
+            break;
+        case fold:
+            shapeSteadilyOn<fold> (path, samples, count, gain, norm);
+            break;
+        case tube:
+            shapeSteadilyOn<tube> (path, samples, count, gain, norm);
+            break;
+        default:
+            shapeSteadilyOn<soft> (path, samples, count, gain, norm);
+            break;
     }
 }
 

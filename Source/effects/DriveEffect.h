@@ -6,6 +6,7 @@
 #include "core/LatencyDelay.h"
 #include "core/Parameters.h"
 #include "core/Transport.h"
+#include "effects/SimdSupport.h"
 #include "effects/StereoOversampler.h"
 
 namespace tz
@@ -28,6 +29,11 @@ public:
 
     // Whole samples of latency the oversampling adds, fixed by prepare.
     int latencySamples() const noexcept { return latency; }
+
+    // The drive's hot loop: `count` oversampled samples shaped in place by curve `curve` (a drive_type index) at
+    // a steady gain and norm, eight at a time on AVX2. Every path gives the same samples, bit for bit.
+    static void shapeSteadily (int curve, float* samples, int count, float gain, float norm,
+                               SimdPath path = SimdPath::best) noexcept;
 
 private:
     static constexpr int maxChannels = 2;

@@ -415,8 +415,10 @@ void GrainReads::add (int s, int age, int count, Width width) const noexcept
         const double unwrapped = origin + age * rate;
         const double wrap = unwrapped >= sizeAsDouble ? -sizeAsDouble : (unwrapped < 0.0 ? sizeAsDouble : 0.0);
         double position = unwrapped + wrap;
-        if (position >= sizeAsDouble)
-            position = 0.0; // a tiny negative rounds up to size
+        // A tiny negative rounds up to size; an origin or rate that is not finite gives NaN or an infinity.
+        // Either reads at sample 0 rather than outside the buffer.
+        if (! (position >= 0.0 && position < sizeAsDouble))
+            position = 0.0;
 
         // Reads whose taps (index - 1 .. index + 2) stay inside the buffer, with a sample to spare.
         const bool inside = position >= 1.0 && position < sizeAsDouble - 3.0;

@@ -1,7 +1,5 @@
 #include "effects/RecordBuffer.h"
 
-#include "effects/SimdSupport.h"
-
 #include <algorithm>
 #include <cmath>
 
@@ -208,18 +206,21 @@ namespace
 
 // Low-passes a stereo run into the filtered layers from `index` on, filtering with `filter`.
 forcedinline void RecordBuffer::storeFiltered (const float* left, const float* right, int numSamples, int index,
-                                               Cascade& filter) noexcept
+                                               Cascade& filter, SimdPath path) noexcept
 {
     float* const out[] = { layers[1][0].data() + index, layers[1][1].data() + index, layers[2][0].data() + index,
                            layers[2][1].data() + index };
 
 #if TAZZLE_AVX2_PATHS
-    // A single sample would spend most of the pipeline's steps filling and draining it.
-    if (numSamples > 1 && processorHasAvx512())
+    // A single sample would spend most of the pipeline's steps filling and draining it, unless asked to.
+    const bool wide = path == SimdPath::avx512 || (path == SimdPath::best && numSamples > 1);
+    if (wide && processorHasAvx512())
     {
         lowPassWide (filter, left, right, numSamples, out);
         return;
     }
+#else
+    juce::ignoreUnused (path);
 #endif
 
     lowPassPlain (filter, left, right, numSamples, out);
@@ -231,14 +232,14 @@ int RecordBuffer::write (float left, float right) noexcept
     layers[0][0][(size_t) index] = left;
     layers[0][1][(size_t) index] = right;
     if (numLayers > 1)
-        storeFiltered (&left, &right, 1, index, cascade);
+        storeFiltered (&left, &right, 1, index, cascade, SimdPath::best);
 
     if (++writePos >= size)
         writePos = 0;
     return index;
 }
 
-int RecordBuffer::write (const float* left, const float* right, int numSamples) noexcept
+int RecordBuffer::write (const float* left, const float* right, int numSamples, SimdPath path) noexcept
 {
     if (numSamples <= 0)
         return -1;
@@ -256,17 +257,18 @@ int RecordBuffer::write (const float* left, const float* right, int numSamples) 
     }
 
     if (numLayers > 1)
-        filterChunk (left, right, numSamples, firstIndex);
+        filterChunk (left, right, numSamples, firstIndex, path);
 
     return writePos == 0 ? size - 1 : writePos - 1;
 }
 
-void RecordBuffer::filterChunk (const float* left, const float* right, int numSamples, int firstIndex) noexcept
+void RecordBuffer::filterChunk (const float* left, const float* right, int numSamples, int firstIndex,
+                                SimdPath path) noexcept
 {
     for (int done = 0, index = firstIndex; done < numSamples;)
     {
         const int run = std::min (numSamples - done, size - index);
-        storeFiltered (left + done, right + done, run, index, cascade);
+        storeFiltered (left + done, right + done, run, index, cascade, path);
         done += run;
         index = 0;
     }

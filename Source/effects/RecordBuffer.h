@@ -7,6 +7,8 @@
 
 #include <juce_dsp/juce_dsp.h>
 
+#include "effects/SimdSupport.h"
+
 namespace tz
 {
 
@@ -23,8 +25,8 @@ public:
     int write (float left, float right) noexcept;
 
     // Stores a stereo chunk, sample for sample the same as single writes, and returns the last index written,
-    // or -1 for none.
-    int write (const float* left, const float* right, int numSamples) noexcept;
+    // or -1 for none. On AVX-512 the filtered layers' cascade runs as a pipeline; `path` picks the version.
+    int write (const float* left, const float* right, int numSamples, SimdPath path = SimdPath::best) noexcept;
 
     // The same for planar channels; a single channel serves as both sides.
     int write (const float* const* channels, int numChannels, int numSamples) noexcept
@@ -73,7 +75,9 @@ public:
                                                              : std::fmod (position, size);
         if (q < 0.0)
             q += length;
-        if (q >= size) // a tiny negative position plus the length rounds up to the length: that is sample 0
+        // A tiny negative position plus the length rounds up to the length: that is sample 0. A position that is
+        // not finite (NaN here) reads there too, rather than far outside the buffer.
+        if (! (q < size))
             q = 0.0;
 
         const auto i = (int) q;
@@ -113,8 +117,9 @@ private:
         std::array<Quad, numSections> older {};      // b0 x - a2 y of the sample before that
     };
 
-    void filterChunk (const float* left, const float* right, int numSamples, int firstIndex) noexcept;
-    void storeFiltered (const float* left, const float* right, int numSamples, int index, Cascade& filter) noexcept;
+    void filterChunk (const float* left, const float* right, int numSamples, int firstIndex, SimdPath path) noexcept;
+    void storeFiltered (const float* left, const float* right, int numSamples, int index, Cascade& filter,
+                        SimdPath path) noexcept;
 
     std::array<std::array<std::vector<float>, 2>, maxLayers> layers;
     Cascade cascade;

@@ -60,9 +60,9 @@ void ReverbEffect::process (float* const* channels, int numChannels, int numSamp
                                     juce::jlimit (0.0f, 1.0f, values[reverbDamping] * 0.01f)));
 
     const int processed = juce::jmin (numChannels, 2);
-    const bool quietInput = peakOf (channels, processed, numSamples) <= silenceLevel;
+    const bool silentInput = peakOf (channels, processed, numSamples) == 0.0f;
 
-    if (resting && quietInput)
+    if (resting && silentInput)
     {
         for (int ch = 0; ch < processed; ++ch)
             std::fill_n (channels[ch], numSamples, 0.0f);
@@ -79,7 +79,7 @@ void ReverbEffect::process (float* const* channels, int numChannels, int numSamp
     removeDc (channels, processed, numSamples);
 
     quietSamples =
-        quietInput && peakOf (channels, processed, numSamples) <= silenceLevel ? quietSamples + numSamples : 0;
+        silentInput && peakOf (channels, processed, numSamples) <= floorLevel ? quietSamples + numSamples : 0;
     if (quietSamples >= silenceSeconds * sampleRate)
     {
         reverb.reset();

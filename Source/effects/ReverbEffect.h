@@ -35,10 +35,12 @@ private:
 
     void removeDc (float* const* channels, int numChannels, int numSamples) noexcept;
 
-    // In and out below -80 dB for this long, the reverb counts as silent. Its network would otherwise settle on a
-    // floor of its own rounding (up to -92 dB peak) instead of decaying: it is cleared and rests until the input
-    // rises again, so its output is exactly what the network gives down to that level, and zero after it.
-    static constexpr float silenceLevel = 1.0e-4f;
+    // The network never decays to silence by itself: its own rounding holds a tail on a floor (up to -92.5 dB
+    // peak, at size 100 and damping 0) for good. Once the input has been exactly zero and the output below the
+    // floor's level for this long, nothing but that floor is left: the network is cleared and rests until any
+    // input returns. Quiet material, however quiet, and its tail down to the floor come out as the network gives
+    // them.
+    static constexpr float floorLevel = 4.0e-5f; // -88 dB
     static constexpr double silenceSeconds = 0.5;
 
     double sampleRate = 44100.0;

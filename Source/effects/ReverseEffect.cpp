@@ -69,7 +69,7 @@ void ReverseEffect::process (float* const* channels, int numChannels, int numSam
         const int index = firstIndex + i < capacity ? firstIndex + i : firstIndex + i - capacity;
 
         const double segment = segments.at (i);
-        const auto k = std::isfinite (segment) ? (std::int64_t) segment : lastSegmentIndex;
+        const auto k = std::isfinite (segment) ? wholeCount (segment) : lastSegmentIndex;
         const bool boundary = k != lastSegmentIndex && voice.position >= crossfadeLength;
 
         if (triggered || boundary || ! voice.active)

@@ -23,4 +23,19 @@ bool processorHasAvx2() noexcept { return hasAvx2; }
 
 bool processorHasAvx512() noexcept { return hasAvx512; }
 
+bool processorRuns (SimdPath path) noexcept
+{
+    switch (path)
+    {
+        case SimdPath::avx2:
+            return hasAvx2;
+        case SimdPath::avx512:
+            return hasAvx512;
+        case SimdPath::plain:
+        case SimdPath::best:
+            break;
+    }
+    return true;
+}
+
 } // namespace tz

@@ -20,4 +20,18 @@ namespace tz
 bool processorHasAvx2() noexcept;
 bool processorHasAvx512() noexcept;
 
+// Which version of a hot loop runs: the baseline one, one with a wider instruction set, or the widest this
+// processor runs (`best`, what the engine asks for). A loop without the version asked for, or on a processor
+// without it, runs the next narrower one. Tests ask for each in turn.
+enum class SimdPath
+{
+    plain,
+    avx2,
+    avx512,
+    best
+};
+
+// Whether `path` runs on this processor (plain and best always do).
+bool processorRuns (SimdPath path) noexcept;
+
 } // namespace tz

@@ -124,7 +124,7 @@ void StutterEffect::process (float* const* channels, int numChannels, int numSam
             const double repeat = repeats.at (i);
             if (std::isfinite (repeat))
             {
-                const auto k = (std::int64_t) repeat;
+                const auto k = wholeCount (repeat);
                 const bool playedEnough = voice.repeats > 0 || voice.position >= crossfadeLength;
                 if (voice.active && k != lastRepeatIndex && playedEnough)
                     triggered = true;

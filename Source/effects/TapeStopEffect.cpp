@@ -43,8 +43,10 @@ float TapeStopEffect::readBehind (int channel, int newestIndex) const noexcept
     // old. Those taps hold the newest sample instead.
     const auto& data = recordBuffer.layer (0, channel);
     const int capacity = recordBuffer.capacity();
-    const auto whole = (int) std::ceil (lag);
-    const auto t = (float) (whole - lag);
+    // A lag that is not finite (from a curve that is not) reads the newest sample rather than outside the buffer.
+    const double behind = lag >= 0.0 && lag < capacity ? lag : 0.0;
+    const auto whole = (int) std::ceil (behind);
+    const auto t = (float) (whole - behind);
 
     const auto tap = [&] (int samplesBack)
     {

@@ -39,8 +39,9 @@ namespace
         return values[(size_t) modParam (modulator, k)];
     }
 
-    double lfoValue (int shape, double t, int modulator) noexcept
+    double lfoValue (int shape, double position, int modulator) noexcept
     {
+        const double t = countablePosition (position);
         const double whole = std::floor (t);
         auto cycle = (std::int64_t) whole;
         double phi = t - whole;
@@ -125,8 +126,9 @@ StepPosition stepPositionAt (double position, float swingPercent) noexcept
 {
     // Swing moves time from the second step of each pair to the first, up to a third of a step.
     const double swing = swingPercent / 300.0;
-    const double pairStart = std::floor (position / 2.0) * 2.0;
-    const double intoPair = position - pairStart;
+    const double steps = countablePosition (position);
+    const double pairStart = std::floor (steps / 2.0) * 2.0;
+    const double intoPair = steps - pairStart;
     const auto step = (std::int64_t) pairStart;
 
     if (intoPair < 1.0 + swing)

@@ -23,7 +23,7 @@ TEST (ProcessorIdentity, AnswersTheHostsQuestions)
     EXPECT_FALSE (processor.acceptsMidi());
     EXPECT_FALSE (processor.producesMidi());
     EXPECT_FALSE (processor.isMidiEffect());
-    EXPECT_DOUBLE_EQ (processor.getTailLengthSeconds(), 6.2);
+    EXPECT_DOUBLE_EQ (processor.getTailLengthSeconds(), 1800.0);
     EXPECT_EQ (processor.getNumPrograms(), 1);
     EXPECT_EQ (processor.getCurrentProgram(), 0);
     EXPECT_EQ (processor.getParameters().size(), 263);
@@ -42,6 +42,42 @@ TEST (ProcessorIdentity, TheProgramIsNamedAfterTheCurrentPreset)
 
     processor.getParameterState().state.setProperty ("presetName", "", nullptr);
     EXPECT_EQ (processor.getProgramName (0), "Init");
+}
+
+TEST (ProcessorIdentity, TheDeclaredTailCoversTheLongestEchoesAndReverb)
+{
+    // A host may stop processing once the tail has passed. The longest the parameters allow: the delay at its
+    // highest feedback and longest time at the slowest tempo, into the largest undamped reverb, both gains at
+    // their tops, after a full-scale burst. The tails run in seconds, so a low sample rate keeps this quick.
+    constexpr double rate = 8000.0;
+    ProcessorHarness harness (rate, 2, 4000);
+    harness.playHead.bpm = tz::minBpm;
+    const auto& infos = tz::allParams();
+    for (const tz::P p : { tz::delayOn, tz::delayFeedback, tz::delayTime, tz::delayTone, tz::delayMix, tz::reverbOn,
+                           tz::reverbSize, tz::reverbMix, tz::inputGain, tz::outputGain })
+        harness.setValue (p, infos[(size_t) p].max);
+    harness.setValue (tz::reverbDamping, 0.0f);
+    harness.prepare (4000);
+
+    juce::Random random (3);
+    auto burst = harness.constant (0.0f, (int) (0.1 * rate));
+    for (auto& channel : burst)
+        for (auto& s : channel)
+            s = random.nextBool() ? 1.0f : -1.0f;
+    harness.process (burst, 4000);
+
+    const auto silence = harness.constant (0.0f, 4000);
+    const auto blocksInTail = (int) (harness.processor.getTailLengthSeconds() * rate / 4000);
+    float peak = 0.0f;
+    for (int block = 0; block < blocksInTail + 2; ++block)
+    {
+        const auto out = harness.process (silence, 4000);
+        if (block >= blocksInTail)
+            for (const auto& channel : out)
+                for (const float s : channel)
+                    peak = std::max (peak, std::abs (s));
+    }
+    EXPECT_LT (peak, dBToGain (-100.0f));
 }
 
 TEST (ProcessorIdentity, AcceptsOnlyMatchingMonoOrStereoLayouts)
@@ -339,6 +375,60 @@ TEST (BlockLoop, ANonFiniteChunkIsSilencedAndTheEffectsRestart)
     for (size_t i = 40000; i < 48000; ++i)
         energy += (double) out[0][i] * out[0][i];
     EXPECT_GT (std::sqrt (energy / 8000), 0.01);
+}
+
+// A host may hand a parameter NaN, which the framework reports as an assertion before storing it. A test that
+// does so on purpose keeps those reports out of the log, where they would fail the run.
+struct QuietFrameworkAssertions : juce::Logger
+{
+    QuietFrameworkAssertions() { juce::Logger::setCurrentLogger (this); }
+    ~QuietFrameworkAssertions() override { juce::Logger::setCurrentLogger (nullptr); }
+
+    void logMessage (const juce::String& message) override
+    {
+        if (! message.startsWith ("JUCE Assertion failure"))
+            juce::Logger::outputDebugString (message);
+    }
+};
+
+TEST (HostValues, ANaNInAnyParameterNeitherCrashesNorReachesTheOutput)
+{
+    ProcessorHarness harness;
+    for (const auto& effect : tz::effectParams)
+    {
+        harness.setValue (effect.on, 1.0f);
+        if (effect.mix != tz::none)
+            harness.setValue (effect.mix, 100.0f);
+    }
+    // Pitched, so that the stutter's repeats and the grains read between samples.
+    harness.setValue (tz::stutterPitch, 7.0f);
+    harness.setValue (tz::grainPitch, 7.0f);
+    harness.prepare (512);
+
+    juce::Random random (5);
+    auto noise = harness.constant (0.0f, 12000);
+    for (auto& channel : noise)
+        for (auto& s : channel)
+            s = 0.25f * (random.nextFloat() * 2.0f - 1.0f);
+    harness.process (noise);
+    harness.process (noise); // the stutter plays its repeats from here on
+
+    const auto& infos = tz::allParams();
+    for (size_t p = 0; p < infos.size(); ++p)
+    {
+        auto* param = harness.processor.getParameterState().getParameter (infos[p].id);
+        const float before = param->getValue();
+        {
+            const QuietFrameworkAssertions quiet;
+            param->setValueNotifyingHost (std::numeric_limits<float>::quiet_NaN());
+        }
+
+        for (const auto& channel : harness.process (noise))
+            for (size_t i = 0; i < channel.size(); ++i)
+                ASSERT_TRUE (std::isfinite (channel[i])) << infos[p].id << ", sample " << i;
+
+        param->setValueNotifyingHost (before);
+    }
 }
 
 TEST (BlockLoop, ABufferWithoutChannelsIsProcessedWithEveryEffectAwake)

@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <cstdint>
 #include <limits>
 
 #include "core/Transport.h"
@@ -55,5 +56,23 @@ TEST (Transport, StepIndicesWrapForNegativePositions)
     EXPECT_EQ (tz::stepIndex (-4.0, 0.25, 16), 0);
     EXPECT_EQ (tz::stepIndex (4.1, 0.25, 16), 0);
     EXPECT_EQ (tz::stepIndex (0.8, 0.25, 3), 0);
+}
+
+TEST (Transport, PositionsBeyondEveryCountStillGiveAStep)
+{
+    // No host plays 2^63 beats in, but one may say it does; divided by a short step, the largest positions
+    // even overflow. Every count stays defined (the sanitised build stops on a cast out of range).
+    constexpr double largest = std::numeric_limits<double>::max();
+    for (const double position : { 0x1p63, -0x1p63, 1.0e300, -1.0e300, largest, -largest })
+        for (const int steps : { 1, 3, 16 })
+        {
+            const int step = tz::stepIndex (position, 0.0625, steps);
+            EXPECT_TRUE (step >= 0 && step < steps) << position << ", " << steps << " steps";
+        }
+
+    EXPECT_EQ (tz::wholeCount (-2.5), -3);
+    EXPECT_EQ (tz::wholeCount (0x1p63), std::int64_t { 1 } << 62);
+    EXPECT_EQ (tz::wholeCount (-largest), -(std::int64_t { 1 } << 62));
+    EXPECT_EQ (tz::wholeCount (std::numeric_limits<double>::quiet_NaN()), 0);
 }
 } // namespace

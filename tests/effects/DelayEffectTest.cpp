@@ -255,6 +255,39 @@ TEST (DelayEffect, TempoChangeGlidesWithoutAClick)
     }
 }
 
+TEST (DelayEffect, AGlideEndsExactlyOnTheNewTime)
+{
+    // Until it does, every read stays interpolated. Two 40 ms stages come within a billionth of a sample of a
+    // whole beat's change in well under two seconds.
+    const struct
+    {
+        int fromTime, toTime;
+        double fromBpm, toBpm, rate;
+    } cases[] = {
+        { quarter, eighthTriplet, 120.0, 120.0, 48000.0 }, // a time change
+        { quarter, quarter, 120.0, 150.0, 48000.0 },       // a tempo change
+        { sixteenth, oneBar, 97.0, 97.0, 44100.0 },        // to a time that is not a whole number of samples
+    };
+
+    for (const auto& c : cases)
+    {
+        DelayRig rig (c.rate);
+        rig.values[tz::delayTime] = (float) c.fromTime;
+        rig.bpm = c.fromBpm;
+        auto audio = rig.sine ((int) (2.5 * c.rate), 440.0);
+        rig.run (audio, 0, (int) (0.5 * c.rate));
+
+        rig.values[tz::delayTime] = (float) c.toTime;
+        rig.bpm = c.toBpm;
+        rig.run (audio, (int) (0.5 * c.rate), (int) audio[0].size());
+
+        const auto seconds = (float) (tz::delayTimeBeats[(size_t) c.toTime] * 60.0 / c.toBpm);
+        const auto target = (double) (seconds * (float) c.rate);
+        EXPECT_EQ (rig.delay.currentDelaySamples(), target)
+            << c.toTime << " at " << c.toBpm << " BPM: short by " << target - rig.delay.currentDelaySamples();
+    }
+}
+
 TEST (DelayEffect, ResetForgetsEchoesAndTime)
 {
     DelayRig rig;

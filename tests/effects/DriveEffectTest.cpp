@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <optional>
+
 #include "effects/DriveEffect.h"
 #include "effects/EffectRack.h"
 #include "effects/EffectTestSignals.h"
@@ -242,6 +244,55 @@ TEST (DriveEffect, AnAmountChangeLandsExactlyOnItsTarget)
         }
     }
 }
+
+class DriveShapingPaths : public testing::TestWithParam<tz::SimdPath>
+{
+};
+
+TEST_P (DriveShapingPaths, ShapeAsThePlainLoopDoesToTheBit)
+{
+    if (! tz::processorRuns (GetParam()))
+        GTEST_SKIP() << "this processor lacks the path";
+
+    // A sweep across every curve's knees and folds, with unusual values at several places, shaped in runs of
+    // every length around the vector widths and from every alignment the first run may have.
+    Signal input;
+    for (int i = -400; i <= 400; ++i)
+        input.push_back ((float) i * 0.01f);
+    for (const size_t at : { 3u, 250u, 601u })
+        layUnusualValues (input, at);
+
+    for (const bool flushDenormals : { false, true })
+        for (const int curve : { soft, hard, fold, tube })
+            for (const float dB : { 0.0f, 14.4f, 36.0f })
+                for (const int run : { 1, 2, 3, 4, 5, 6, 7, 8, 9, 15, 16, 17, 31, 32, 33, 64 })
+                    for (const size_t offset : { 0u, 1u, 3u })
+                    {
+                        std::optional<juce::ScopedNoDenormals> flushing; // as the processor's blocks run
+                        if (flushDenormals)
+                            flushing.emplace();
+
+                        const auto gain = std::pow (10.0f, dB / 20.0f);
+                        const auto norm = 0.35f / std::tanh (0.35f * gain);
+                        Signal plain (offset, 0.0f);
+                        plain.insert (plain.end(), input.begin(), input.end());
+                        auto wide = plain;
+                        for (size_t start = offset; start < plain.size(); start += (size_t) run)
+                        {
+                            const int count = std::min (run, (int) (plain.size() - start));
+                            tz::DriveEffect::shapeSteadily (curve, plain.data() + start, count, gain, norm,
+                                                            tz::SimdPath::plain);
+                            tz::DriveEffect::shapeSteadily (curve, wide.data() + start, count, gain, norm, GetParam());
+                        }
+
+                        const auto at = firstDifferentBits (wide, plain);
+                        ASSERT_EQ (at, -1) << "curve " << curve << " at " << dB << " dB, runs of " << run << " from "
+                                           << offset << (flushDenormals ? ", denormals flushed" : "") << ": "
+                                           << wide[(size_t) at] << " against " << plain[(size_t) at];
+                    }
+}
+
+INSTANTIATE_TEST_SUITE_P (WidePaths, DriveShapingPaths, testing::Values (tz::SimdPath::avx2), simdPathName);
 
 TEST (DriveEffect, ProcessingAllocatesNothing)
 {

@@ -4,12 +4,17 @@
 #include <array>
 #include <cmath>
 #include <complex>
+#include <cstring>
+#include <limits>
+#include <string>
 #include <vector>
 
+#include <gtest/gtest.h>
 #include <juce_core/juce_core.h>
 
 #include "core/Parameters.h"
 #include "core/Transport.h"
+#include "effects/SimdSupport.h"
 
 namespace tz::test
 {
@@ -47,6 +52,48 @@ inline std::complex<double> toneOf (const Signal& signal, double frequency, doub
 }
 
 inline double toDecibels (double gain) { return 20.0 * std::log10 (gain); }
+
+// `signal` with the values that take other roads through float arithmetic laid over it from `at` on: NaN of
+// either sign, infinities, zeros of either sign, denormals, the smallest and largest normal numbers.
+inline void layUnusualValues (Signal& signal, size_t at)
+{
+    constexpr auto nan = std::numeric_limits<float>::quiet_NaN();
+    constexpr auto inf = std::numeric_limits<float>::infinity();
+    constexpr auto tiny = std::numeric_limits<float>::denorm_min();
+    constexpr auto smallest = std::numeric_limits<float>::min();
+    constexpr auto largest = std::numeric_limits<float>::max();
+    const std::array<float, 14> unusual { nan,   -nan,     inf,       -inf,     0.0f,      -0.0f,   tiny,
+                                          -tiny, 1.0e-39f, -3.0e-39f, smallest, -smallest, largest, -largest };
+    std::copy_n (unusual.begin(), std::min (unusual.size(), signal.size() - at), signal.begin() + (long) at);
+}
+
+// The first index at which two signals differ in any bit (a NaN matches only a NaN of the same bits), or -1.
+inline long firstDifferentBits (const Signal& a, const Signal& b)
+{
+    if (a.size() != b.size())
+        return 0;
+    for (size_t i = 0; i < a.size(); ++i)
+        if (std::memcmp (&a[i], &b[i], sizeof (float)) != 0)
+            return (long) i;
+    return -1;
+}
+
+// Names the hot-loop versions in parameterised tests.
+inline std::string simdPathName (const testing::TestParamInfo<SimdPath>& info)
+{
+    switch (info.param)
+    {
+        case SimdPath::plain:
+            return "plain";
+        case SimdPath::avx2:
+            return "avx2";
+        case SimdPath::avx512:
+            return "avx512";
+        case SimdPath::best:
+            break;
+    }
+    return "best";
+}
 
 // Feeds planar channels through `process (pointers, numChannels, n)` in chunks of at most 32 samples.
 template <typename ProcessChunk>

@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <limits>
 #include <vector>
 
 #include "effects/EffectTestSignals.h"
@@ -114,6 +115,28 @@ TEST (GrainReads, ReadsAreTheWindowedCatmullRomAtOriginPlusAgeTimesRate)
         }
         EXPECT_LT (worst, 2e-5);
     }
+}
+
+TEST (GrainReads, AnOriginOrRateThatIsNotFiniteReadsInsideTheBuffer)
+{
+    constexpr double nan = std::numeric_limits<double>::quiet_NaN();
+    constexpr double inf = std::numeric_limits<double>::infinity();
+    const std::vector<Case> unusable { { nan, 1.0, 0 },   { inf, 1.0, 1 },   { -inf, -1.0, 2 },
+                                       { 100.5, nan, 3 }, { 100.5, inf, 0 }, { 100.5, -inf, 1 },
+                                       { nan, nan, 2 },   { -inf, inf, 3 },  { 1.0e300, 2.0, 0 } };
+    const auto left = noise (bufferSize, 5), right = noise (bufferSize, 6);
+
+    for (const auto& c : unusable)
+        for (const auto width : { Width::one, Width::sse2, Width::avx2, Width::avx512 })
+        {
+            const auto cloud = play (c, left, right, width, { 5, 27 });
+            for (int n = 0; n < numReads; ++n)
+            {
+                // The pan gains (0.8, 1.2) times the window times a sample of the buffer.
+                ASSERT_LE (std::abs (cloud.left[(size_t) n]), 0.8f) << c.origin << ", " << c.rate << ", read " << n;
+                ASSERT_LE (std::abs (cloud.right[(size_t) n]), 1.2f) << c.origin << ", " << c.rate << ", read " << n;
+            }
+        }
 }
 
 } // namespace

@@ -156,8 +156,9 @@ Audio referenceReverb (Audio audio, float size, float damping)
 
 TEST (ReverbEffect, ATailDecaysToTrueSilence)
 {
-    // The network's own rounding holds a used reverb at a floor (up to -92 dB peak) instead of letting it decay.
-    // The effect gives exactly what the network gives until the tail has fallen below that level, then zeros.
+    // The network's own rounding holds a used reverb at a floor (up to -92.5 dB peak) instead of letting it
+    // decay. Once the input is silent, the effect gives exactly what the network gives until the tail has fallen
+    // to that floor, then zeros.
     const struct
     {
         float size, damping;
@@ -191,7 +192,46 @@ TEST (ReverbEffect, ATailDecaysToTrueSilence)
             for (size_t i = silentFrom; i < out[ch].size(); ++i)
                 droppedPeak = std::max (droppedPeak, std::abs (expected[ch][i]));
         }
-        EXPECT_LE (droppedPeak, 1.0e-4f); // what was dropped lies 80 dB down
+        EXPECT_LE (droppedPeak, 5.0e-5f); // what was dropped lies some 88 dB down, near the network's floor
+    }
+}
+
+TEST (ReverbEffect, QuietMaterialComesOutScaledWithTheInput)
+{
+    // However quiet the input, the reverb gives what the network gives: the output scales with the input, apart
+    // from the network's own rounding, which grows as the material falls toward it.
+    const int length = 3 * 48000;
+    const int from = 48000; // well past the half second after which a reverb at rest would show
+    ReverbRig full;
+    auto reference = full.noise (length, length);
+    full.run (reference);
+
+    const struct
+    {
+        float scale;
+        double roundingDb; // the difference from the scaled reference, relative to it
+    } cases[] = { { 1.0f, -300.0 }, { 1.0e-3f, -60.0 }, { 1.0e-4f, -40.0 }, { 1.0e-5f, -20.0 } }; // -300: to the bit
+
+    for (const auto& c : cases)
+    {
+        SCOPED_TRACE (c.scale);
+        ReverbRig rig;
+        auto audio = rig.noise (length, length);
+        for (auto& channel : audio)
+            for (auto& s : channel)
+                s *= c.scale;
+        rig.run (audio);
+
+        for (size_t ch = 0; ch < audio.size(); ++ch)
+        {
+            std::vector<float> difference ((size_t) length);
+            for (size_t i = 0; i < difference.size(); ++i)
+                difference[i] = audio[ch][i] / c.scale - reference[ch][i];
+
+            const double referenceRms = rmsOf (reference[ch], from, length);
+            EXPECT_NEAR (dB (rmsOf (audio[ch], from, length) / c.scale / referenceRms), 0.0, 0.1);
+            EXPECT_LE (dB (std::max (rmsOf (difference, from, length) / referenceRms, 1.0e-15)), c.roundingDb);
+        }
     }
 }
 

@@ -129,6 +129,20 @@ TEST (ReverseEffect, SwitchingOnStartsASegmentAtOnce)
     }
 }
 
+TEST (ReverseEffect, SongPositionsBeyondEveryCountPlayAsUsual)
+{
+    // A host may report any finite position; the segment count must stay defined (the sanitised build stops on
+    // a cast out of range).
+    for (const double firstBeat : { 0x1p63, -0x1p63, 1.0e300, -1.0e300 })
+    {
+        Driver driver (rate, 120.0, firstBeat, 2);
+        driver.values[tz::reverseLength] = 0.0f; // 1/16
+        for (const auto& channel : driver.process (Channels { noise (beat, 1), noise (beat, 2) }))
+            for (const float s : channel)
+                ASSERT_TRUE (std::isfinite (s)) << firstBeat;
+    }
+}
+
 TEST (ReverseEffect, ProcessesWithoutAllocating)
 {
     Driver driver (rate, 120.0, 0.0, 2);

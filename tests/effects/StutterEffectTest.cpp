@@ -233,6 +233,21 @@ TEST (StutterEffect, HeldSliceIsRecapturedBeforeTheWriteHeadComesRound)
     EXPECT_EQ (firstMismatch (out + sixteenth, in, sixteenth - fade, 0.0f), -1);
 }
 
+TEST (StutterEffect, SongPositionsBeyondEveryCountRepeatAsUsual)
+{
+    // A host may report any finite position; the repeat count must stay defined (the sanitised build stops on
+    // a cast out of range).
+    for (const double firstBeat : { 0x1p63, -0x1p63, 1.0e300, -1.0e300 })
+    {
+        Driver driver (rate, 120.0, firstBeat, 2);
+        setStutter (driver, lengthSixteenth, 0.0f /* 1/16 */, 7.0f);
+        driver.effect.trigger();
+        for (const auto& channel : driver.process (Channels { noise (beat, 1), noise (beat, 2) }))
+            for (const float s : channel)
+                ASSERT_TRUE (std::isfinite (s)) << firstBeat;
+    }
+}
+
 TEST (StutterEffect, ProcessesWithoutAllocating)
 {
     Driver driver (rate, 120.0, 0.0, 2);

@@ -2,7 +2,9 @@
 
 #include <cmath>
 #include <cstdint>
+#include <limits>
 #include <set>
+#include <vector>
 
 #include "engine/Modulators.h"
 
@@ -131,6 +133,28 @@ TEST (Modulators, LfoShapesFollowTheirClosedForms)
             << "mod " << c.modulator + 1 << " shape " << c.shape << " rate " << c.rate << " phase " << c.phase
             << " beat " << c.beat;
     }
+}
+
+TEST (Modulators, PositionsBeyondEveryCountGiveValuesInRange)
+{
+    // A host may report any finite position: every shape, and the sequencer with swing, gives a value in 0..1
+    // (the sanitised build stops on a cycle or step count cast out of range).
+    constexpr double largest = std::numeric_limits<double>::max();
+    auto sequencer = lfo (0, sine, rate16th, 0);
+    setField (sequencer, 0, tz::modField::mode, 1.0f);
+    setField (sequencer, 0, tz::modField::swing, 60.0f);
+    setField (sequencer, 0, tz::modField::firstStepShape, (float) glide);
+
+    std::vector<tz::ParamValues> patches { sequencer };
+    for (const int shape : { sine, triangle, sawUp, sawDown, square, random, smoothRandom })
+        patches.push_back (lfo (0, shape, 0 /* 1/64 */, 30));
+
+    for (size_t k = 0; k < patches.size(); ++k)
+        for (const double beat : { 0x1p63, -0x1p63, 1.0e300, -1.0e300, largest, -largest })
+        {
+            const double value = tz::modulatorValue (patches[k], 0, beat, 4.0f);
+            EXPECT_TRUE (value >= 0.0 && value <= 1.0) << "patch " << k << " at beat " << beat << ": " << value;
+        }
 }
 
 TEST (Modulators, RandomRepeatsWithThePositionAndDiffersBetweenModulators)

@@ -155,7 +155,7 @@ TEST_P (HostedPlugin, ReportsItsIdentity)
     {
         EXPECT_EQ (plugin.description.version, "1.0.2");
         EXPECT_EQ (plugin.description.category, "Fx");
-        EXPECT_DOUBLE_EQ (plugin.instance->getTailLengthSeconds(), 6.2);
+        EXPECT_DOUBLE_EQ (plugin.instance->getTailLengthSeconds(), 1800.0);
     }
 }
 

@@ -208,6 +208,8 @@ void registerAll()
         // Started at an amount, and moved to it from the default.
         { "drive_amount_70", effectOn (tz::drive, { { tz::driveAmount, 70.0f } }) },
         { "drive_amount_70_after_a_change", effectOn (tz::drive), { set ({ { tz::driveAmount, 70.0f } }) } },
+        // The delay time glides to a new value, then rests on it.
+        { "delay_after_a_time_change", effectOn (tz::delay), { set ({ { tz::delayTime, 8.0f } }) } },
     };
 
     // Each effect fully wet from the clean start, and after being switched off (to sleep) and on again.
