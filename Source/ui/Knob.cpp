@@ -2,6 +2,7 @@
 
 #include "core/PluginProcessor.h"
 #include "engine/Routes.h"
+#include "ui/HostWrites.h"
 #include "ui/theme/Theme.h"
 
 namespace theme = tz::theme;
@@ -51,9 +52,8 @@ Knob::Knob (TazzleAudioProcessor& proc, tz::P param, const juce::String& caption
     dial.setColour (juce::Slider::rotarySliderFillColourId, colour);
     dial.setColour (juce::Slider::textBoxOutlineColourId, juce::Colours::transparentBlack);
     dial.setColour (juce::Slider::textBoxBackgroundColourId, juce::Colours::transparentBlack);
-    attachment = std::make_unique<juce::AudioProcessorValueTreeState::SliderAttachment> (processor.getParameterState(),
-                                                                                         info.id, dial);
-    // After the attachment, which sets the range the default lives in.
+    link = std::make_unique<tz::ui::SliderLink> (*processor.getParameterState().getParameter (info.id), dial);
+    // After the link, which sets the range the default lives in.
     dial.setDoubleClickReturnValue (true, (double) info.def, juce::ModifierKeys::altModifier);
     addAndMakeVisible (dial);
 
@@ -130,6 +130,7 @@ void Knob::clearRoutesFrom (int source)
 
 void Knob::handleModulationMenuResult (int code)
 {
+    tz::ui::UserAction action (processor);
     if (code >= 1 && code <= tz::routeSource::count)
     {
         const int source = code - 1;
@@ -150,6 +151,7 @@ void Knob::handleModulationMenuResult (int code)
     else if (code == lockCode && canLock (parameter))
     {
         processor.toggleLock (parameter);
+        action.changedOtherState();
     }
 
     refreshModulation();

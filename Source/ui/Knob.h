@@ -6,6 +6,7 @@
 #include <juce_audio_processors/juce_audio_processors.h>
 
 #include "core/Parameters.h"
+#include "ui/ParameterLink.h"
 
 class TazzleAudioProcessor;
 
@@ -62,7 +63,7 @@ private:
     const bool modulatable;
     ModSlider dial;
     juce::Label caption;
-    std::unique_ptr<juce::AudioProcessorValueTreeState::SliderAttachment> attachment;
+    std::unique_ptr<tz::ui::SliderLink> link;
 
     float shownDepth = 0.0f;
     float shownLive = -1.0f;

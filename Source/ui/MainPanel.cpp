@@ -6,6 +6,7 @@
 #include "core/PluginProcessor.h"
 #include "presets/RandomPatch.h"
 #include "presets/StateDocument.h"
+#include "ui/HostWrites.h"
 #include "ui/theme/Theme.h"
 #include "updates/Settings.h"
 
@@ -86,8 +87,14 @@ MainPanel::MainPanel (TazzleAudioProcessor& proc, std::function<void (float)> sc
     randomButton.setTooltip ("A new random patch: gates, filter moves, glitches, textures and space, always musical");
     mutateButton.setTooltip ("A variation of the current sound: knobs nudged, a few steps changed");
     settingsButton.setTooltip ("Window size, preset packs, updates, the web site and the version");
-    randomButton.onClick = [this] { tz::makeRandomPatch (processor, random); };
-    mutateButton.onClick = [this] { tz::makeVariation (processor, random); };
+    const auto generate = [this] (void (*generator) (TazzleAudioProcessor&, juce::Random&))
+    {
+        tz::ui::UserAction action (processor);
+        generator (processor, random);
+        action.changedOtherState();
+    };
+    randomButton.onClick = [generate] { generate (tz::makeRandomPatch); };
+    mutateButton.onClick = [generate] { generate (tz::makeVariation); };
     settingsButton.onClick = [this] { showSettingsMenu(); };
     for (auto* button : { &randomButton, &mutateButton, &settingsButton })
         addAndMakeVisible (*button);
@@ -97,6 +104,7 @@ MainPanel::MainPanel (TazzleAudioProcessor& proc, std::function<void (float)> sc
     setOpaque (true);
     showModulatorsPage (true);
     cachedOrder = processor.getChainOrder();
+    announcedPresetName = processor.getPresetName();
     setSize (designWidth, designHeight);
 
     // What the last check found, at once and without any network access.
@@ -105,7 +113,7 @@ MainPanel::MainPanel (TazzleAudioProcessor& proc, std::function<void (float)> sc
         updateNotice.show (stored);
 }
 
-MainPanel::~MainPanel() = default;
+MainPanel::~MainPanel() { announceToHost(); }
 
 //==============================================================================
 void MainPanel::resized()
@@ -194,14 +202,34 @@ void MainPanel::refresh()
     xyPad.refresh();
 
     if (modulatorSection.isVisible())
-    {
         modulatorSection.refresh();
-    }
-    else if (const int step = processor.getUiGridStep(); step != lastGridStep)
+    else
+        gridView.refresh();
+
+    announceToHost();
+}
+
+void MainPanel::announceToHost()
+{
+    auto details = juce::AudioProcessorListener::ChangeDetails();
+    bool changed = false;
+
+    if (processor.takeNonParameterChange())
     {
-        lastGridStep = step;
-        gridView.repaint();
+        details = details.withNonParameterStateChanged (true);
+        changed = true;
     }
+
+    // The host names its one program after the preset.
+    if (auto name = processor.getPresetName(); name != announcedPresetName)
+    {
+        announcedPresetName = std::move (name);
+        details = details.withProgramChanged (true);
+        changed = true;
+    }
+
+    if (changed)
+        processor.updateHostDisplay (details);
 }
 
 void MainPanel::moveDraggedEffect (tz::EffectId dragged, int x)
@@ -231,6 +259,7 @@ void MainPanel::moveDraggedEffect (tz::EffectId dragged, int x)
             std::move_backward (to, from, from + 1);
         order[(size_t) target] = dragged;
         processor.setChainOrder (order);
+        processor.markNonParameterChange();
         cachedOrder = processor.getChainOrder();
         layoutChain();
     }

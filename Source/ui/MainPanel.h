@@ -30,6 +30,8 @@ public:
 
     // The 30 Hz poll: acts only on what changed since the last call.
     void refresh();
+    // Tells the host of the editor's edits beyond the parameters since the last call, and of a new preset name.
+    void announceToHost();
     void layoutChain();
 
     void paint (juce::Graphics&) override;
@@ -104,7 +106,7 @@ private:
     juce::Random random;
     tz::ChainOrder cachedOrder {};
     int cachedFolded = 0;
-    int lastGridStep = -1;
+    juce::String announcedPresetName;
     bool automaticCheckStarted = false;
 
     JUCE_DECLARE_NON_COPYABLE_WITH_LEAK_DETECTOR (MainPanel)

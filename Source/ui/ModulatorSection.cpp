@@ -220,7 +220,10 @@ ModulatorSection::ModulatorSection (TazzleAudioProcessor& proc)
                         {
                             if (safeThis == nullptr)
                                 return;
-                            safeThis->processor.addRoute (safeThis->selected, target);
+                            {
+                                const tz::ui::UserAction action (safeThis->processor);
+                                safeThis->processor.addRoute (safeThis->selected, target);
+                            }
                             safeThis->refresh();
                         });
     };
@@ -258,8 +261,8 @@ void ModulatorSection::buildControls()
     const auto param = [m] (int k) { return (tz::P) tz::modParam (m, k); };
 
     // The old controls go before the new ones attach, so nothing listens twice.
-    modeAttachment.reset();
-    followsXYAttachment.reset();
+    modeLink.reset();
+    followsXYLink.reset();
     shapeMenu.reset();
     rateMenu.reset();
     lengthMenu.reset();
@@ -282,19 +285,19 @@ void ModulatorSection::buildControls()
         addAndMakeVisible (*menu);
 
     followsXY.setColour (juce::TextButton::buttonOnColourId, colour);
-    followsXYAttachment = std::make_unique<juce::AudioProcessorValueTreeState::ButtonAttachment> (
-        processor.getParameterState(), tz::allParams()[(size_t) param (tz::modField::followsXY)].id, followsXY);
+    followsXYLink = std::make_unique<tz::ui::ButtonLink> (
+        tz::ui::hostParameter (processor, param (tz::modField::followsXY)), followsXY);
 
     for (auto* button : { &lfoButton, &stepsButton })
         button->setColour (juce::TextButton::buttonOnColourId, colour);
-    modeAttachment = std::make_unique<juce::ParameterAttachment> (
+    modeLink = std::make_unique<tz::ui::ParameterLink> (
         tz::ui::hostParameter (processor, param (tz::modField::mode)),
         [this] (float mode)
         {
             lfoButton.setToggleState (mode < 0.5f, juce::dontSendNotification);
             stepsButton.setToggleState (mode >= 0.5f, juce::dontSendNotification);
         });
-    modeAttachment->sendInitialUpdate();
+    modeLink->sendInitialUpdate();
 
     const std::pair<int, const char*> knobFields[] = { { tz::modField::smooth, "SMOOTH" },
                                                        { tz::modField::swing, "SWING" },
@@ -376,7 +379,10 @@ void ModulatorSection::refresh()
     }
 
     if (stepEditor != nullptr)
+    {
+        stepEditor->refresh();
         stepEditor->setPosition (displayPosition (selected), processor.getUiModValue (selected));
+    }
 
     repaintTabs();
 }

@@ -5,6 +5,7 @@
 
 #include "core/PluginProcessor.h"
 #include "presets/StateDocument.h"
+#include "ui/HostWrites.h"
 #include "ui/theme/TazzleLookAndFeel.h"
 #include "ui/theme/Theme.h"
 
@@ -178,7 +179,10 @@ void PresetBar::step (int delta)
     if (target < 0)
         return;
 
-    processor.loadPresetFile (entries[(size_t) target].file);
+    {
+        const tz::ui::UserAction action (processor);
+        processor.loadPresetFile (entries[(size_t) target].file);
+    }
     refresh();
 }
 
@@ -250,6 +254,7 @@ juce::PopupMenu PresetBar::buildPresetMenu (const std::vector<Entry>& entries) c
 
 void PresetBar::handlePresetMenuResult (int code, const std::vector<Entry>& entries)
 {
+    const tz::ui::UserAction action (processor);
     if (code == initCode)
         processor.resetToInit();
     else if (code == saveCode)

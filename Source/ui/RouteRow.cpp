@@ -94,12 +94,17 @@ RouteRow::RouteRow (TazzleAudioProcessor& proc, int routeIndex)
     depth.setTextBoxStyle (juce::Slider::NoTextBox, true, 0, 0);
     depth.setColour (juce::Slider::trackColourId, tz::theme::modColour (source - 1).withAlpha ((juce::uint8) 0x8c));
     depth.setTooltip ("Depth: how far this modulator moves the target (negative = the other way)");
-    depthAttachment = std::make_unique<juce::AudioProcessorValueTreeState::SliderAttachment> (
-        processor.getParameterState(), params[(size_t) tz::routeParam (route, tz::routeField::depth)].id, depth);
+    depthLink = std::make_unique<tz::ui::SliderLink> (
+        *processor.getParameterState().getParameter (params[(size_t) tz::routeParam (route, tz::routeField::depth)].id),
+        depth);
     addAndMakeVisible (depth);
 
     removeButton.setTooltip ("Remove this route");
-    removeButton.onClick = [this] { processor.removeRoute (route); };
+    removeButton.onClick = [this]
+    {
+        const tz::ui::UserAction action (processor);
+        processor.removeRoute (route);
+    };
     addAndMakeVisible (removeButton);
 }
 

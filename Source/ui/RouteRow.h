@@ -6,6 +6,7 @@
 #include <juce_audio_processors/juce_audio_processors.h>
 
 #include "core/Parameters.h"
+#include "ui/ParameterLink.h"
 
 class TazzleAudioProcessor;
 
@@ -44,7 +45,7 @@ private:
     const int route;
     juce::TextButton targetButton, removeButton { "x" };
     juce::Slider depth;
-    std::unique_ptr<juce::AudioProcessorValueTreeState::SliderAttachment> depthAttachment;
+    std::unique_ptr<tz::ui::SliderLink> depthLink;
 
     JUCE_DECLARE_NON_COPYABLE_WITH_LEAK_DETECTOR (RouteRow)
 };

@@ -63,7 +63,6 @@ enum MenuIds
 StepEditor::StepEditor (TazzleAudioProcessor& p, int m)
     : processor (p)
     , modulator (juce::jlimit (0, tz::numModulators - 1, m))
-    , gestures (p)
 {
 }
 
@@ -131,12 +130,27 @@ bool StepEditor::overShapes (juce::Point<float> point) const
 //==============================================================================
 void StepEditor::setStep (int step, float level)
 {
-    gestures.set (tz::modParam (modulator, tz::modField::firstStep + step), level * 100.0f);
+    if (! drawAction)
+        drawAction.emplace (processor);
+    drawAction->set (tz::modParam (modulator, tz::modField::firstStep + step), level * 100.0f);
 }
 
 void StepEditor::setShape (int step, int shape)
 {
     tz::ui::setAsGesture (processor, tz::modParam (modulator, tz::modField::firstStepShape + step), (float) shape);
+}
+
+void StepEditor::refresh()
+{
+    // Noted as drawn at once, so a repaint still waiting for its paint is not asked for again.
+    if (auto now = settings(); now != drawn)
+    {
+        // The trail belongs to the pattern it ran over.
+        drawn = now;
+        trailCount = 0;
+        lastPosition = -1.0;
+        repaint();
+    }
 }
 
 void StepEditor::setPosition (double position, float value)
@@ -215,6 +229,7 @@ juce::PopupMenu StepEditor::buildStepMenu (int step) const
 void StepEditor::handleStepMenuResult (int itemId, int step, const std::array<float, tz::numModSteps>& levels,
                                        int length, juce::Random& random)
 {
+    const tz::ui::UserAction action (processor);
     const auto setLevel = [this] (int i, float percent)
     { processor.setValue (tz::modParam (modulator, tz::modField::firstStep + i), percent); };
     const int n = juce::jlimit (1, tz::numModSteps, length);
@@ -315,6 +330,7 @@ void StepEditor::mouseDown (const juce::MouseEvent& e)
     if (overShapes (e.position))
     {
         dragShape = (s.shapes[(size_t) step] + 1) % numStepShapes;
+        drawAction.emplace (processor);
         setShape (step, dragShape);
         lastStep = step;
     }
@@ -353,7 +369,7 @@ void StepEditor::mouseUp (const juce::MouseEvent&)
 {
     lastStep = -1;
     dragShape = -1;
-    gestures.endAll();
+    drawAction.reset();
 }
 
 //==============================================================================
@@ -393,6 +409,7 @@ juce::String StepEditor::footerRightText() const
 void StepEditor::paint (juce::Graphics& g)
 {
     const auto s = settings();
+    drawn = s;
     const auto colour = theme::modColour (modulator);
     const auto plot = plotArea();
 

@@ -1,6 +1,8 @@
 #pragma once
 
 #include <array>
+#include <optional>
+#include <vector>
 
 #include <juce_gui_basics/juce_gui_basics.h>
 
@@ -26,6 +28,14 @@ public:
         float smooth = 0.0f, swing = 0.0f, phase = 0.0f;
         std::array<float, tz::numModSteps> levels {}; // 0..1
         std::array<int, tz::numModSteps> shapes {};   // 0..4
+
+        bool operator== (const Settings& o) const
+        {
+            return stepMode == o.stepMode && shape == o.shape && rateBeats == o.rateBeats && length == o.length
+                && smooth == o.smooth && swing == o.swing && phase == o.phase && levels == o.levels
+                && shapes == o.shapes;
+        }
+        bool operator!= (const Settings& o) const { return ! (*this == o); }
     };
 
     StepEditor (TazzleAudioProcessor& processor, int modulator);
@@ -40,6 +50,8 @@ public:
 
     // The modulator's display position (0..1 across the plot) and value; repaints when either moved.
     void setPosition (double position, float value);
+    // Repaints when the modulator's settings differ from those it last drew; the 30 Hz refresh calls it.
+    void refresh();
 
     // One cycle of the LFO as drawn: the value at each of the lfoSegments + 1 points across the plot.
     std::vector<float> lfoCurve() const;
@@ -59,7 +71,11 @@ public:
     int stepAt (float x) const;
     float levelAt (float y) const;
 
-    const std::vector<int>& openGestures() const noexcept { return gestures.parameters(); }
+    // The parameters whose gestures the current press holds open.
+    std::vector<juce::RangedAudioParameter*> openGestures() const
+    {
+        return drawAction ? drawAction->openGestures() : std::vector<juce::RangedAudioParameter*>();
+    }
 
     void paint (juce::Graphics&) override;
     void mouseMove (const juce::MouseEvent&) override;
@@ -83,8 +99,10 @@ private:
     bool hoverOnShapes = false;
     int lastStep = -1;
     int dragShape = -1;
-    tz::ui::OpenGestures gestures;
+    // A press and its drag are one user action: every step they write is one gesture, ended on release.
+    std::optional<tz::ui::UserAction> drawAction;
 
+    Settings drawn;
     double lastPosition = -1.0;
     float lastValue = -1.0f;
     std::array<juce::Point<float>, 40> trail {};

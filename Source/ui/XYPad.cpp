@@ -21,8 +21,8 @@ bool isPadSource (int sourceValue)
 
 XYPad::XYPad (TazzleAudioProcessor& proc)
     : processor (proc)
-    , xAttachment (tz::ui::hostParameter (proc, tz::xyX), [] (float) {})
-    , yAttachment (tz::ui::hostParameter (proc, tz::xyY), [] (float) {})
+    , xLink (tz::ui::hostParameter (proc, tz::xyX), [] (float) {})
+    , yLink (tz::ui::hostParameter (proc, tz::xyY), [] (float) {})
 {
     const auto addRouteFrom = [this] (int source, juce::TextButton& button)
     {
@@ -31,7 +31,10 @@ XYPad::XYPad (TazzleAudioProcessor& proc)
                         {
                             if (safeThis == nullptr)
                                 return;
-                            safeThis->processor.addRoute (source, target);
+                            {
+                                const tz::ui::UserAction action (safeThis->processor);
+                                safeThis->processor.addRoute (source, target);
+                            }
                             safeThis->refresh();
                         });
     };
@@ -83,8 +86,8 @@ juce::String XYPad::speedLabel (float x)
 void XYPad::setFromPosition (juce::Point<float> position)
 {
     const auto values = valuesAt (position);
-    xAttachment.setValueAsPartOfGesture (values.x);
-    yAttachment.setValueAsPartOfGesture (values.y);
+    xLink.setValueAsPartOfGesture (values.x);
+    yLink.setValueAsPartOfGesture (values.y);
 }
 
 void XYPad::mouseDown (const juce::MouseEvent& e)
@@ -93,8 +96,8 @@ void XYPad::mouseDown (const juce::MouseEvent& e)
     if (! pressedInside)
         return;
 
-    xAttachment.beginGesture();
-    yAttachment.beginGesture();
+    xLink.beginGesture();
+    yLink.beginGesture();
     setFromPosition (e.position);
 }
 
@@ -110,8 +113,8 @@ void XYPad::mouseUp (const juce::MouseEvent&)
         return;
 
     pressedInside = false;
-    xAttachment.endGesture();
-    yAttachment.endGesture();
+    xLink.endGesture();
+    yLink.endGesture();
 }
 
 void XYPad::mouseDoubleClick (const juce::MouseEvent& e)
@@ -119,8 +122,8 @@ void XYPad::mouseDoubleClick (const juce::MouseEvent& e)
     if (! hitArea().contains (e.position))
         return;
 
-    xAttachment.setValueAsCompleteGesture (tz::allParams()[(size_t) tz::xyX].def);
-    yAttachment.setValueAsCompleteGesture (tz::allParams()[(size_t) tz::xyY].def);
+    xLink.setValueAsCompleteGesture (tz::allParams()[(size_t) tz::xyX].def);
+    yLink.setValueAsCompleteGesture (tz::allParams()[(size_t) tz::xyY].def);
 }
 
 //==============================================================================

@@ -6,6 +6,7 @@
 
 #include <juce_audio_processors/juce_audio_processors.h>
 
+#include "ui/ParameterLink.h"
 #include "ui/RouteRow.h"
 #include "ui/theme/Theme.h"
 
@@ -48,7 +49,7 @@ private:
     float valueWidth() const { return (float) getWidth() - 48.0f; }
 
     TazzleAudioProcessor& processor;
-    juce::ParameterAttachment xAttachment, yAttachment;
+    tz::ui::ParameterLink xLink, yLink;
     juce::TextButton xButton { "+ X" }, yButton { "+ Y" };
     juce::Viewport routeList;
     juce::Component routeContainer;
