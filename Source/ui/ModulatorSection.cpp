@@ -218,13 +218,8 @@ ModulatorSection::ModulatorSection (TazzleAudioProcessor& proc)
         showTargetMenu (addButton,
                         [safeThis = juce::Component::SafePointer<ModulatorSection> (this)] (tz::P target)
                         {
-                            if (safeThis == nullptr)
-                                return;
-                            {
-                                const tz::ui::UserAction action (safeThis->processor);
-                                safeThis->processor.addRoute (safeThis->selected, target);
-                            }
-                            safeThis->refresh();
+                            if (safeThis != nullptr)
+                                safeThis->addTarget (target);
                         });
     };
     addAndMakeVisible (addButton);
@@ -240,6 +235,15 @@ ModulatorSection::ModulatorSection (TazzleAudioProcessor& proc)
 }
 
 ModulatorSection::~ModulatorSection() = default;
+
+void ModulatorSection::addTarget (tz::P target)
+{
+    {
+        const tz::ui::UserAction action (processor);
+        processor.addRoute (selected, target);
+    }
+    refresh();
+}
 
 bool ModulatorSection::isStepMode() const { return modField (processor, selected, tz::modField::mode) > 0.5f; }
 

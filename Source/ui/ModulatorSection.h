@@ -50,6 +50,8 @@ public:
     void buildControls();
     void repaintTabs();
     void refresh();
+    // What "+ ADD TARGET" does with the target chosen in its menu.
+    void addTarget (tz::P target);
 
     void paint (juce::Graphics&) override;
     void resized() override;

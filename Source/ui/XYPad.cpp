@@ -24,25 +24,20 @@ XYPad::XYPad (TazzleAudioProcessor& proc)
     , xLink (tz::ui::hostParameter (proc, tz::xyX), [] (float) {})
     , yLink (tz::ui::hostParameter (proc, tz::xyY), [] (float) {})
 {
-    const auto addRouteFrom = [this] (int source, juce::TextButton& button)
+    const auto chooseTarget = [this] (int source, juce::TextButton& button)
     {
         showTargetMenu (button,
                         [safeThis = juce::Component::SafePointer<XYPad> (this), source] (tz::P target)
                         {
-                            if (safeThis == nullptr)
-                                return;
-                            {
-                                const tz::ui::UserAction action (safeThis->processor);
-                                safeThis->processor.addRoute (source, target);
-                            }
-                            safeThis->refresh();
+                            if (safeThis != nullptr)
+                                safeThis->addRouteFrom (source, target);
                         });
     };
 
     xButton.setTooltip ("Send X to a knob");
     yButton.setTooltip ("Send Y to a knob");
-    xButton.onClick = [this, addRouteFrom] { addRouteFrom (tz::routeSource::x, xButton); };
-    yButton.onClick = [this, addRouteFrom] { addRouteFrom (tz::routeSource::y, yButton); };
+    xButton.onClick = [this, chooseTarget] { chooseTarget (tz::routeSource::x, xButton); };
+    yButton.onClick = [this, chooseTarget] { chooseTarget (tz::routeSource::y, yButton); };
     addAndMakeVisible (xButton);
     addAndMakeVisible (yButton);
 
@@ -53,6 +48,15 @@ XYPad::XYPad (TazzleAudioProcessor& proc)
 }
 
 XYPad::~XYPad() = default;
+
+void XYPad::addRouteFrom (int source, tz::P target)
+{
+    {
+        const tz::ui::UserAction action (processor);
+        processor.addRoute (source, target);
+    }
+    refresh();
+}
 
 //==============================================================================
 juce::Point<float> XYPad::valuesAt (juce::Point<float> position) const

@@ -21,6 +21,8 @@ public:
     ~XYPad() override;
 
     void refresh();
+    // What "+ X" and "+ Y" do with the target chosen in their menu.
+    void addRouteFrom (int source, tz::P target);
 
     void paint (juce::Graphics&) override;
     void resized() override;
