@@ -377,6 +377,7 @@ void ModulatorSection::refresh()
             routeContainer.addAndMakeVisible (*row);
             routeRows.push_back (std::move (row));
         }
+        matchRouteRowText (routeRows);
         routeContainer.setSize (juce::jmax (0, routeList.getWidth() - 8),
                                 juce::jmax (1, rowHeight * (int) routeRows.size()));
         repaint (routeList.getBounds().withY (0).withBottom (getHeight()));
@@ -409,6 +410,7 @@ void ModulatorSection::resized()
     routeList.setBounds (listX, margin + 22 + 8, listWidth, juce::jmax (0, margin + d - (margin + 30)));
     for (size_t i = 0; i < routeRows.size(); ++i)
         routeRows[i]->setBounds (0, rowHeight * (int) i, juce::jmax (0, listWidth - 8), rowHeight);
+    matchRouteRowText (routeRows);
     routeContainer.setSize (juce::jmax (0, listWidth - 8), juce::jmax (1, rowHeight * (int) routeRows.size()));
 
     const int middleX = margin + tabW + 10;

@@ -155,6 +155,7 @@ void XYPad::refresh()
             routeContainer.addAndMakeVisible (*row);
             routeRows.push_back (std::move (row));
         }
+        matchRouteRowText (routeRows);
         routeContainer.setSize (width, juce::jmax (1, routeRowHeight * (int) routeRows.size()));
         repaint (routeList.getBounds());
     }
