@@ -109,6 +109,18 @@ juce::PopupMenu Knob::buildModulationMenu() const
         menu.addItem (lockCode, "Lock (keep when changing presets)", true, processor.isLocked (parameter));
     }
 
+    // The host's own items for the parameter (automation lane, MIDI learn), where it offers them. They carry their
+    // own actions and report no code of ours.
+    if (auto* editor = findParentComponentOfClass<juce::AudioProcessorEditor>())
+        if (auto* host = editor->getHostContext())
+            if (const auto hostMenu = host->getContextMenuForParameter (&tz::ui::hostParameter (processor, parameter)))
+            {
+                const auto items = hostMenu->getEquivalentPopupMenu();
+                menu.addSeparator();
+                for (juce::PopupMenu::MenuItemIterator it (items); it.next();)
+                    menu.addItem (juce::PopupMenu::Item (it.getItem()));
+            }
+
     return menu;
 }
 
