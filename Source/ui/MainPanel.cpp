@@ -29,7 +29,8 @@ bool isPresetPack (const juce::String& path) { return path.endsWithIgnoreCase ("
 MainPanel::MainPanel (TazzleAudioProcessor& proc, std::function<void (float)> scaleSetter)
     : processor (proc)
     , setScale (std::move (scaleSetter))
-    , logo (juce::ImageCache::getFromMemory (UiResources::QuarrowLogo_png, UiResources::QuarrowLogo_pngSize))
+    // Not through the image cache: its timer would be destroyed on whatever thread deletes the last instance.
+    , logo (juce::ImageFileFormat::loadFrom (UiResources::QuarrowLogo_png, (size_t) UiResources::QuarrowLogo_pngSize))
     , modulatorSection (proc)
     , gridView (proc)
     , xyPad (proc)
@@ -320,9 +321,14 @@ void MainPanel::handleUpdateResult (bool ok, const tz::updates::Release& release
         }
     }
 
-    if (manual)
-        showUpdateMessage (ok ? updates::latestVersionMessage()
-                              : updates::unreachableMessage (updates::hostOf (updates::serverAddress())));
+    if (! manual)
+        return;
+
+    const auto server = updates::serverAddress();
+    showUpdateMessage (ok ? updates::latestVersionMessage()
+                           : updates::switchesChecksOff (server)
+                           ? updates::switchedOffMessage()
+                           : updates::unreachableMessage (updates::hostOf (server)));
 }
 
 void MainPanel::reportSettingsFailure (const juce::Result& saved)

@@ -265,8 +265,15 @@ void TazzleLookAndFeel::drawRotarySlider (juce::Graphics& g, int x, int y, int w
 const juce::Image& TazzleLookAndFeel::dialFace (int width, int height, float startAngle, float endAngle,
                                                 float pixelScale)
 {
-    const DialFaceKey key { width, height, juce::roundToInt (pixelScale * 100.0f),
-                            juce::roundToInt (startAngle * 1000.0f), juce::roundToInt (endAngle * 1000.0f) };
+    // Faces of one pixel scale at a time: a window resized through many scales keeps only the current one's.
+    if (const int scale = juce::roundToInt (pixelScale * 100.0f); scale != dialFaceScale)
+    {
+        dialFaces.clear();
+        dialFaceScale = scale;
+    }
+
+    const DialFaceKey key { width, height, juce::roundToInt (startAngle * 1000.0f),
+                            juce::roundToInt (endAngle * 1000.0f) };
     if (auto found = dialFaces.find (key); found != dialFaces.end())
         return found->second;
 

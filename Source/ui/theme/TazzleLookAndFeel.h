@@ -31,6 +31,7 @@ public:
 
     // Cap diameters (in design units) rendered so far; each is drawn once, then blitted.
     int numCachedKnobCaps() const noexcept { return (int) knobCaps.size(); }
+    int numCachedDialFaces() const noexcept { return (int) dialFaces.size(); }
 
     // A text button with this property set true is drawn as a recessed screen.
     static inline const juce::Identifier screenProperty { "screen" };
@@ -40,7 +41,8 @@ private:
     const juce::Image& dialFace (int width, int height, float startAngle, float endAngle, float pixelScale);
 
     std::map<int, juce::Image> knobCaps;
-    // Width, height, pixel scale and the two angles, in hundredths and thousandths.
-    using DialFaceKey = std::tuple<int, int, int, int, int>;
+    // Width, height and the two angles in thousandths, at the pixel scale in hundredths.
+    using DialFaceKey = std::tuple<int, int, int, int>;
     std::map<DialFaceKey, juce::Image> dialFaces;
+    int dialFaceScale = 0;
 };
