@@ -184,8 +184,8 @@ void Knob::refreshModulation()
         if (processor.findRoute (s, parameter) >= 0)
             source = s;
 
-    if (std::abs (depth - shownDepth) > 0.001f || std::abs (live - shownLive) > 0.002f || source != shownSource
-        || locked != shownLocked)
+    const bool liveMoved = std::abs (live - shownLive) > 0.002f;
+    if (std::abs (depth - shownDepth) > 0.001f || source != shownSource || locked != shownLocked)
     {
         shownDepth = depth;
         shownLive = live;
@@ -193,6 +193,32 @@ void Knob::refreshModulation()
         shownLocked = locked;
         repaint();
     }
+    else if (liveMoved)
+    {
+        // Only the dot moved: where it was and where it is now, as one rectangle.
+        const auto before = liveDotBounds (shownLive);
+        shownLive = live;
+        repaint (before.getUnion (liveDotBounds (shownLive)).expanded (1.5f).getSmallestIntegerContainer());
+    }
+}
+
+Knob::DialGeometry Knob::dialGeometry() const
+{
+    auto& slider = const_cast<ModSlider&> (dial); // the layout query takes a non-const slider but changes nothing
+    const auto area = slider.getLookAndFeel().getSliderLayout (slider).sliderBounds.translated (dial.getX(), dial.getY());
+    const auto rotary = dial.getRotaryParameters();
+    return { area.toFloat().reduced (4.0f).getCentre(),
+             juce::jmin ((float) area.getWidth() - 8.0f, (float) area.getHeight() - 8.0f) / 2.0f - 3.0f,
+             rotary.startAngleRadians, rotary.endAngleRadians };
+}
+
+juce::Rectangle<float> Knob::liveDotBounds (float live) const
+{
+    if (live < 0.0f)
+        return {};
+    const auto d = dialGeometry();
+    const float angle = d.startAngle + live * (d.endAngle - d.startAngle);
+    return juce::Rectangle<float> (6.0f, 6.0f).withCentre (d.centre.getPointOnCircumference (d.radius, angle));
 }
 
 void Knob::paintOverChildren (juce::Graphics& g)
@@ -224,13 +250,10 @@ void Knob::paintOverChildren (juce::Graphics& g)
         return;
 
     const auto colour = theme::modColour (shownSource);
-    const auto area = dial.getLookAndFeel().getSliderLayout (dial).sliderBounds.translated (dial.getX(), dial.getY());
-    const auto inner = area.toFloat().reduced (4.0f);
-    const auto centre = inner.getCentre();
-    const float r = juce::jmin ((float) area.getWidth() - 8.0f, (float) area.getHeight() - 8.0f) / 2.0f - 3.0f;
-    const auto rotary = dial.getRotaryParameters();
-    const auto angleOf = [&rotary] (float proportion)
-    { return rotary.startAngleRadians + proportion * (rotary.endAngleRadians - rotary.startAngleRadians); };
+    const auto d = dialGeometry();
+    const auto centre = d.centre;
+    const float r = d.radius;
+    const auto angleOf = [&d] (float proportion) { return d.startAngle + proportion * (d.endAngle - d.startAngle); };
 
     const float base = (float) dial.valueToProportionOfLength (dial.getValue());
     const float target = juce::jlimit (0.0f, 1.0f, base + shownDepth);
@@ -245,8 +268,7 @@ void Knob::paintOverChildren (juce::Graphics& g)
 
     if (shownLive >= 0.0f)
     {
-        const auto dot =
-            juce::Rectangle<float> (6.0f, 6.0f).withCentre (centre.getPointOnCircumference (r, angleOf (shownLive)));
+        const auto dot = liveDotBounds (shownLive);
         g.setColour (colour);
         g.fillEllipse (dot);
         g.setColour (theme::background);

@@ -58,6 +58,16 @@ public:
 private:
     void clearRoutesFrom (int source);
 
+    // Where the dial is drawn, in the knob: centre, radius of the modulation dot's track, sweep angles.
+    struct DialGeometry
+    {
+        juce::Point<float> centre;
+        float radius, startAngle, endAngle;
+    };
+    DialGeometry dialGeometry() const;
+    // The modulation dot at a live value, with its outline.
+    juce::Rectangle<float> liveDotBounds (float live) const;
+
     TazzleAudioProcessor& processor;
     const tz::P parameter;
     const bool modulatable;

@@ -2,12 +2,14 @@
 
 #include <array>
 #include <optional>
+#include <tuple>
 #include <vector>
 
 #include <juce_gui_basics/juce_gui_basics.h>
 
 #include "core/Parameters.h"
 #include "ui/HostWrites.h"
+#include "ui/theme/Theme.h"
 
 class TazzleAudioProcessor;
 
@@ -86,10 +88,14 @@ public:
 
 private:
     void setShape (int step, int shape);
+    void paintFace (juce::Graphics&, const Settings&, juce::Colour);
     void paintLfo (juce::Graphics&, const Settings&, juce::Colour);
     void paintSteps (juce::Graphics&, const Settings&, juce::Colour);
     void paintTrail (juce::Graphics&, juce::Colour);
     int playingStep (const Settings&) const;
+    juce::RectangleList<int> trailDots() const;
+    juce::Rectangle<float> footerArea() const;
+    juce::Rectangle<float> stepColumn (int step) const;
     bool overShapes (juce::Point<float>) const;
 
     TazzleAudioProcessor& processor;
@@ -103,7 +109,12 @@ private:
     std::optional<tz::ui::UserAction> drawAction;
 
     Settings drawn;
+    // What the kept image of the face was drawn for: settings, hover step and place, playing step.
+    Settings bodySettings;
+    std::tuple<int, bool, int> bodyFace { -2, false, -1 };
+    tz::theme::PaintCache body;
     double lastPosition = -1.0;
+    int shownPlayingStep = -1;
     float lastValue = -1.0f;
     std::array<juce::Point<float>, 40> trail {};
     int trailWrite = 0, trailCount = 0;

@@ -48,6 +48,7 @@ public:
 
 private:
     void setFromPosition (juce::Point<float> position);
+    juce::Rectangle<float> trailAndPuckArea() const;
     float valueWidth() const { return (float) getWidth() - 48.0f; }
 
     TazzleAudioProcessor& processor;
@@ -59,10 +60,11 @@ private:
     juce::String shownSignature { "-" };
     bool pressedInside = false;
 
-    tz::theme::PaintCache body;
+    tz::theme::PaintCache body, face;
     std::array<juce::Point<float>, 24> trail {};
     int trailHead = 0, trailCount = 0;
     juce::Point<float> lastPosition { -1.0f, -1.0f };
+    juce::String shownReadout, bodyReadout;
 
     JUCE_DECLARE_NON_COPYABLE_WITH_LEAK_DETECTOR (XYPad)
 };
