@@ -3,6 +3,7 @@
 #include "core/PluginProcessor.h"
 #include "engine/Routes.h"
 #include "ui/HostWrites.h"
+#include "ui/Menus.h"
 #include "ui/theme/Theme.h"
 
 namespace theme = tz::theme;
@@ -126,12 +127,12 @@ juce::PopupMenu Knob::buildModulationMenu() const
 
 void Knob::showModulationMenu()
 {
-    buildModulationMenu().showMenuAsync (juce::PopupMenu::Options().withTargetComponent (&dial),
-                                         [safeThis = juce::Component::SafePointer<Knob> (this)] (int code)
-                                         {
-                                             if (safeThis != nullptr)
-                                                 safeThis->handleModulationMenuResult (code);
-                                         });
+    tz::ui::showMenu (buildModulationMenu(), dial,
+                      [safeThis = juce::Component::SafePointer<Knob> (this)] (int code)
+                      {
+                          if (safeThis != nullptr)
+                              safeThis->handleModulationMenuResult (code);
+                      });
 }
 
 void Knob::clearRoutesFrom (int source)
@@ -205,7 +206,8 @@ void Knob::refreshModulation()
 Knob::DialGeometry Knob::dialGeometry() const
 {
     auto& slider = const_cast<ModSlider&> (dial); // the layout query takes a non-const slider but changes nothing
-    const auto area = slider.getLookAndFeel().getSliderLayout (slider).sliderBounds.translated (dial.getX(), dial.getY());
+    const auto area =
+        slider.getLookAndFeel().getSliderLayout (slider).sliderBounds.translated (dial.getX(), dial.getY());
     const auto rotary = dial.getRotaryParameters();
     return { area.toFloat().reduced (4.0f).getCentre(),
              juce::jmin ((float) area.getWidth() - 8.0f, (float) area.getHeight() - 8.0f) / 2.0f - 3.0f,

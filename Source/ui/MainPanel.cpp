@@ -7,6 +7,8 @@
 #include "presets/RandomPatch.h"
 #include "presets/StateDocument.h"
 #include "ui/HostWrites.h"
+#include "ui/Menus.h"
+#include "ui/PluginEditor.h"
 #include "ui/theme/Theme.h"
 #include "updates/Settings.h"
 
@@ -39,6 +41,13 @@ MainPanel::MainPanel (TazzleAudioProcessor& proc, std::function<void (float)> sc
     addChildComponent (updateNotice);
     updateNotice.onSkip = [this] (const juce::String& version) {
         reportSettingsFailure (tz::updates::saveSettings ({ { tz::updates::keys::skippedVersion, version } }, true));
+    };
+    usableScreenArea = [this]
+    {
+        const auto& displays = juce::Desktop::getInstance().getDisplays();
+        const auto* display =
+            getPeer() != nullptr ? displays.getDisplayForRect (getScreenBounds()) : displays.getPrimaryDisplay();
+        return display != nullptr ? display->userArea : juce::Rectangle<int> (1 << 16, 1 << 16);
     };
     showUpdateMessage = [this] (const juce::String& text)
     {
@@ -445,12 +454,22 @@ float MainPanel::storedScale() const
     return (float) processor.getParameterState().state.getProperty (tz::stateIds::uiScale, 0.85);
 }
 
+float MainPanel::scaleFitting (juce::Rectangle<int> area)
+{
+    const float fit =
+        juce::jmin ((float) area.getWidth() / (float) designWidth, (float) area.getHeight() / (float) designHeight);
+    return juce::jlimit (TazzleAudioProcessorEditor::minScale, TazzleAudioProcessorEditor::maxScale, fit);
+}
+
+float MainPanel::largestFittingScale() const { return scaleFitting (usableScreenArea()); }
+
 juce::PopupMenu MainPanel::buildSettingsMenu() const
 {
     juce::PopupMenu sizes;
-    const float scale = storedScale();
+    const float scale = storedScale(), largest = largestFittingScale();
+    // Sizes larger than the screen would put SETTINGS, the MASTER pedal and the resize corner off it.
     for (const int percent : windowSizes)
-        sizes.addItem (percent, juce::String (percent) + " %", true,
+        sizes.addItem (percent, juce::String (percent) + " %", (float) percent / 100.0f <= largest + 0.0001f,
                        std::abs (scale - (float) percent / 100.0f) < 0.01f);
 
     juce::PopupMenu menu;
@@ -469,12 +488,12 @@ juce::PopupMenu MainPanel::buildSettingsMenu() const
 
 void MainPanel::showSettingsMenu()
 {
-    buildSettingsMenu().showMenuAsync (juce::PopupMenu::Options().withTargetComponent (&settingsButton),
-                                       [safeThis = juce::Component::SafePointer<MainPanel> (this)] (int code)
-                                       {
-                                           if (safeThis != nullptr)
-                                               safeThis->handleSettingsMenuResult (code);
-                                       });
+    tz::ui::showMenu (buildSettingsMenu(), settingsButton,
+                      [safeThis = juce::Component::SafePointer<MainPanel> (this)] (int code)
+                      {
+                          if (safeThis != nullptr)
+                              safeThis->handleSettingsMenuResult (code);
+                      });
 }
 
 void MainPanel::handleSettingsMenuResult (int code)

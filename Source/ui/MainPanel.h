@@ -40,6 +40,12 @@ public:
     bool isInterestedInFileDrag (const juce::StringArray& files) override;
     void filesDropped (const juce::StringArray& files, int x, int y) override;
 
+    // The usable area of the screen the panel is on (or of the main screen, before it is on one); tests replace it.
+    std::function<juce::Rectangle<int>()> usableScreenArea;
+    // The largest window scale whose window fits that area, no smaller than the smallest scale.
+    float largestFittingScale() const;
+    static float scaleFitting (juce::Rectangle<int> area);
+
     void showSettingsMenu();
     juce::PopupMenu buildSettingsMenu() const;
     void handleSettingsMenuResult (int code);

@@ -18,7 +18,8 @@ TazzleAudioProcessorEditor::TazzleAudioProcessorEditor (TazzleAudioProcessor& p)
     setResizeLimits (960, 492, 2000, 1025);
     getConstrainer()->setFixedAspectRatio ((double) MainPanel::designWidth / MainPanel::designHeight);
 
-    setScale (stored);
+    // A scale stored on a larger screen opens at the largest that fits this one.
+    setScale (juce::jmin (stored, mainPanel.largestFittingScale()));
     startTimerHz (30);
 }
 

@@ -6,6 +6,7 @@
 #include "core/PluginProcessor.h"
 #include "presets/StateDocument.h"
 #include "ui/HostWrites.h"
+#include "ui/Menus.h"
 #include "ui/theme/TazzleLookAndFeel.h"
 #include "ui/theme/Theme.h"
 
@@ -277,8 +278,8 @@ void PresetBar::handlePresetMenuResult (int code, const std::vector<Entry>& entr
 void PresetBar::showPresetMenu()
 {
     auto entries = presetEntries();
-    buildPresetMenu (entries).showMenuAsync (
-        juce::PopupMenu::Options().withTargetComponent (&name),
+    tz::ui::showMenu (
+        buildPresetMenu (entries), name,
         [safeThis = juce::Component::SafePointer<PresetBar> (this), entries = std::move (entries)] (int code)
         {
             if (safeThis != nullptr && code != 0)
@@ -291,7 +292,8 @@ void PresetBar::showSaveDialog()
 {
     auto* window = new juce::AlertWindow ("Save preset", "Give it a name and pick a category.",
                                           juce::MessageBoxIconType::NoIcon, this);
-    window->setLookAndFeel (&getLookAndFeel());
+    if (auto* tazzleLook = dynamic_cast<TazzleLookAndFeel*> (&getLookAndFeel()))
+        tazzleLook->adoptWindow (*window);
 
     const auto currentName = processor.getPresetName();
     window->addTextEditor ("name", currentName == "Init" ? juce::String ("My Preset") : currentName, "Name");

@@ -3,6 +3,7 @@
 #include "core/PluginProcessor.h"
 #include "engine/Routes.h"
 #include "ui/HostWrites.h"
+#include "ui/Menus.h"
 #include "ui/theme/Theme.h"
 
 namespace
@@ -48,12 +49,12 @@ tz::P targetForMenuResult (int itemId)
 
 void showTargetMenu (juce::Component& anchor, std::function<void (tz::P)> onChosen)
 {
-    buildTargetMenu().showMenuAsync (juce::PopupMenu::Options().withTargetComponent (&anchor),
-                                     [onChosen = std::move (onChosen)] (int itemId)
-                                     {
-                                         if (const auto target = targetForMenuResult (itemId); target != tz::none)
-                                             onChosen (target);
-                                     });
+    tz::ui::showMenu (buildTargetMenu(), anchor,
+                      [onChosen = std::move (onChosen)] (int itemId)
+                      {
+                          if (const auto target = targetForMenuResult (itemId); target != tz::none)
+                              onChosen (target);
+                      });
 }
 
 juce::String routeRowText (int sourceValue, int targetValue)

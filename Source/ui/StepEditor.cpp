@@ -5,6 +5,7 @@
 #include "core/PluginProcessor.h"
 #include "core/Transport.h"
 #include "engine/Modulators.h"
+#include "ui/Menus.h"
 #include "ui/theme/Theme.h"
 
 namespace theme = tz::theme;
@@ -321,14 +322,16 @@ void StepEditor::handleStepMenuResult (int itemId, int step, const std::array<fl
 void StepEditor::showStepMenu (int step)
 {
     const auto s = settings();
-    buildStepMenu (step).showMenuAsync (juce::PopupMenu::Options().withMousePosition(),
-                                        [safeThis = juce::Component::SafePointer<StepEditor> (this), step,
-                                         levels = s.levels, length = s.length] (int id)
-                                        {
-                                            juce::Random random;
-                                            if (safeThis != nullptr && id != 0)
-                                                safeThis->handleStepMenuResult (id, step, levels, length, random);
-                                        });
+    tz::ui::showMenu (
+        buildStepMenu (step), *this,
+        [safeThis = juce::Component::SafePointer<StepEditor> (this), step, levels = s.levels,
+         length = s.length] (int id)
+        {
+            juce::Random random;
+            if (safeThis != nullptr && id != 0)
+                safeThis->handleStepMenuResult (id, step, levels, length, random);
+        },
+        true);
 }
 
 //==============================================================================

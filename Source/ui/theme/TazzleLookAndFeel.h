@@ -2,6 +2,7 @@
 
 #include <map>
 #include <tuple>
+#include <vector>
 
 #include <juce_gui_basics/juce_gui_basics.h>
 
@@ -10,6 +11,24 @@ class TazzleLookAndFeel : public juce::LookAndFeel_V4
 {
 public:
     TazzleLookAndFeel();
+    ~TazzleLookAndFeel() override;
+
+    // Tooltips and alert windows in the embedded face: a juce::Font made without a typeface resolves through the
+    // process's default look and feel, not this one.
+    juce::Rectangle<int> getTooltipBounds (const juce::String& tipText, juce::Point<int> screenPos,
+                                           juce::Rectangle<int> parentArea) override;
+    void drawTooltip (juce::Graphics&, const juce::String& text, int width, int height) override;
+    juce::Font getAlertWindowTitleFont() override;
+    juce::Font getAlertWindowMessageFont() override;
+    juce::Font getAlertWindowFont() override;
+
+    // Alert windows live on the desktop, outside the editor, so they take this look and feel by hand; those still
+    // open when it goes (the editor closed) are dismissed first.
+    juce::AlertWindow* createAlertWindow (const juce::String& title, const juce::String& message,
+                                          const juce::String& button1, const juce::String& button2,
+                                          const juce::String& button3, juce::MessageBoxIconType iconType,
+                                          int numButtons, juce::Component* associatedComponent) override;
+    void adoptWindow (juce::Component& window);
 
     void drawButtonBackground (juce::Graphics&, juce::Button&, const juce::Colour& backgroundColour,
                                bool shouldDrawButtonAsHighlighted, bool shouldDrawButtonAsDown) override;
@@ -41,6 +60,7 @@ private:
     const juce::Image& dialFace (int width, int height, float startAngle, float endAngle, float pixelScale);
 
     std::map<int, juce::Image> knobCaps;
+    std::vector<juce::Component::SafePointer<juce::Component>> adoptedWindows;
     // Width, height and the two angles in thousandths, at the pixel scale in hundredths.
     using DialFaceKey = std::tuple<int, int, int, int>;
     std::map<DialFaceKey, juce::Image> dialFaces;
