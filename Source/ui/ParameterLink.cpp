@@ -57,7 +57,7 @@ void ParameterLink::poll()
 void ParameterLink::parameterValueChanged (int, float value)
 {
     // Off the message thread nothing happens here: the poll shows it.
-    if (juce::MessageManager::existsAndIsCurrentThread())
+    if (juce::Thread::getCurrentThreadId() == messageThread)
         showNormalised (value);
 }
 

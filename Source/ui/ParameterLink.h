@@ -41,6 +41,9 @@ private:
     std::function<void (float)> show;
     float shown = -1.0f;
     bool gestureOpen = false;
+    // Links are made on the message thread. Asking the message manager instead would take its lock on every
+    // change that arrives from the audio thread.
+    const juce::Thread::ThreadID messageThread = juce::Thread::getCurrentThreadId();
     juce::SharedResourcePointer<Poll> poller;
 
     JUCE_DECLARE_NON_COPYABLE (ParameterLink)
