@@ -23,7 +23,13 @@ TazzleAudioProcessorEditor::TazzleAudioProcessorEditor (TazzleAudioProcessor& p)
     startTimerHz (30);
 }
 
-TazzleAudioProcessorEditor::~TazzleAudioProcessorEditor() { setLookAndFeel (nullptr); }
+TazzleAudioProcessorEditor::~TazzleAudioProcessorEditor()
+{
+    // Open menus draw with this editor's look and feel, which goes with it. (The framework offers no way to close
+    // only this editor's menus; another instance's open menu closes too.)
+    juce::PopupMenu::dismissAllActiveMenus();
+    setLookAndFeel (nullptr);
+}
 
 void TazzleAudioProcessorEditor::resized()
 {

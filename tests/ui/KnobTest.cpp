@@ -328,7 +328,8 @@ TEST (KnobHostMenu, TheHostsItemsFollowTheModulationItems)
     const auto itemTexts = [&]
     {
         juce::StringArray texts;
-        for (auto* item : tz::test::menuItems (knob.buildModulationMenu()))
+        const auto menu = knob.buildModulationMenu();
+        for (auto* item : tz::test::menuItems (menu))
             texts.add (item->text);
         return texts;
     };

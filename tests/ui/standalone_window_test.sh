@@ -170,7 +170,7 @@ if command -v xdotool >/dev/null && [ "$editor_w" -eq "$EDITOR_W" ]; then
         fail "SETTINGS menu text: measured $text, expected the text colour $(hex_rgb e8e4dc) (±12)"
     fi
     [ -n "${TAZZLE_WINDOW_SHOT:-}" ] && cp "$menu_shot" "${TAZZLE_WINDOW_SHOT%.png}-menu.png"
-    xdotool key Escape
+    # Left open: the app closes with the menu showing, and its look and feel must not go while the menu uses it.
 else
     fail "SETTINGS menu not checked: xdotool missing (bash scripts/setup installs it) or the editor has the wrong size"
 fi
