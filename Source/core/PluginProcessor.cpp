@@ -149,8 +149,15 @@ juce::AudioProcessorEditor* TazzleAudioProcessor::createEditor() { return new Ta
 //==============================================================================
 void TazzleAudioProcessor::setValue (int p, float plainValue)
 {
+    setNormalisedValue (p, params[(size_t) p]->convertTo0to1 (plainValue));
+}
+
+void TazzleAudioProcessor::setNormalisedValue (int p, float normalised)
+{
     auto* param = params[(size_t) p];
-    param->setValueNotifyingHost (param->convertTo0to1 (plainValue));
+    if (beforeUserWrite)
+        beforeUserWrite (*param);
+    param->setValueNotifyingHost (normalised);
 }
 
 //==============================================================================
@@ -807,10 +814,14 @@ void TazzleAudioProcessor::loadPreset (const juce::XmlElement& preset)
         if (isLocked ((tz::P) p))
             continue;
 
+        // Within an editor action the action holds the gesture; otherwise each value is a gesture of its own.
         auto* param = params[p];
-        param->beginChangeGesture();
-        param->setValueNotifyingHost (param->convertTo0to1 (tz::presetValueFor (document, infos[p])));
-        param->endChangeGesture();
+        const bool ownGesture = ! beforeUserWrite;
+        if (ownGesture)
+            param->beginChangeGesture();
+        setNormalisedValue ((int) p, param->convertTo0to1 (tz::presetValueFor (document, infos[p])));
+        if (ownGesture)
+            param->endChangeGesture();
     }
 
     auto& state = parameterState.state;

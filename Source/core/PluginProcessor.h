@@ -3,6 +3,7 @@
 #include <array>
 #include <atomic>
 #include <functional>
+#include <utility>
 
 #include <juce_audio_processors/juce_audio_processors.h>
 
@@ -70,6 +71,16 @@ public:
 
     // Writes a plain value through the host parameter, so the host hears about it.
     void setValue (int p, float plainValue);
+    void setNormalisedValue (int p, float normalised);
+
+    // Set while an editor action is open: called before each write of a parameter, so the action can open that
+    // parameter's gesture (once) and the host records the whole action as one move. Message thread only.
+    std::function<void (juce::RangedAudioParameter&)> beforeUserWrite;
+
+    // The editor's edits of the saved state beyond the parameters (grid, chain, folds, locks) mark it here; the
+    // editor's refresh takes the mark and tells the host once, so a drag is one notification, not one per move.
+    void markNonParameterChange() noexcept { nonParameterChangePending = true; }
+    bool takeNonParameterChange() noexcept { return std::exchange (nonParameterChangePending, false); }
 
     //==============================================================================
     void setChainOrder (const tz::ChainOrder& order);
@@ -198,6 +209,7 @@ private:
     int reportedLatency = -1;
     double beatPos = 0.0;
 
+    bool nonParameterChangePending = false;
     std::atomic<int> presetGeneration { 0 };
     std::atomic<int> stateChangesInProgress { 0 };
     int seenGeneration = 0;

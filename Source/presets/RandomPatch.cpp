@@ -390,8 +390,8 @@ void makeVariation (TazzleAudioProcessor& processor, juce::Random& random)
             if (info.kind != ParamKind::Float || ! info.id.startsWith (prefix) || d.u() < 0.35f)
                 continue;
 
-            auto* param = state.getParameter (info.id);
-            param->setValueNotifyingHost (juce::jlimit (0.0f, 1.0f, param->getValue() + 0.16f * (d.u() - 0.5f)));
+            const auto* param = state.getParameter (info.id);
+            processor.setNormalisedValue (p, juce::jlimit (0.0f, 1.0f, param->getValue() + 0.16f * (d.u() - 0.5f)));
         }
     }
 

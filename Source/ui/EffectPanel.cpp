@@ -4,6 +4,7 @@
 
 #include "core/PluginProcessor.h"
 #include "presets/StateDocument.h"
+#include "ui/HostWrites.h"
 
 namespace theme = tz::theme;
 
@@ -57,16 +58,24 @@ EffectPanel::EffectPanel (TazzleAudioProcessor& proc, tz::EffectId id,
 {
     const auto& params = tz::allParams();
 
-    onOffAttachment = std::make_unique<juce::AudioProcessorValueTreeState::ButtonAttachment> (
-        processor.getParameterState(), params[(size_t) tz::effectParams[(size_t) effect].on].id, onOff);
+    onOffLink = std::make_unique<tz::ui::ButtonLink> (
+        *processor.getParameterState().getParameter (params[(size_t) tz::effectParams[(size_t) effect].on].id), onOff);
     onOff.setColour (juce::ToggleButton::tickColourId, colour);
     onOff.setTooltip ("Switch this effect on or off");
     addAndMakeVisible (onOff);
 
-    earlier.onClick = [this] { processor.moveEffect (effect, -1); };
-    later.onClick = [this] { processor.moveEffect (effect, +1); };
+    const auto move = [this] (int delta)
+    {
+        tz::ui::UserAction action (processor);
+        processor.moveEffect (effect, delta);
+        action.changedOtherState();
+    };
+    earlier.onClick = [move] { move (-1); };
+    later.onClick = [move] { move (+1); };
     fold.onClick = [this]
     {
+        tz::ui::UserAction action (processor);
+        action.changedOtherState();
         auto& state = processor.getParameterState().state;
         const int mask = state.getProperty (tz::stateIds::folded, 0);
         const int bit = 1 << (int) effect;

@@ -10,6 +10,7 @@
 #include "ui/IconButton.h"
 #include "ui/Knob.h"
 #include "ui/ParamMenu.h"
+#include "ui/ParameterLink.h"
 #include "ui/theme/Theme.h"
 
 class TazzleAudioProcessor;
@@ -91,7 +92,7 @@ private:
     bool dragging = false;
 
     juce::ToggleButton onOff;
-    std::unique_ptr<juce::AudioProcessorValueTreeState::ButtonAttachment> onOffAttachment;
+    std::unique_ptr<tz::ui::ButtonLink> onOffLink;
     IconButton earlier, later, fold;
     std::vector<LabelledMenu> menus;
     std::vector<std::unique_ptr<Knob>> knobs;

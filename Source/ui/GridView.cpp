@@ -40,8 +40,10 @@ GridView::GridView (TazzleAudioProcessor& proc)
     clearButton.setTooltip ("Clear the whole grid");
     clearButton.onClick = [this]
     {
+        tz::ui::UserAction action (processor);
         for (int e = 0; e < tz::numEffects; ++e)
             processor.setGridRow ((tz::EffectId) e, {});
+        action.changedOtherState();
         repaint();
     };
 
@@ -67,6 +69,31 @@ juce::Rectangle<int> GridView::gridSwitchBounds (int row) const noexcept
 {
     const int n = rowHeight();
     return { switchX, 57 + row * n, switchWidth, juce::jmax (n - 10, 0) };
+}
+
+GridView::Shown GridView::current() const
+{
+    Shown shown;
+    shown.order = processor.getChainOrder();
+    for (int e = 0; e < tz::numEffects; ++e)
+    {
+        shown.rows[(size_t) e] = tz::packGridRow (processor.getGridRow ((tz::EffectId) e));
+        if (processor.getValue (tz::effectParams[(size_t) e].on) > 0.5f)
+            shown.onSwitches |= 1u << e;
+    }
+    shown.length = juce::jlimit (1, numColumns, juce::roundToInt (processor.getValue (tz::gridLength)));
+    shown.playhead = processor.getUiGridStep();
+    return shown;
+}
+
+void GridView::refresh()
+{
+    // Noted as drawn at once, so a repaint still waiting for its paint is not asked for again.
+    if (auto now = current(); now != drawn)
+    {
+        drawn = now;
+        repaint();
+    }
 }
 
 tz::EffectId GridView::effectInRow (int row) const
@@ -117,15 +144,17 @@ void GridView::paint (juce::Graphics& g)
             theme::drawScreen (bg, { 156.0f, 48.0f, (float) juce::jmax (w - 170, 0), (float) (10 * n + 8) }, 6.0f);
         });
 
-    const int count = juce::jlimit (1, numColumns, juce::roundToInt (processor.getValue (tz::gridLength)));
-    const int playhead = processor.getUiGridStep();
+    // Drawn from one reading, which the refresh then compares with the source.
+    drawn = current();
+    const int count = drawn.length;
+    const int playhead = drawn.playhead;
 
     for (int r = 0; r < numRows; ++r)
     {
-        const auto e = effectInRow (r);
+        const auto e = (tz::EffectId) drawn.order[(size_t) r];
         const auto colour = theme::effectColour (e);
-        const auto row = processor.getGridRow (e);
-        const bool on = processor.getValue (tz::effectParams[(size_t) e].on) > 0.5f;
+        const auto row = tz::unpackGridRow (drawn.rows[(size_t) e]);
+        const bool on = (drawn.onSwitches >> e) & 1u;
 
         g.setFont (theme::nexa (11.0f));
         g.setColour (on ? colour : theme::dimText);
@@ -191,6 +220,7 @@ void GridView::paint (juce::Graphics& g)
 void GridView::mouseDown (const juce::MouseEvent& e)
 {
     dragging = false;
+    paintAction.reset();
     const int n = rowHeight();
     if (n <= 0)
         return;
@@ -206,6 +236,7 @@ void GridView::mouseDown (const juce::MouseEvent& e)
         auto gridRow = processor.getGridRow (rowEffect);
         gridRow.enabled = ! gridRow.enabled;
         processor.setGridRow (rowEffect, gridRow);
+        tz::ui::UserAction (processor).changedOtherState();
         repaint();
         return;
     }
@@ -217,8 +248,15 @@ void GridView::mouseDown (const juce::MouseEvent& e)
         dragging = true;
         dragRow = row;
         lastColumn = column;
+        paintAction.emplace (processor);
         paintCell (row, column);
     }
+}
+
+void GridView::mouseUp (const juce::MouseEvent&)
+{
+    dragging = false;
+    paintAction.reset();
 }
 
 void GridView::mouseDrag (const juce::MouseEvent& e)
@@ -244,9 +282,16 @@ void GridView::paintCell (int row, int column)
     gridRow.enabled = gridRow.enabled || paintValue;
     processor.setGridRow (rowEffect, gridRow);
 
+    // Outside a drag (a direct call), the cell is an action of its own.
+    std::optional<tz::ui::UserAction> single;
+    if (! paintAction)
+        single.emplace (processor);
+    auto& action = paintAction ? *paintAction : *single;
+    action.changedOtherState();
+
     const auto on = tz::effectParams[(size_t) rowEffect].on;
     if (paintValue && processor.getValue (on) < 0.5f)
-        processor.setValue (on, 1.0f);
+        action.set (on, 1.0f);
 
     repaint();
 }

@@ -1,10 +1,15 @@
 #pragma once
 
+#include <array>
+#include <cstdint>
 #include <memory>
+#include <optional>
 
 #include <juce_gui_basics/juce_gui_basics.h>
 
 #include "core/Parameters.h"
+#include "engine/ChainOrder.h"
+#include "ui/HostWrites.h"
 #include "ui/ParamMenu.h"
 #include "ui/theme/Theme.h"
 
@@ -21,6 +26,27 @@ public:
     void resized() override;
     void mouseDown (const juce::MouseEvent&) override;
     void mouseDrag (const juce::MouseEvent&) override;
+    void mouseUp (const juce::MouseEvent&) override;
+
+    // Repaints when anything the view shows differs from what it last drew; the 30 Hz refresh calls it.
+    void refresh();
+
+    // Everything the view draws from the processor.
+    struct Shown
+    {
+        tz::ChainOrder order {};
+        std::array<std::uint32_t, tz::numEffects> rows {};
+        int length = 0, playhead = 0;
+        std::uint32_t onSwitches = 0;
+
+        bool operator== (const Shown& other) const
+        {
+            return order == other.order && rows == other.rows && length == other.length && playhead == other.playhead
+                && onSwitches == other.onSwitches;
+        }
+        bool operator!= (const Shown& other) const { return ! (*this == other); }
+    };
+    Shown current() const;
 
     // Geometry, in this component's pixels.
     int rowHeight() const noexcept;
@@ -47,10 +73,13 @@ private:
     juce::TextButton clearButton { "CLEAR" };
 
     tz::theme::PaintCache body;
+    Shown drawn;
     bool dragging = false;
     bool paintValue = false;
     int dragRow = 0;
     int lastColumn = 0;
+    // A paint drag is one user action: the effects it switches on are one gesture each.
+    std::optional<tz::ui::UserAction> paintAction;
 
     JUCE_DECLARE_NON_COPYABLE_WITH_LEAK_DETECTOR (GridView)
 };

@@ -6,7 +6,8 @@
 
 #include "core/PluginProcessor.h"
 
-// Edits made with the mouse reach the host as gestures, so it records them as one move each.
+// Edits made in the editor reach the host as the host expects: parameter writes inside gestures, so automation
+// recording and undo take one user action as one move; other changes to the saved state announced as such.
 namespace tz::ui
 {
 
@@ -15,49 +16,63 @@ inline juce::RangedAudioParameter& hostParameter (TazzleAudioProcessor& processo
     return *processor.getParameterState().getParameter (allParams()[(size_t) p].id);
 }
 
-// One complete gesture: begin, the new plain value, end.
-inline void setAsGesture (TazzleAudioProcessor& processor, int p, float plainValue)
-{
-    auto& param = hostParameter (processor, p);
-    param.beginChangeGesture();
-    param.setValueNotifyingHost (param.convertTo0to1 (plainValue));
-    param.endChangeGesture();
-}
-
-// Gestures held open across a drag, each begun on its first write and all ended together.
-class OpenGestures
+// One user action, from a click to its end or from a press to its release. Every parameter written while it is
+// open, by the editor or by the processor on its behalf (a route added, a preset or random patch applied), is
+// changed inside that parameter's gesture: begun before its first write, all ended together when the action
+// ends. An action opened inside another joins it. Message thread only.
+class UserAction
 {
 public:
-    explicit OpenGestures (TazzleAudioProcessor& p)
+    explicit UserAction (TazzleAudioProcessor& p)
         : processor (p)
+        , outermost (! p.beforeUserWrite)
     {
+        if (outermost)
+            processor.beforeUserWrite = [this] (juce::RangedAudioParameter& param) { openGesture (param); };
     }
 
-    ~OpenGestures() { endAll(); }
+    ~UserAction() { end(); }
 
-    void set (int p, float plainValue)
+    // Ends the gestures now; later writes go to the host without one, as before the action.
+    void end()
     {
-        auto& param = hostParameter (processor, p);
-        if (std::find (open.begin(), open.end(), p) == open.end())
-        {
-            param.beginChangeGesture();
-            open.push_back (p);
-        }
-        param.setValueNotifyingHost (param.convertTo0to1 (plainValue));
-    }
+        if (! outermost)
+            return;
 
-    void endAll()
-    {
-        for (const int p : open)
-            hostParameter (processor, p).endChangeGesture();
+        outermost = false;
+        processor.beforeUserWrite = nullptr;
+        for (auto* param : open)
+            param->endChangeGesture();
         open.clear();
     }
 
-    const std::vector<int>& parameters() const noexcept { return open; }
+    void set (int p, float plainValue) { processor.setValue (p, plainValue); }
+
+    // The action changed saved state that no parameter carries (grid, chain order, folds, locks).
+    void changedOtherState() { processor.markNonParameterChange(); }
+
+    const std::vector<juce::RangedAudioParameter*>& openGestures() const noexcept { return open; }
 
 private:
+    void openGesture (juce::RangedAudioParameter& param)
+    {
+        if (std::find (open.begin(), open.end(), &param) != open.end())
+            return;
+        param.beginChangeGesture();
+        open.push_back (&param);
+    }
+
     TazzleAudioProcessor& processor;
-    std::vector<int> open;
+    bool outermost;
+    std::vector<juce::RangedAudioParameter*> open;
+
+    JUCE_DECLARE_NON_COPYABLE (UserAction)
 };
+
+// A user action of one write: begin, the new plain value, end.
+inline void setAsGesture (TazzleAudioProcessor& processor, int p, float plainValue)
+{
+    UserAction (processor).set (p, plainValue);
+}
 
 } // namespace tz::ui

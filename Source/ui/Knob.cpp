@@ -2,6 +2,8 @@
 
 #include "core/PluginProcessor.h"
 #include "engine/Routes.h"
+#include "ui/HostWrites.h"
+#include "ui/Menus.h"
 #include "ui/theme/Theme.h"
 
 namespace theme = tz::theme;
@@ -51,9 +53,8 @@ Knob::Knob (TazzleAudioProcessor& proc, tz::P param, const juce::String& caption
     dial.setColour (juce::Slider::rotarySliderFillColourId, colour);
     dial.setColour (juce::Slider::textBoxOutlineColourId, juce::Colours::transparentBlack);
     dial.setColour (juce::Slider::textBoxBackgroundColourId, juce::Colours::transparentBlack);
-    attachment = std::make_unique<juce::AudioProcessorValueTreeState::SliderAttachment> (processor.getParameterState(),
-                                                                                         info.id, dial);
-    // After the attachment, which sets the range the default lives in.
+    link = std::make_unique<tz::ui::SliderLink> (*processor.getParameterState().getParameter (info.id), dial);
+    // After the link, which sets the range the default lives in.
     dial.setDoubleClickReturnValue (true, (double) info.def, juce::ModifierKeys::altModifier);
     addAndMakeVisible (dial);
 
@@ -109,17 +110,29 @@ juce::PopupMenu Knob::buildModulationMenu() const
         menu.addItem (lockCode, "Lock (keep when changing presets)", true, processor.isLocked (parameter));
     }
 
+    // The host's own items for the parameter (automation lane, MIDI learn), where it offers them. They carry their
+    // own actions and report no code of ours.
+    if (auto* editor = findParentComponentOfClass<juce::AudioProcessorEditor>())
+        if (auto* host = editor->getHostContext())
+            if (const auto hostMenu = host->getContextMenuForParameter (&tz::ui::hostParameter (processor, parameter)))
+            {
+                const auto items = hostMenu->getEquivalentPopupMenu();
+                menu.addSeparator();
+                for (juce::PopupMenu::MenuItemIterator it (items); it.next();)
+                    menu.addItem (juce::PopupMenu::Item (it.getItem()));
+            }
+
     return menu;
 }
 
 void Knob::showModulationMenu()
 {
-    buildModulationMenu().showMenuAsync (juce::PopupMenu::Options().withTargetComponent (&dial),
-                                         [safeThis = juce::Component::SafePointer<Knob> (this)] (int code)
-                                         {
-                                             if (safeThis != nullptr)
-                                                 safeThis->handleModulationMenuResult (code);
-                                         });
+    tz::ui::showMenu (buildModulationMenu(), dial,
+                      [safeThis = juce::Component::SafePointer<Knob> (this)] (int code)
+                      {
+                          if (safeThis != nullptr)
+                              safeThis->handleModulationMenuResult (code);
+                      });
 }
 
 void Knob::clearRoutesFrom (int source)
@@ -130,6 +143,7 @@ void Knob::clearRoutesFrom (int source)
 
 void Knob::handleModulationMenuResult (int code)
 {
+    tz::ui::UserAction action (processor);
     if (code >= 1 && code <= tz::routeSource::count)
     {
         const int source = code - 1;
@@ -150,6 +164,7 @@ void Knob::handleModulationMenuResult (int code)
     else if (code == lockCode && canLock (parameter))
     {
         processor.toggleLock (parameter);
+        action.changedOtherState();
     }
 
     refreshModulation();
@@ -170,8 +185,8 @@ void Knob::refreshModulation()
         if (processor.findRoute (s, parameter) >= 0)
             source = s;
 
-    if (std::abs (depth - shownDepth) > 0.001f || std::abs (live - shownLive) > 0.002f || source != shownSource
-        || locked != shownLocked)
+    const bool liveMoved = std::abs (live - shownLive) > 0.002f;
+    if (std::abs (depth - shownDepth) > 0.001f || source != shownSource || locked != shownLocked)
     {
         shownDepth = depth;
         shownLive = live;
@@ -179,6 +194,33 @@ void Knob::refreshModulation()
         shownLocked = locked;
         repaint();
     }
+    else if (liveMoved)
+    {
+        // Only the dot moved: where it was and where it is now, as one rectangle.
+        const auto before = liveDotBounds (shownLive);
+        shownLive = live;
+        repaint (before.getUnion (liveDotBounds (shownLive)).expanded (1.5f).getSmallestIntegerContainer());
+    }
+}
+
+Knob::DialGeometry Knob::dialGeometry() const
+{
+    auto& slider = const_cast<ModSlider&> (dial); // the layout query takes a non-const slider but changes nothing
+    const auto area =
+        slider.getLookAndFeel().getSliderLayout (slider).sliderBounds.translated (dial.getX(), dial.getY());
+    const auto rotary = dial.getRotaryParameters();
+    return { area.toFloat().reduced (4.0f).getCentre(),
+             juce::jmin ((float) area.getWidth() - 8.0f, (float) area.getHeight() - 8.0f) / 2.0f - 3.0f,
+             rotary.startAngleRadians, rotary.endAngleRadians };
+}
+
+juce::Rectangle<float> Knob::liveDotBounds (float live) const
+{
+    if (live < 0.0f)
+        return {};
+    const auto d = dialGeometry();
+    const float angle = d.startAngle + live * (d.endAngle - d.startAngle);
+    return juce::Rectangle<float> (6.0f, 6.0f).withCentre (d.centre.getPointOnCircumference (d.radius, angle));
 }
 
 void Knob::paintOverChildren (juce::Graphics& g)
@@ -210,13 +252,10 @@ void Knob::paintOverChildren (juce::Graphics& g)
         return;
 
     const auto colour = theme::modColour (shownSource);
-    const auto area = dial.getLookAndFeel().getSliderLayout (dial).sliderBounds.translated (dial.getX(), dial.getY());
-    const auto inner = area.toFloat().reduced (4.0f);
-    const auto centre = inner.getCentre();
-    const float r = juce::jmin ((float) area.getWidth() - 8.0f, (float) area.getHeight() - 8.0f) / 2.0f - 3.0f;
-    const auto rotary = dial.getRotaryParameters();
-    const auto angleOf = [&rotary] (float proportion)
-    { return rotary.startAngleRadians + proportion * (rotary.endAngleRadians - rotary.startAngleRadians); };
+    const auto d = dialGeometry();
+    const auto centre = d.centre;
+    const float r = d.radius;
+    const auto angleOf = [&d] (float proportion) { return d.startAngle + proportion * (d.endAngle - d.startAngle); };
 
     const float base = (float) dial.valueToProportionOfLength (dial.getValue());
     const float target = juce::jlimit (0.0f, 1.0f, base + shownDepth);
@@ -231,8 +270,7 @@ void Knob::paintOverChildren (juce::Graphics& g)
 
     if (shownLive >= 0.0f)
     {
-        const auto dot =
-            juce::Rectangle<float> (6.0f, 6.0f).withCentre (centre.getPointOnCircumference (r, angleOf (shownLive)));
+        const auto dot = liveDotBounds (shownLive);
         g.setColour (colour);
         g.fillEllipse (dot);
         g.setColour (theme::background);

@@ -6,6 +6,7 @@
 #include <juce_audio_processors/juce_audio_processors.h>
 
 #include "core/Parameters.h"
+#include "ui/ParameterLink.h"
 
 class TazzleAudioProcessor;
 
@@ -57,12 +58,22 @@ public:
 private:
     void clearRoutesFrom (int source);
 
+    // Where the dial is drawn, in the knob: centre, radius of the modulation dot's track, sweep angles.
+    struct DialGeometry
+    {
+        juce::Point<float> centre;
+        float radius, startAngle, endAngle;
+    };
+    DialGeometry dialGeometry() const;
+    // The modulation dot at a live value, with its outline.
+    juce::Rectangle<float> liveDotBounds (float live) const;
+
     TazzleAudioProcessor& processor;
     const tz::P parameter;
     const bool modulatable;
     ModSlider dial;
     juce::Label caption;
-    std::unique_ptr<juce::AudioProcessorValueTreeState::SliderAttachment> attachment;
+    std::unique_ptr<tz::ui::SliderLink> link;
 
     float shownDepth = 0.0f;
     float shownLive = -1.0f;

@@ -6,6 +6,9 @@
 #include "core/PluginProcessor.h"
 #include "presets/RandomPatch.h"
 #include "presets/StateDocument.h"
+#include "ui/HostWrites.h"
+#include "ui/Menus.h"
+#include "ui/PluginEditor.h"
 #include "ui/theme/Theme.h"
 #include "updates/Settings.h"
 
@@ -28,7 +31,8 @@ bool isPresetPack (const juce::String& path) { return path.endsWithIgnoreCase ("
 MainPanel::MainPanel (TazzleAudioProcessor& proc, std::function<void (float)> scaleSetter)
     : processor (proc)
     , setScale (std::move (scaleSetter))
-    , logo (juce::ImageCache::getFromMemory (UiResources::QuarrowLogo_png, UiResources::QuarrowLogo_pngSize))
+    // Not through the image cache: its timer would be destroyed on whatever thread deletes the last instance.
+    , logo (juce::ImageFileFormat::loadFrom (UiResources::QuarrowLogo_png, (size_t) UiResources::QuarrowLogo_pngSize))
     , modulatorSection (proc)
     , gridView (proc)
     , xyPad (proc)
@@ -37,6 +41,13 @@ MainPanel::MainPanel (TazzleAudioProcessor& proc, std::function<void (float)> sc
     addChildComponent (updateNotice);
     updateNotice.onSkip = [this] (const juce::String& version) {
         reportSettingsFailure (tz::updates::saveSettings ({ { tz::updates::keys::skippedVersion, version } }, true));
+    };
+    usableScreenArea = [this]
+    {
+        const auto& displays = juce::Desktop::getInstance().getDisplays();
+        const auto* display =
+            getPeer() != nullptr ? displays.getDisplayForRect (getScreenBounds()) : displays.getPrimaryDisplay();
+        return display != nullptr ? display->userArea : juce::Rectangle<int> (1 << 16, 1 << 16);
     };
     showUpdateMessage = [this] (const juce::String& text)
     {
@@ -86,8 +97,14 @@ MainPanel::MainPanel (TazzleAudioProcessor& proc, std::function<void (float)> sc
     randomButton.setTooltip ("A new random patch: gates, filter moves, glitches, textures and space, always musical");
     mutateButton.setTooltip ("A variation of the current sound: knobs nudged, a few steps changed");
     settingsButton.setTooltip ("Window size, preset packs, updates, the web site and the version");
-    randomButton.onClick = [this] { tz::makeRandomPatch (processor, random); };
-    mutateButton.onClick = [this] { tz::makeVariation (processor, random); };
+    const auto generate = [this] (void (*generator) (TazzleAudioProcessor&, juce::Random&))
+    {
+        tz::ui::UserAction action (processor);
+        generator (processor, random);
+        action.changedOtherState();
+    };
+    randomButton.onClick = [generate] { generate (tz::makeRandomPatch); };
+    mutateButton.onClick = [generate] { generate (tz::makeVariation); };
     settingsButton.onClick = [this] { showSettingsMenu(); };
     for (auto* button : { &randomButton, &mutateButton, &settingsButton })
         addAndMakeVisible (*button);
@@ -97,6 +114,7 @@ MainPanel::MainPanel (TazzleAudioProcessor& proc, std::function<void (float)> sc
     setOpaque (true);
     showModulatorsPage (true);
     cachedOrder = processor.getChainOrder();
+    announcedPresetName = processor.getPresetName();
     setSize (designWidth, designHeight);
 
     // What the last check found, at once and without any network access.
@@ -105,7 +123,7 @@ MainPanel::MainPanel (TazzleAudioProcessor& proc, std::function<void (float)> sc
         updateNotice.show (stored);
 }
 
-MainPanel::~MainPanel() = default;
+MainPanel::~MainPanel() { announceToHost(); }
 
 //==============================================================================
 void MainPanel::resized()
@@ -194,14 +212,34 @@ void MainPanel::refresh()
     xyPad.refresh();
 
     if (modulatorSection.isVisible())
-    {
         modulatorSection.refresh();
-    }
-    else if (const int step = processor.getUiGridStep(); step != lastGridStep)
+    else
+        gridView.refresh();
+
+    announceToHost();
+}
+
+void MainPanel::announceToHost()
+{
+    auto details = juce::AudioProcessorListener::ChangeDetails();
+    bool changed = false;
+
+    if (processor.takeNonParameterChange())
     {
-        lastGridStep = step;
-        gridView.repaint();
+        details = details.withNonParameterStateChanged (true);
+        changed = true;
     }
+
+    // The host names its one program after the preset.
+    if (auto name = processor.getPresetName(); name != announcedPresetName)
+    {
+        announcedPresetName = std::move (name);
+        details = details.withProgramChanged (true);
+        changed = true;
+    }
+
+    if (changed)
+        processor.updateHostDisplay (details);
 }
 
 void MainPanel::moveDraggedEffect (tz::EffectId dragged, int x)
@@ -231,6 +269,7 @@ void MainPanel::moveDraggedEffect (tz::EffectId dragged, int x)
             std::move_backward (to, from, from + 1);
         order[(size_t) target] = dragged;
         processor.setChainOrder (order);
+        processor.markNonParameterChange();
         cachedOrder = processor.getChainOrder();
         layoutChain();
     }
@@ -291,9 +330,14 @@ void MainPanel::handleUpdateResult (bool ok, const tz::updates::Release& release
         }
     }
 
-    if (manual)
-        showUpdateMessage (ok ? updates::latestVersionMessage()
-                              : updates::unreachableMessage (updates::hostOf (updates::serverAddress())));
+    if (! manual)
+        return;
+
+    const auto server = updates::serverAddress();
+    showUpdateMessage (ok ? updates::latestVersionMessage()
+                           : updates::switchesChecksOff (server)
+                           ? updates::switchedOffMessage()
+                           : updates::unreachableMessage (updates::hostOf (server)));
 }
 
 void MainPanel::reportSettingsFailure (const juce::Result& saved)
@@ -410,12 +454,22 @@ float MainPanel::storedScale() const
     return (float) processor.getParameterState().state.getProperty (tz::stateIds::uiScale, 0.85);
 }
 
+float MainPanel::scaleFitting (juce::Rectangle<int> area)
+{
+    const float fit =
+        juce::jmin ((float) area.getWidth() / (float) designWidth, (float) area.getHeight() / (float) designHeight);
+    return juce::jlimit (TazzleAudioProcessorEditor::minScale, TazzleAudioProcessorEditor::maxScale, fit);
+}
+
+float MainPanel::largestFittingScale() const { return scaleFitting (usableScreenArea()); }
+
 juce::PopupMenu MainPanel::buildSettingsMenu() const
 {
     juce::PopupMenu sizes;
-    const float scale = storedScale();
+    const float scale = storedScale(), largest = largestFittingScale();
+    // Sizes larger than the screen would put SETTINGS, the MASTER pedal and the resize corner off it.
     for (const int percent : windowSizes)
-        sizes.addItem (percent, juce::String (percent) + " %", true,
+        sizes.addItem (percent, juce::String (percent) + " %", (float) percent / 100.0f <= largest + 0.0001f,
                        std::abs (scale - (float) percent / 100.0f) < 0.01f);
 
     juce::PopupMenu menu;
@@ -434,12 +488,12 @@ juce::PopupMenu MainPanel::buildSettingsMenu() const
 
 void MainPanel::showSettingsMenu()
 {
-    buildSettingsMenu().showMenuAsync (juce::PopupMenu::Options().withTargetComponent (&settingsButton),
-                                       [safeThis = juce::Component::SafePointer<MainPanel> (this)] (int code)
-                                       {
-                                           if (safeThis != nullptr)
-                                               safeThis->handleSettingsMenuResult (code);
-                                       });
+    tz::ui::showMenu (buildSettingsMenu(), settingsButton,
+                      [safeThis = juce::Component::SafePointer<MainPanel> (this)] (int code)
+                      {
+                          if (safeThis != nullptr)
+                              safeThis->handleSettingsMenuResult (code);
+                      });
 }
 
 void MainPanel::handleSettingsMenuResult (int code)

@@ -30,6 +30,8 @@ public:
 
     // The 30 Hz poll: acts only on what changed since the last call.
     void refresh();
+    // Tells the host of the editor's edits beyond the parameters since the last call, and of a new preset name.
+    void announceToHost();
     void layoutChain();
 
     void paint (juce::Graphics&) override;
@@ -37,6 +39,12 @@ public:
 
     bool isInterestedInFileDrag (const juce::StringArray& files) override;
     void filesDropped (const juce::StringArray& files, int x, int y) override;
+
+    // The usable area of the screen the panel is on (or of the main screen, before it is on one); tests replace it.
+    std::function<juce::Rectangle<int>()> usableScreenArea;
+    // The largest window scale whose window fits that area, no smaller than the smallest scale.
+    float largestFittingScale() const;
+    static float scaleFitting (juce::Rectangle<int> area);
 
     void showSettingsMenu();
     juce::PopupMenu buildSettingsMenu() const;
@@ -104,7 +112,7 @@ private:
     juce::Random random;
     tz::ChainOrder cachedOrder {};
     int cachedFolded = 0;
-    int lastGridStep = -1;
+    juce::String announcedPresetName;
     bool automaticCheckStarted = false;
 
     JUCE_DECLARE_NON_COPYABLE_WITH_LEAK_DETECTOR (MainPanel)

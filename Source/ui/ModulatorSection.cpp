@@ -218,10 +218,8 @@ ModulatorSection::ModulatorSection (TazzleAudioProcessor& proc)
         showTargetMenu (addButton,
                         [safeThis = juce::Component::SafePointer<ModulatorSection> (this)] (tz::P target)
                         {
-                            if (safeThis == nullptr)
-                                return;
-                            safeThis->processor.addRoute (safeThis->selected, target);
-                            safeThis->refresh();
+                            if (safeThis != nullptr)
+                                safeThis->addTarget (target);
                         });
     };
     addAndMakeVisible (addButton);
@@ -237,6 +235,15 @@ ModulatorSection::ModulatorSection (TazzleAudioProcessor& proc)
 }
 
 ModulatorSection::~ModulatorSection() = default;
+
+void ModulatorSection::addTarget (tz::P target)
+{
+    {
+        const tz::ui::UserAction action (processor);
+        processor.addRoute (selected, target);
+    }
+    refresh();
+}
 
 bool ModulatorSection::isStepMode() const { return modField (processor, selected, tz::modField::mode) > 0.5f; }
 
@@ -258,8 +265,8 @@ void ModulatorSection::buildControls()
     const auto param = [m] (int k) { return (tz::P) tz::modParam (m, k); };
 
     // The old controls go before the new ones attach, so nothing listens twice.
-    modeAttachment.reset();
-    followsXYAttachment.reset();
+    modeLink.reset();
+    followsXYLink.reset();
     shapeMenu.reset();
     rateMenu.reset();
     lengthMenu.reset();
@@ -282,19 +289,19 @@ void ModulatorSection::buildControls()
         addAndMakeVisible (*menu);
 
     followsXY.setColour (juce::TextButton::buttonOnColourId, colour);
-    followsXYAttachment = std::make_unique<juce::AudioProcessorValueTreeState::ButtonAttachment> (
-        processor.getParameterState(), tz::allParams()[(size_t) param (tz::modField::followsXY)].id, followsXY);
+    followsXYLink = std::make_unique<tz::ui::ButtonLink> (
+        tz::ui::hostParameter (processor, param (tz::modField::followsXY)), followsXY);
 
     for (auto* button : { &lfoButton, &stepsButton })
         button->setColour (juce::TextButton::buttonOnColourId, colour);
-    modeAttachment = std::make_unique<juce::ParameterAttachment> (
+    modeLink = std::make_unique<tz::ui::ParameterLink> (
         tz::ui::hostParameter (processor, param (tz::modField::mode)),
         [this] (float mode)
         {
             lfoButton.setToggleState (mode < 0.5f, juce::dontSendNotification);
             stepsButton.setToggleState (mode >= 0.5f, juce::dontSendNotification);
         });
-    modeAttachment->sendInitialUpdate();
+    modeLink->sendInitialUpdate();
 
     const std::pair<int, const char*> knobFields[] = { { tz::modField::smooth, "SMOOTH" },
                                                        { tz::modField::swing, "SWING" },
@@ -370,13 +377,17 @@ void ModulatorSection::refresh()
             routeContainer.addAndMakeVisible (*row);
             routeRows.push_back (std::move (row));
         }
+        matchRouteRowText (routeRows);
         routeContainer.setSize (juce::jmax (0, routeList.getWidth() - 8),
                                 juce::jmax (1, rowHeight * (int) routeRows.size()));
         repaint (routeList.getBounds().withY (0).withBottom (getHeight()));
     }
 
     if (stepEditor != nullptr)
+    {
+        stepEditor->refresh();
         stepEditor->setPosition (displayPosition (selected), processor.getUiModValue (selected));
+    }
 
     repaintTabs();
 }
@@ -399,6 +410,7 @@ void ModulatorSection::resized()
     routeList.setBounds (listX, margin + 22 + 8, listWidth, juce::jmax (0, margin + d - (margin + 30)));
     for (size_t i = 0; i < routeRows.size(); ++i)
         routeRows[i]->setBounds (0, rowHeight * (int) i, juce::jmax (0, listWidth - 8), rowHeight);
+    matchRouteRowText (routeRows);
     routeContainer.setSize (juce::jmax (0, listWidth - 8), juce::jmax (1, rowHeight * (int) routeRows.size()));
 
     const int middleX = margin + tabW + 10;

@@ -8,6 +8,7 @@
 
 #include "ui/Knob.h"
 #include "ui/ParamMenu.h"
+#include "ui/ParameterLink.h"
 #include "ui/RouteRow.h"
 #include "ui/StepEditor.h"
 #include "ui/theme/Theme.h"
@@ -49,6 +50,8 @@ public:
     void buildControls();
     void repaintTabs();
     void refresh();
+    // What "+ ADD TARGET" does with the target chosen in its menu.
+    void addTarget (tz::P target);
 
     void paint (juce::Graphics&) override;
     void resized() override;
@@ -83,8 +86,8 @@ private:
     juce::TextButton lfoButton { "LFO" }, stepsButton { "STEPS" }, followsXY { "FOLLOWS XY" };
     juce::Label shapeLabel, rateLabel, lengthLabel;
     std::unique_ptr<ParamMenu> shapeMenu, rateMenu, lengthMenu;
-    std::unique_ptr<juce::AudioProcessorValueTreeState::ButtonAttachment> followsXYAttachment;
-    std::unique_ptr<juce::ParameterAttachment> modeAttachment;
+    std::unique_ptr<tz::ui::ButtonLink> followsXYLink;
+    std::unique_ptr<tz::ui::ParameterLink> modeLink;
     std::array<std::unique_ptr<Knob>, 3> knobs; // smooth, swing, phase
     std::unique_ptr<StepEditor> stepEditor;
 

@@ -7,7 +7,7 @@ ParamMenu::ParamMenu (TazzleAudioProcessor& processor, tz::P parameter, const ju
     : offset (valueOffset)
 {
     auto& param = *processor.getParameterState().getParameter (tz::allParams()[(size_t) parameter].id);
-    attachment = std::make_unique<juce::ParameterAttachment> (
+    link = std::make_unique<tz::ui::ParameterLink> (
         param,
         [this] (float value) { setSelectedId (juce::roundToInt (value) - offset + 1, juce::dontSendNotification); });
 
@@ -16,10 +16,10 @@ ParamMenu::ParamMenu (TazzleAudioProcessor& processor, tz::P parameter, const ju
     onChange = [this]
     {
         if (const int id = getSelectedId(); id >= 1)
-            attachment->setValueAsCompleteGesture ((float) (offset + id - 1));
+            link->setValueAsCompleteGesture ((float) (offset + id - 1));
     };
 
-    attachment->sendInitialUpdate();
+    link->sendInitialUpdate();
 }
 
 ParamMenu::~ParamMenu() = default;

@@ -5,6 +5,7 @@
 #include <juce_audio_processors/juce_audio_processors.h>
 
 #include "core/Parameters.h"
+#include "ui/ParameterLink.h"
 
 class TazzleAudioProcessor;
 
@@ -17,7 +18,7 @@ public:
 
 private:
     const int offset;
-    std::unique_ptr<juce::ParameterAttachment> attachment;
+    std::unique_ptr<tz::ui::ParameterLink> link;
 
     JUCE_DECLARE_NON_COPYABLE_WITH_LEAK_DETECTOR (ParamMenu)
 };

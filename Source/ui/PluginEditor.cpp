@@ -18,11 +18,18 @@ TazzleAudioProcessorEditor::TazzleAudioProcessorEditor (TazzleAudioProcessor& p)
     setResizeLimits (960, 492, 2000, 1025);
     getConstrainer()->setFixedAspectRatio ((double) MainPanel::designWidth / MainPanel::designHeight);
 
-    setScale (stored);
+    // A scale stored on a larger screen opens at the largest that fits this one.
+    setScale (juce::jmin (stored, mainPanel.largestFittingScale()));
     startTimerHz (30);
 }
 
-TazzleAudioProcessorEditor::~TazzleAudioProcessorEditor() { setLookAndFeel (nullptr); }
+TazzleAudioProcessorEditor::~TazzleAudioProcessorEditor()
+{
+    // Open menus draw with this editor's look and feel, which goes with it. (The framework offers no way to close
+    // only this editor's menus; another instance's open menu closes too.)
+    juce::PopupMenu::dismissAllActiveMenus();
+    setLookAndFeel (nullptr);
+}
 
 void TazzleAudioProcessorEditor::resized()
 {

@@ -5,6 +5,8 @@
 
 #include "core/PluginProcessor.h"
 #include "presets/StateDocument.h"
+#include "ui/HostWrites.h"
+#include "ui/Menus.h"
 #include "ui/theme/TazzleLookAndFeel.h"
 #include "ui/theme/Theme.h"
 
@@ -167,7 +169,10 @@ void PresetBar::step (int delta)
     if (target < 0)
         return;
 
-    processor.loadPresetFile (entries[(size_t) target].file);
+    {
+        const tz::ui::UserAction action (processor);
+        processor.loadPresetFile (entries[(size_t) target].file);
+    }
     refresh();
 }
 
@@ -239,6 +244,7 @@ juce::PopupMenu PresetBar::buildPresetMenu (const std::vector<Entry>& entries) c
 
 void PresetBar::handlePresetMenuResult (int code, const std::vector<Entry>& entries)
 {
+    const tz::ui::UserAction action (processor);
     if (code == initCode)
         processor.resetToInit();
     else if (code == saveCode)
@@ -261,8 +267,8 @@ void PresetBar::handlePresetMenuResult (int code, const std::vector<Entry>& entr
 void PresetBar::showPresetMenu()
 {
     auto entries = presetEntries();
-    buildPresetMenu (entries).showMenuAsync (
-        juce::PopupMenu::Options().withTargetComponent (&name),
+    tz::ui::showMenu (
+        buildPresetMenu (entries), name,
         [safeThis = juce::Component::SafePointer<PresetBar> (this), entries = std::move (entries)] (int code)
         {
             if (safeThis != nullptr && code != 0)
@@ -275,7 +281,8 @@ void PresetBar::showSaveDialog()
 {
     auto* window = new juce::AlertWindow ("Save preset", "Give it a name and pick a category.",
                                           juce::MessageBoxIconType::NoIcon, this);
-    window->setLookAndFeel (&getLookAndFeel());
+    if (auto* tazzleLook = dynamic_cast<TazzleLookAndFeel*> (&getLookAndFeel()))
+        tazzleLook->adoptWindow (*window);
 
     const auto currentName = processor.getPresetName();
     window->addTextEditor ("name", currentName == "Init" ? juce::String ("My Preset") : currentName, "Name");

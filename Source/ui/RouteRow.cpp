@@ -3,6 +3,7 @@
 #include "core/PluginProcessor.h"
 #include "engine/Routes.h"
 #include "ui/HostWrites.h"
+#include "ui/Menus.h"
 #include "ui/theme/Theme.h"
 
 namespace
@@ -48,12 +49,12 @@ tz::P targetForMenuResult (int itemId)
 
 void showTargetMenu (juce::Component& anchor, std::function<void (tz::P)> onChosen)
 {
-    buildTargetMenu().showMenuAsync (juce::PopupMenu::Options().withTargetComponent (&anchor),
-                                     [onChosen = std::move (onChosen)] (int itemId)
-                                     {
-                                         if (const auto target = targetForMenuResult (itemId); target != tz::none)
-                                             onChosen (target);
-                                     });
+    tz::ui::showMenu (buildTargetMenu(), anchor,
+                      [onChosen = std::move (onChosen)] (int itemId)
+                      {
+                          if (const auto target = targetForMenuResult (itemId); target != tz::none)
+                              onChosen (target);
+                      });
 }
 
 juce::String routeRowText (int sourceValue, int targetValue)
@@ -66,6 +67,44 @@ juce::String routeRowText (int sourceValue, int targetValue)
         return prefix + "(none)";
 
     return prefix + groupName (target) + "  " + shortTargetName (target);
+}
+
+RouteRowLabel fitRouteRowText (int sourceValue, int targetValue, float width)
+{
+    constexpr float buttonFont = 12.0f, smallestLabel = 9.0f;
+    const auto full = routeRowText (sourceValue, targetValue);
+    const auto widthAt = [] (const juce::String& text, float height)
+    { return tz::theme::nexa (height).getStringWidthFloat (text); };
+
+    if (widthAt (full, buttonFont) <= width)
+        return { full, buttonFont };
+
+    const auto target = targetForMenuResult (targetValue);
+    const auto shortText = target == tz::none
+        ? full
+        : full.upToFirstOccurrenceOf (groupName (target), false, false) + shortTargetName (target);
+    const float needed = widthAt (shortText, buttonFont);
+    return { shortText, needed <= width ? buttonFont : juce::jmax (smallestLabel, buttonFont * width / needed) };
+}
+
+void matchRouteRowText (const std::vector<std::unique_ptr<RouteRow>>& rows)
+{
+    float height = 12.0f;
+    for (const auto& row : rows)
+        height = juce::jmin (height, row->neededFontHeight());
+    for (const auto& row : rows)
+        row->setFontHeight (height);
+}
+
+void RouteTargetButton::paintButton (juce::Graphics& g, bool highlighted, bool down)
+{
+    auto& lf = getLookAndFeel();
+    lf.drawButtonBackground (g, *this, findColour (buttonColourId), highlighted, down);
+
+    // One line, whatever the width: squeezed rather than wrapped when even the smallest size is too wide.
+    g.setFont (tz::theme::nexa (fontHeight));
+    g.setColour (findColour (textColourOffId).withMultipliedAlpha (isEnabled() ? 1.0f : 0.5f));
+    g.drawFittedText (getButtonText(), getLocalBounds().reduced (4, 0), juce::Justification::centred, 1, 0.5f);
 }
 
 //==============================================================================
@@ -94,12 +133,17 @@ RouteRow::RouteRow (TazzleAudioProcessor& proc, int routeIndex)
     depth.setTextBoxStyle (juce::Slider::NoTextBox, true, 0, 0);
     depth.setColour (juce::Slider::trackColourId, tz::theme::modColour (source - 1).withAlpha ((juce::uint8) 0x8c));
     depth.setTooltip ("Depth: how far this modulator moves the target (negative = the other way)");
-    depthAttachment = std::make_unique<juce::AudioProcessorValueTreeState::SliderAttachment> (
-        processor.getParameterState(), params[(size_t) tz::routeParam (route, tz::routeField::depth)].id, depth);
+    depthLink = std::make_unique<tz::ui::SliderLink> (
+        *processor.getParameterState().getParameter (params[(size_t) tz::routeParam (route, tz::routeField::depth)].id),
+        depth);
     addAndMakeVisible (depth);
 
     removeButton.setTooltip ("Remove this route");
-    removeButton.onClick = [this] { processor.removeRoute (route); };
+    removeButton.onClick = [this]
+    {
+        const tz::ui::UserAction action (processor);
+        processor.removeRoute (route);
+    };
     addAndMakeVisible (removeButton);
 }
 
@@ -125,4 +169,18 @@ void RouteRow::resized()
     const int depthWidth = juce::jmin (rest * 2 / 5, 96);
     depth.setBounds (rest - depthWidth, y, depthWidth, rowHeight);
     targetButton.setBounds (0, y, juce::jmax (0, rest - depthWidth - 4), rowHeight);
+
+    const auto label =
+        fitRouteRowText (juce::roundToInt (processor.getValue (tz::routeParam (route, tz::routeField::source))),
+                         juce::roundToInt (processor.getValue (tz::routeParam (route, tz::routeField::target))),
+                         (float) juce::jmax (0, targetButton.getWidth() - 8));
+    targetButton.setButtonText (label.text);
+    needed = label.fontHeight;
+    setFontHeight (needed);
+}
+
+void RouteRow::setFontHeight (float height)
+{
+    targetButton.fontHeight = height;
+    targetButton.repaint();
 }

@@ -2,10 +2,12 @@
 
 #include <functional>
 #include <memory>
+#include <vector>
 
 #include <juce_audio_processors/juce_audio_processors.h>
 
 #include "core/Parameters.h"
+#include "ui/ParameterLink.h"
 
 class TazzleAudioProcessor;
 
@@ -22,6 +24,28 @@ juce::String shortTargetName (tz::P target);
 // "X   " or "Y   " for the pad's axes, then the target's group and short name, or "(none)".
 juce::String routeRowText (int sourceValue, int targetValue);
 
+// What a route row's target button shows, always on one line: the full text at the button font when it fits, else
+// the prefix and the target's short name, shrunk as far as the smallest label size.
+struct RouteRowLabel
+{
+    juce::String text;
+    float fontHeight;
+};
+RouteRowLabel fitRouteRowText (int sourceValue, int targetValue, float width);
+
+// Gives the rows of one list the smallest font height any of them needs, so neighbours match.
+class RouteRow;
+void matchRouteRowText (const std::vector<std::unique_ptr<RouteRow>>& rows);
+
+// The target button of a route row: its text on one line at a chosen height.
+class RouteTargetButton : public juce::TextButton
+{
+public:
+    void paintButton (juce::Graphics&, bool shouldDrawButtonAsHighlighted, bool shouldDrawButtonAsDown) override;
+
+    float fontHeight = 12.0f;
+};
+
 // One modulation route: what it moves, how far, and a button to remove it.
 class RouteRow : public juce::Component
 {
@@ -32,7 +56,10 @@ public:
     void resized() override;
 
     int getRoute() const noexcept { return route; }
-    juce::TextButton& getTargetButton() noexcept { return targetButton; }
+    RouteTargetButton& getTargetButton() noexcept { return targetButton; }
+    // The font height the row's text needs in its width, and the one it is drawn at.
+    float neededFontHeight() const noexcept { return needed; }
+    void setFontHeight (float height);
     juce::Slider& getDepthSlider() noexcept { return depth; }
     juce::TextButton& getRemoveButton() noexcept { return removeButton; }
 
@@ -42,9 +69,11 @@ public:
 private:
     TazzleAudioProcessor& processor;
     const int route;
-    juce::TextButton targetButton, removeButton { "x" };
+    RouteTargetButton targetButton;
+    juce::TextButton removeButton { "x" };
+    float needed = 12.0f;
     juce::Slider depth;
-    std::unique_ptr<juce::AudioProcessorValueTreeState::SliderAttachment> depthAttachment;
+    std::unique_ptr<tz::ui::SliderLink> depthLink;
 
     JUCE_DECLARE_NON_COPYABLE_WITH_LEAK_DETECTOR (RouteRow)
 };

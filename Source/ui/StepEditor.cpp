@@ -5,6 +5,7 @@
 #include "core/PluginProcessor.h"
 #include "core/Transport.h"
 #include "engine/Modulators.h"
+#include "ui/Menus.h"
 #include "ui/theme/Theme.h"
 
 namespace theme = tz::theme;
@@ -63,7 +64,6 @@ enum MenuIds
 StepEditor::StepEditor (TazzleAudioProcessor& p, int m)
     : processor (p)
     , modulator (juce::jlimit (0, tz::numModulators - 1, m))
-    , gestures (p)
 {
 }
 
@@ -131,7 +131,9 @@ bool StepEditor::overShapes (juce::Point<float> point) const
 //==============================================================================
 void StepEditor::setStep (int step, float level)
 {
-    gestures.set (tz::modParam (modulator, tz::modField::firstStep + step), level * 100.0f);
+    if (! drawAction)
+        drawAction.emplace (processor);
+    drawAction->set (tz::modParam (modulator, tz::modField::firstStep + step), level * 100.0f);
 }
 
 void StepEditor::setShape (int step, int shape)
@@ -139,17 +141,73 @@ void StepEditor::setShape (int step, int shape)
     tz::ui::setAsGesture (processor, tz::modParam (modulator, tz::modField::firstStepShape + step), (float) shape);
 }
 
+void StepEditor::refresh()
+{
+    // Noted as drawn at once, so a repaint still waiting for its paint is not asked for again.
+    if (auto now = settings(); now != drawn)
+    {
+        // The trail belongs to the pattern it ran over.
+        drawn = now;
+        trailCount = 0;
+        lastPosition = -1.0;
+        shownPlayingStep = -1;
+        repaint();
+    }
+}
+
 void StepEditor::setPosition (double position, float value)
 {
     if (std::abs (position - lastPosition) <= 0.000001 && std::abs (value - lastValue) <= 0.0001f)
         return;
 
+    // Only what moved is drawn again: the trail (each dot fades a little), the footer's value and, in
+    // Steps mode, the columns of the step that stopped and the step that started playing.
+    const auto oldDots = trailDots();
     lastPosition = position;
     lastValue = value;
     trail[(size_t) trailWrite] = { (float) position, value };
     trailWrite = (trailWrite + 1) % (int) trail.size();
     trailCount = juce::jmin (trailCount + 1, (int) trail.size());
-    repaint();
+
+    // One rectangle around both trails: many small ones would make every drawing call clip against all of them.
+    repaint (oldDots.getBounds().getUnion (trailDots().getBounds()));
+    repaint (footerArea().toNearestIntEdges());
+
+    const auto s = settings();
+    if (const int playing = s.stepMode ? playingStep (s) : -1; playing != shownPlayingStep)
+    {
+        for (const int step : { shownPlayingStep, playing })
+            if (step >= 0)
+                repaint (stepColumn (step).toNearestIntEdges());
+        shownPlayingStep = playing;
+    }
+}
+
+juce::RectangleList<int> StepEditor::trailDots() const
+{
+    juce::RectangleList<int> dots;
+    const auto plot = plotArea();
+    for (int k = 0; k < trailCount; ++k)
+    {
+        const auto& point = trail[(size_t) ((trailWrite - trailCount + k + (int) trail.size()) % (int) trail.size())];
+        const juce::Point<float> centre (plot.getX() + plot.getWidth() * point.x,
+                                         plot.getBottom() - plot.getHeight() * point.y);
+        dots.addWithoutMerging (juce::Rectangle<float> (10.0f, 10.0f).withCentre (centre).toNearestIntEdges());
+    }
+    return dots;
+}
+
+juce::Rectangle<float> StepEditor::footerArea() const
+{
+    const auto plot = plotArea();
+    return { plot.getX(), 8.0f + juce::jmax ((float) getHeight() - 34.0f, 0.0f) + 2.0f, plot.getWidth(), 14.0f };
+}
+
+juce::Rectangle<float> StepEditor::stepColumn (int step) const
+{
+    // From the labels row down through the shapes row.
+    const float column = plotArea().getWidth() / (float) tz::numModSteps;
+    return { plotLeft + (float) step * column - 1.0f, 0.0f, column + 2.0f, (float) getHeight() };
 }
 
 std::vector<float> StepEditor::lfoCurve() const
@@ -215,6 +273,7 @@ juce::PopupMenu StepEditor::buildStepMenu (int step) const
 void StepEditor::handleStepMenuResult (int itemId, int step, const std::array<float, tz::numModSteps>& levels,
                                        int length, juce::Random& random)
 {
+    const tz::ui::UserAction action (processor);
     const auto setLevel = [this] (int i, float percent)
     { processor.setValue (tz::modParam (modulator, tz::modField::firstStep + i), percent); };
     const int n = juce::jlimit (1, tz::numModSteps, length);
@@ -263,14 +322,16 @@ void StepEditor::handleStepMenuResult (int itemId, int step, const std::array<fl
 void StepEditor::showStepMenu (int step)
 {
     const auto s = settings();
-    buildStepMenu (step).showMenuAsync (juce::PopupMenu::Options().withMousePosition(),
-                                        [safeThis = juce::Component::SafePointer<StepEditor> (this), step,
-                                         levels = s.levels, length = s.length] (int id)
-                                        {
-                                            juce::Random random;
-                                            if (safeThis != nullptr && id != 0)
-                                                safeThis->handleStepMenuResult (id, step, levels, length, random);
-                                        });
+    tz::ui::showMenu (
+        buildStepMenu (step), *this,
+        [safeThis = juce::Component::SafePointer<StepEditor> (this), step, levels = s.levels,
+         length = s.length] (int id)
+        {
+            juce::Random random;
+            if (safeThis != nullptr && id != 0)
+                safeThis->handleStepMenuResult (id, step, levels, length, random);
+        },
+        true);
 }
 
 //==============================================================================
@@ -315,6 +376,7 @@ void StepEditor::mouseDown (const juce::MouseEvent& e)
     if (overShapes (e.position))
     {
         dragShape = (s.shapes[(size_t) step] + 1) % numStepShapes;
+        drawAction.emplace (processor);
         setShape (step, dragShape);
         lastStep = step;
     }
@@ -353,7 +415,7 @@ void StepEditor::mouseUp (const juce::MouseEvent&)
 {
     lastStep = -1;
     dragShape = -1;
-    gestures.endAll();
+    drawAction.reset();
 }
 
 //==============================================================================
@@ -394,8 +456,32 @@ void StepEditor::paint (juce::Graphics& g)
 {
     const auto s = settings();
     const auto colour = theme::modColour (modulator);
-    const auto plot = plotArea();
 
+    // What moves only with the settings, the pointer or the playing step is kept as an image; the trail and the
+    // footer, which move on every refresh while it plays, are drawn over it.
+    const auto face = std::make_tuple (hoverStep, hoverOnShapes, s.stepMode ? playingStep (s) : -1);
+    drawn = s;
+    if (s != bodySettings || face != bodyFace)
+    {
+        bodySettings = s;
+        bodyFace = face;
+        body.invalidate();
+    }
+    body.draw (g, getLocalBounds(), [this, &s, colour] (juce::Graphics& bg) { paintFace (bg, s, colour); });
+
+    paintTrail (g, colour);
+
+    const auto footer = footerArea();
+    g.setFont (theme::nexa (10.0f));
+    g.setColour (colour.withAlpha ((juce::uint8) 0xe6));
+    g.drawText (footerLeftText(), footer, juce::Justification::centredLeft, true);
+    g.setColour (theme::dimText);
+    g.drawText (footerRightText(), footer, juce::Justification::centredRight, true);
+}
+
+void StepEditor::paintFace (juce::Graphics& g, const Settings& s, juce::Colour colour)
+{
+    const auto plot = plotArea();
     theme::drawScreen (g, getLocalBounds().toFloat(), 7.0f);
 
     const float column = plot.getWidth() / (float) tz::numModSteps;
@@ -414,16 +500,6 @@ void StepEditor::paint (juce::Graphics& g)
         paintSteps (g, s, colour);
     else
         paintLfo (g, s, colour);
-
-    paintTrail (g, colour);
-
-    const juce::Rectangle<float> footer (plot.getX(), 8.0f + juce::jmax ((float) getHeight() - 34.0f, 0.0f) + 2.0f,
-                                         plot.getWidth(), 14.0f);
-    g.setFont (theme::nexa (10.0f));
-    g.setColour (colour.withAlpha ((juce::uint8) 0xe6));
-    g.drawText (footerLeftText(), footer, juce::Justification::centredLeft, true);
-    g.setColour (theme::dimText);
-    g.drawText (footerRightText(), footer, juce::Justification::centredRight, true);
 }
 
 void StepEditor::paintLfo (juce::Graphics& g, const Settings&, juce::Colour colour)

@@ -1,11 +1,15 @@
 #pragma once
 
 #include <array>
+#include <optional>
+#include <tuple>
+#include <vector>
 
 #include <juce_gui_basics/juce_gui_basics.h>
 
 #include "core/Parameters.h"
 #include "ui/HostWrites.h"
+#include "ui/theme/Theme.h"
 
 class TazzleAudioProcessor;
 
@@ -26,6 +30,14 @@ public:
         float smooth = 0.0f, swing = 0.0f, phase = 0.0f;
         std::array<float, tz::numModSteps> levels {}; // 0..1
         std::array<int, tz::numModSteps> shapes {};   // 0..4
+
+        bool operator== (const Settings& o) const
+        {
+            return stepMode == o.stepMode && shape == o.shape && rateBeats == o.rateBeats && length == o.length
+                && smooth == o.smooth && swing == o.swing && phase == o.phase && levels == o.levels
+                && shapes == o.shapes;
+        }
+        bool operator!= (const Settings& o) const { return ! (*this == o); }
     };
 
     StepEditor (TazzleAudioProcessor& processor, int modulator);
@@ -40,6 +52,8 @@ public:
 
     // The modulator's display position (0..1 across the plot) and value; repaints when either moved.
     void setPosition (double position, float value);
+    // Repaints when the modulator's settings differ from those it last drew; the 30 Hz refresh calls it.
+    void refresh();
 
     // One cycle of the LFO as drawn: the value at each of the lfoSegments + 1 points across the plot.
     std::vector<float> lfoCurve() const;
@@ -59,7 +73,11 @@ public:
     int stepAt (float x) const;
     float levelAt (float y) const;
 
-    const std::vector<int>& openGestures() const noexcept { return gestures.parameters(); }
+    // The parameters whose gestures the current press holds open.
+    std::vector<juce::RangedAudioParameter*> openGestures() const
+    {
+        return drawAction ? drawAction->openGestures() : std::vector<juce::RangedAudioParameter*>();
+    }
 
     void paint (juce::Graphics&) override;
     void mouseMove (const juce::MouseEvent&) override;
@@ -70,10 +88,14 @@ public:
 
 private:
     void setShape (int step, int shape);
+    void paintFace (juce::Graphics&, const Settings&, juce::Colour);
     void paintLfo (juce::Graphics&, const Settings&, juce::Colour);
     void paintSteps (juce::Graphics&, const Settings&, juce::Colour);
     void paintTrail (juce::Graphics&, juce::Colour);
     int playingStep (const Settings&) const;
+    juce::RectangleList<int> trailDots() const;
+    juce::Rectangle<float> footerArea() const;
+    juce::Rectangle<float> stepColumn (int step) const;
     bool overShapes (juce::Point<float>) const;
 
     TazzleAudioProcessor& processor;
@@ -83,9 +105,16 @@ private:
     bool hoverOnShapes = false;
     int lastStep = -1;
     int dragShape = -1;
-    tz::ui::OpenGestures gestures;
+    // A press and its drag are one user action: every step they write is one gesture, ended on release.
+    std::optional<tz::ui::UserAction> drawAction;
 
+    Settings drawn;
+    // What the kept image of the face was drawn for: settings, hover step and place, playing step.
+    Settings bodySettings;
+    std::tuple<int, bool, int> bodyFace { -2, false, -1 };
+    tz::theme::PaintCache body;
     double lastPosition = -1.0;
+    int shownPlayingStep = -1;
     float lastValue = -1.0f;
     std::array<juce::Point<float>, 40> trail {};
     int trailWrite = 0, trailCount = 0;

@@ -21,25 +21,23 @@ bool isPadSource (int sourceValue)
 
 XYPad::XYPad (TazzleAudioProcessor& proc)
     : processor (proc)
-    , xAttachment (tz::ui::hostParameter (proc, tz::xyX), [] (float) {})
-    , yAttachment (tz::ui::hostParameter (proc, tz::xyY), [] (float) {})
+    , xLink (tz::ui::hostParameter (proc, tz::xyX), [] (float) {})
+    , yLink (tz::ui::hostParameter (proc, tz::xyY), [] (float) {})
 {
-    const auto addRouteFrom = [this] (int source, juce::TextButton& button)
+    const auto chooseTarget = [this] (int source, juce::TextButton& button)
     {
         showTargetMenu (button,
                         [safeThis = juce::Component::SafePointer<XYPad> (this), source] (tz::P target)
                         {
-                            if (safeThis == nullptr)
-                                return;
-                            safeThis->processor.addRoute (source, target);
-                            safeThis->refresh();
+                            if (safeThis != nullptr)
+                                safeThis->addRouteFrom (source, target);
                         });
     };
 
     xButton.setTooltip ("Send X to a knob");
     yButton.setTooltip ("Send Y to a knob");
-    xButton.onClick = [this, addRouteFrom] { addRouteFrom (tz::routeSource::x, xButton); };
-    yButton.onClick = [this, addRouteFrom] { addRouteFrom (tz::routeSource::y, yButton); };
+    xButton.onClick = [this, chooseTarget] { chooseTarget (tz::routeSource::x, xButton); };
+    yButton.onClick = [this, chooseTarget] { chooseTarget (tz::routeSource::y, yButton); };
     addAndMakeVisible (xButton);
     addAndMakeVisible (yButton);
 
@@ -50,6 +48,15 @@ XYPad::XYPad (TazzleAudioProcessor& proc)
 }
 
 XYPad::~XYPad() = default;
+
+void XYPad::addRouteFrom (int source, tz::P target)
+{
+    {
+        const tz::ui::UserAction action (processor);
+        processor.addRoute (source, target);
+    }
+    refresh();
+}
 
 //==============================================================================
 juce::Point<float> XYPad::valuesAt (juce::Point<float> position) const
@@ -83,8 +90,8 @@ juce::String XYPad::speedLabel (float x)
 void XYPad::setFromPosition (juce::Point<float> position)
 {
     const auto values = valuesAt (position);
-    xAttachment.setValueAsPartOfGesture (values.x);
-    yAttachment.setValueAsPartOfGesture (values.y);
+    xLink.setValueAsPartOfGesture (values.x);
+    yLink.setValueAsPartOfGesture (values.y);
 }
 
 void XYPad::mouseDown (const juce::MouseEvent& e)
@@ -93,8 +100,8 @@ void XYPad::mouseDown (const juce::MouseEvent& e)
     if (! pressedInside)
         return;
 
-    xAttachment.beginGesture();
-    yAttachment.beginGesture();
+    xLink.beginGesture();
+    yLink.beginGesture();
     setFromPosition (e.position);
 }
 
@@ -110,8 +117,8 @@ void XYPad::mouseUp (const juce::MouseEvent&)
         return;
 
     pressedInside = false;
-    xAttachment.endGesture();
-    yAttachment.endGesture();
+    xLink.endGesture();
+    yLink.endGesture();
 }
 
 void XYPad::mouseDoubleClick (const juce::MouseEvent& e)
@@ -119,8 +126,8 @@ void XYPad::mouseDoubleClick (const juce::MouseEvent& e)
     if (! hitArea().contains (e.position))
         return;
 
-    xAttachment.setValueAsCompleteGesture (tz::allParams()[(size_t) tz::xyX].def);
-    yAttachment.setValueAsCompleteGesture (tz::allParams()[(size_t) tz::xyY].def);
+    xLink.setValueAsCompleteGesture (tz::allParams()[(size_t) tz::xyX].def);
+    yLink.setValueAsCompleteGesture (tz::allParams()[(size_t) tz::xyY].def);
 }
 
 //==============================================================================
@@ -148,6 +155,7 @@ void XYPad::refresh()
             routeContainer.addAndMakeVisible (*row);
             routeRows.push_back (std::move (row));
         }
+        matchRouteRowText (routeRows);
         routeContainer.setSize (width, juce::jmax (1, routeRowHeight * (int) routeRows.size()));
         repaint (routeList.getBounds());
     }
@@ -156,12 +164,37 @@ void XYPad::refresh()
     const bool moved = position.getDistanceFrom (lastPosition) > 0.0005f;
     if (moved || trailCount > 1)
     {
+        // Only what moved is drawn again: the trail and the puck where they were and where they are, and the
+        // texts and the zone tint when they change.
+        const auto before = trailAndPuckArea();
         trail[(size_t) trailHead] = position;
         trailHead = (trailHead + 1) % (int) trail.size();
         trailCount = moved ? juce::jmin (trailCount + 1, (int) trail.size()) : (trailCount < 3 ? 0 : trailCount - 2);
         lastPosition = position;
-        repaint();
+        repaint (before.getUnion (trailAndPuckArea()).getSmallestIntegerContainer());
+
+        const auto xy = effectiveXY();
+        if (const auto readout = speedLabel (xy.x) + juce::String (juce::roundToInt (xy.y)); readout != shownReadout)
+        {
+            shownReadout = readout;
+            repaint (0, 0, getWidth(), 219 + 12); // the title row, the pad with its zone tint and the zone labels
+        }
     }
+}
+
+juce::Rectangle<float> XYPad::trailAndPuckArea() const
+{
+    const float pw = valueWidth();
+    const auto toPad = [pw] (juce::Point<float> p)
+    { return juce::Point<float> (valueLeft + p.x * pw, valueBottom - p.y * valueHeight); };
+
+    auto area = juce::Rectangle<float> (puckCentre(), puckCentre());
+    for (int i = 0; i < trailCount; ++i)
+    {
+        const auto point = toPad (trail[(size_t) ((trailHead - 1 - i + 2 * (int) trail.size()) % (int) trail.size())]);
+        area = area.getUnion ({ point, point });
+    }
+    return area.expanded (20.0f); // the puck's outer glow, 18 across its centre
 }
 
 void XYPad::resized()
@@ -179,47 +212,60 @@ void XYPad::paint (juce::Graphics& g)
 {
     const float w = (float) getWidth(), h = (float) getHeight(), pw = valueWidth();
     const auto xColour = theme::modColour (tz::routeSource::x), yColour = theme::modColour (tz::routeSource::y);
-    const auto [x, y] = effectiveXY();
+    const auto xy = effectiveXY();
+    const float x = xy.x, y = xy.y;
 
+    // Everything but the trail and the puck changes only with the readout (zone and intensity), so it is kept as
+    // an image and the puck moves over it.
+    if (const auto readout = speedLabel (x) + juce::String (juce::roundToInt (y)); readout != bodyReadout)
+    {
+        bodyReadout = readout;
+        face.invalidate();
+    }
     body.draw (g, getLocalBounds(),
                [w, h] (juce::Graphics& bg)
                {
                    theme::drawPedal (bg, { 4.0f, 4.0f, juce::jmax (w - 8.0f, 0.0f), juce::jmax (h - 11.0f, 0.0f) },
                                      theme::accent, true, true);
                });
+    face.draw (
+        g, getLocalBounds(),
+        [&] (juce::Graphics& bg)
+        {
+            bg.setColour (theme::text.withAlpha ((juce::uint8) 0xcc));
+            bg.setFont (theme::nexa (14.0f));
+            bg.drawText ("XY", juce::Rectangle<float> (18.0f, 12.0f, 30.0f, 22.0f), juce::Justification::centredLeft,
+                         false);
+            bg.setFont (theme::nexa (10.0f));
+            bg.setColour (xColour);
+            bg.drawText ("SPEED " + speedLabel (x), juce::Rectangle<float> (48.0f, 12.0f, 80.0f, 22.0f),
+                         juce::Justification::centredLeft, false);
+            bg.setColour (yColour);
+            bg.drawText ("INTENSITY " + juce::String (juce::roundToInt (y)) + " %",
+                         juce::Rectangle<float> (w - 18.0f - 110.0f, 12.0f, 110.0f, 22.0f),
+                         juce::Justification::centredRight, false);
 
-    g.setColour (theme::text.withAlpha ((juce::uint8) 0xcc));
-    g.setFont (theme::nexa (14.0f));
-    g.drawText ("XY", juce::Rectangle<float> (18.0f, 12.0f, 30.0f, 22.0f), juce::Justification::centredLeft, false);
-    g.setFont (theme::nexa (10.0f));
-    g.setColour (xColour);
-    g.drawText ("SPEED " + speedLabel (x), juce::Rectangle<float> (48.0f, 12.0f, 80.0f, 22.0f),
-                juce::Justification::centredLeft, false);
-    g.setColour (yColour);
-    g.drawText ("INTENSITY " + juce::String (juce::roundToInt (y)) + " %",
-                juce::Rectangle<float> (w - 18.0f - 110.0f, 12.0f, 110.0f, 22.0f), juce::Justification::centredRight,
-                false);
+            theme::drawScreen (g, { 18.0f, 44.0f, juce::jmax (w - 36.0f, 0.0f), 172.0f }, 6.0f);
 
-    theme::drawScreen (g, { 18.0f, 44.0f, juce::jmax (w - 36.0f, 0.0f), 172.0f }, 6.0f);
+            const float zoneWidth = pw / 5.0f;
+            const int zone = juce::jlimit (0, 4, (int) (x / 20.0f));
+            bg.setColour (xColour.withAlpha ((juce::uint8) 0x0f));
+            bg.fillRect (valueLeft + (float) zone * zoneWidth, valueBottom - valueHeight, zoneWidth, valueHeight);
 
-    const float zoneWidth = pw / 5.0f;
-    const int zone = juce::jlimit (0, 4, (int) (x / 20.0f));
-    g.setColour (xColour.withAlpha ((juce::uint8) 0x0f));
-    g.fillRect (valueLeft + (float) zone * zoneWidth, valueBottom - valueHeight, zoneWidth, valueHeight);
+            for (int i = 1; i < 5; ++i)
+            {
+                bg.setColour (juce::Colours::white.withAlpha ((juce::uint8) (i % 2 == 0 ? 0x17 : 0x0d)));
+                bg.fillRect (valueLeft + (float) i * zoneWidth, valueBottom - valueHeight, 1.0f, valueHeight);
+                bg.fillRect (valueLeft, valueBottom - valueHeight * (float) i / 5.0f, pw, 1.0f);
+            }
 
-    for (int i = 1; i < 5; ++i)
-    {
-        g.setColour (juce::Colours::white.withAlpha ((juce::uint8) (i % 2 == 0 ? 0x17 : 0x0d)));
-        g.fillRect (valueLeft + (float) i * zoneWidth, valueBottom - valueHeight, 1.0f, valueHeight);
-        g.fillRect (valueLeft, valueBottom - valueHeight * (float) i / 5.0f, pw, 1.0f);
-    }
-
-    g.setFont (theme::nexa (9.0f));
-    g.setColour (theme::dimText);
-    for (int i = 0; i < 5; ++i)
-        g.drawText (speedLabel ((float) i * 20.0f),
-                    juce::Rectangle<float> (valueLeft + (float) i * zoneWidth, 219.0f, zoneWidth, 12.0f),
-                    juce::Justification::centred, false);
+            bg.setFont (theme::nexa (9.0f));
+            bg.setColour (theme::dimText);
+            for (int i = 0; i < 5; ++i)
+                bg.drawText (speedLabel ((float) i * 20.0f),
+                             juce::Rectangle<float> (valueLeft + (float) i * zoneWidth, 219.0f, zoneWidth, 12.0f),
+                             juce::Justification::centred, false);
+        });
 
     const auto toPad = [pw] (juce::Point<float> p)
     { return juce::Point<float> (valueLeft + p.x * pw, valueBottom - p.y * valueHeight); };

@@ -6,6 +6,7 @@
 
 #include <juce_audio_processors/juce_audio_processors.h>
 
+#include "ui/ParameterLink.h"
 #include "ui/RouteRow.h"
 #include "ui/theme/Theme.h"
 
@@ -20,6 +21,8 @@ public:
     ~XYPad() override;
 
     void refresh();
+    // What "+ X" and "+ Y" do with the target chosen in their menu.
+    void addRouteFrom (int source, tz::P target);
 
     void paint (juce::Graphics&) override;
     void resized() override;
@@ -45,10 +48,11 @@ public:
 
 private:
     void setFromPosition (juce::Point<float> position);
+    juce::Rectangle<float> trailAndPuckArea() const;
     float valueWidth() const { return (float) getWidth() - 48.0f; }
 
     TazzleAudioProcessor& processor;
-    juce::ParameterAttachment xAttachment, yAttachment;
+    tz::ui::ParameterLink xLink, yLink;
     juce::TextButton xButton { "+ X" }, yButton { "+ Y" };
     juce::Viewport routeList;
     juce::Component routeContainer;
@@ -56,10 +60,11 @@ private:
     juce::String shownSignature { "-" };
     bool pressedInside = false;
 
-    tz::theme::PaintCache body;
+    tz::theme::PaintCache body, face;
     std::array<juce::Point<float>, 24> trail {};
     int trailHead = 0, trailCount = 0;
     juce::Point<float> lastPosition { -1.0f, -1.0f };
+    juce::String shownReadout, bodyReadout;
 
     JUCE_DECLARE_NON_COPYABLE_WITH_LEAK_DETECTOR (XYPad)
 };

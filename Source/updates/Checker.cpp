@@ -99,6 +99,8 @@ juce::String requestUrlFor (const juce::String& server)
     return {};
 }
 
+bool switchesChecksOff (const juce::String& server) { return splitServer (server).host.isEmpty(); }
+
 juce::String hostOf (const juce::String& server)
 {
     const auto host = splitServer (server).host;

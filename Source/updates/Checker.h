@@ -26,6 +26,9 @@ juce::String requestUrlFor (const juce::String& server);
 // The host a message names for `server`: its host name or address, or the whole text when it has none.
 juce::String hostOf (const juce::String& server);
 
+// A server setting with no host in it ("none", "off") switches checks off on this machine.
+bool switchesChecksOff (const juce::String& server);
+
 // Limits of one request. A longer answer, or one that is still coming at the deadline, counts as a failure.
 inline constexpr int maxAnswerBytes = 64 * 1024;
 inline constexpr int connectTimeoutMs = 5000;

@@ -4,6 +4,7 @@
 #include <array>
 
 #include "presets/XmlReader.h"
+#include "updates/Checker.h"
 
 namespace tz::updates
 {
@@ -160,6 +161,11 @@ juce::String latestVersionMessage() { return juce::String ("Tazzle ") + currentV
 juce::String unreachableMessage (const juce::String& host)
 {
     return "Couldn't reach " + host + ". Check your internet connection and try again.";
+}
+
+juce::String switchedOffMessage()
+{
+    return juce::String ("Update checks are switched off on this machine (") + serverVariable + ").";
 }
 
 } // namespace tz::updates

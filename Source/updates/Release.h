@@ -43,5 +43,6 @@ bool offersUpdate (const Release& release, const juce::String& skippedVersion);
 inline constexpr const char* messageTitle = "Tazzle updates";
 juce::String latestVersionMessage();
 juce::String unreachableMessage (const juce::String& host);
+juce::String switchedOffMessage();
 
 } // namespace tz::updates

@@ -281,3 +281,68 @@ TEST_F (KnobFixture, ParamMenuMapsItemsThroughItsOffset)
     menu.setSelectedId (12, juce::sendNotificationSync);
     EXPECT_EQ (processor.getValue (tz::gridLength), 12.0f);
 }
+
+namespace
+{
+// A host that offers its own items for every parameter, as VST3 hosts do.
+struct HostWithAMenu : juce::AudioProcessorEditorHostContext
+{
+    struct Menu : juce::HostProvidedContextMenu
+    {
+        juce::PopupMenu getEquivalentPopupMenu() const override
+        {
+            juce::PopupMenu menu;
+            menu.addItem ("Show automation lane", [] {});
+            menu.addItem ("MIDI learn", [] {});
+            return menu;
+        }
+        void showNativeMenu (juce::Point<int>) const override {}
+    };
+
+    std::unique_ptr<juce::HostProvidedContextMenu>
+        getContextMenuForParameter (const juce::AudioProcessorParameter* param) const override
+    {
+        asked = param;
+        return std::make_unique<Menu>();
+    }
+
+    mutable const juce::AudioProcessorParameter* asked = nullptr;
+};
+} // namespace
+
+TEST (KnobHostMenu, TheHostsItemsFollowTheModulationItems)
+{
+    struct Editor : juce::AudioProcessorEditor
+    {
+        explicit Editor (juce::AudioProcessor& p)
+            : AudioProcessorEditor (p)
+        {
+        }
+    };
+
+    TazzleAudioProcessor processor;
+    Editor editor (processor);
+    Knob knob (processor, tz::filterCutoff, "CUTOFF", juce::Colours::orange);
+    editor.addAndMakeVisible (knob);
+
+    const auto itemTexts = [&]
+    {
+        juce::StringArray texts;
+        const auto menu = knob.buildModulationMenu();
+        for (auto* item : tz::test::menuItems (menu))
+            texts.add (item->text);
+        return texts;
+    };
+
+    EXPECT_FALSE (itemTexts().contains ("Show automation lane")); // a host without a context offers nothing
+
+    HostWithAMenu host;
+    editor.setHostContext (&host);
+    const auto texts = itemTexts();
+    EXPECT_EQ (texts[texts.size() - 2], "Show automation lane");
+    EXPECT_EQ (texts[texts.size() - 1], "MIDI learn");
+    EXPECT_EQ (texts.indexOf ("Remove all modulation") + 2, texts.size() - 2); // then a separator, then the host's
+    EXPECT_EQ (host.asked, processor.getParameterState().getParameter ("filter_cutoff"));
+    editor.setHostContext (nullptr);
+    editor.removeChildComponent (&knob);
+}

@@ -170,6 +170,23 @@ TEST_F (EditorFixture, SettingsMenuHoldsEveryItemInOrder)
     EXPECT_EQ (editor.getWidth(), 1360);
 }
 
+TEST_F (EditorFixture, WindowSizesThatDoNotFitTheScreenAreDisabled)
+{
+    EXPECT_FLOAT_EQ (MainPanel::scaleFitting ({ 0, 0, 1920, 1050 }), 1.2f);
+    EXPECT_FLOAT_EQ (MainPanel::scaleFitting ({ 0, 0, 2560, 1400 }), 1.25f);
+    EXPECT_FLOAT_EQ (MainPanel::scaleFitting ({ 0, 0, 1366, 728 }), 1366.0f / 1600.0f);
+    EXPECT_FLOAT_EQ (MainPanel::scaleFitting ({ 0, 0, 800, 600 }), 0.6f); // never below the smallest size
+
+    TazzleAudioProcessorEditor editor (processor);
+    auto& panel = editor.getMainPanel();
+    panel.usableScreenArea = [] { return juce::Rectangle<int> (0, 25, 1920, 1050); };
+    const auto menu = panel.buildSettingsMenu();
+    const auto& sizes = *menuItems (menu)[0]->subMenu;
+    for (const int percent : { 60, 85, 100, 110 })
+        EXPECT_TRUE (findItem (sizes, percent)->isEnabled) << percent;
+    EXPECT_FALSE (findItem (sizes, 125)->isEnabled); // 2000 x 1025 is wider than the screen
+}
+
 TEST_F (EditorFixture, PresetPacksAreTheOnlyFilesOfInterest)
 {
     TazzleAudioProcessorEditor editor (processor);

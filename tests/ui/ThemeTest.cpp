@@ -174,6 +174,29 @@ TEST (LookAndFeel, KnobCapsAreRenderedOncePerDiameter)
     EXPECT_EQ (another.numCachedKnobCaps(), 0); // each editor has its own cache
 }
 
+TEST (LookAndFeel, DialFacesAreKeptForTheCurrentPixelScaleOnly)
+{
+    TazzleLookAndFeel lookAndFeel;
+    juce::Slider slider;
+    juce::Image image (juce::Image::ARGB, 160, 160, true);
+    const auto draw = [&] (float pixelScale, int size)
+    {
+        juce::Graphics g (image);
+        g.addTransform (juce::AffineTransform::scale (pixelScale));
+        lookAndFeel.drawRotarySlider (g, 0, 0, size, size, 0.3f, 1.2f * juce::MathConstants<float>::pi,
+                                      2.8f * juce::MathConstants<float>::pi, slider);
+    };
+
+    draw (1.0f, 40);
+    draw (1.0f, 60);
+    EXPECT_EQ (lookAndFeel.numCachedDialFaces(), 2);
+    draw (1.25f, 40);
+    EXPECT_EQ (lookAndFeel.numCachedDialFaces(), 1);
+    draw (0.85f, 40);
+    draw (0.85f, 40);
+    EXPECT_EQ (lookAndFeel.numCachedDialFaces(), 1);
+}
+
 TEST (LookAndFeel, ScreenButtonIgnoresItsOnColour)
 {
     TazzleLookAndFeel lookAndFeel;

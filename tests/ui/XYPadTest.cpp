@@ -4,6 +4,7 @@
 #include "core/PluginProcessor.h"
 #include "support/ProcessorHarness.h"
 #include "ui/XYPad.h"
+#include "ui/theme/Theme.h"
 
 namespace
 {
@@ -125,8 +126,9 @@ TEST_F (PadFixture, RouteRowsShowTheRoutesOfXAndY)
     processor.addRoute (tz::routeSource::x, tz::filterCutoff); // already there
     pad.refresh();
     ASSERT_EQ (pad.getRouteRows().size(), 2u);
-    EXPECT_EQ (pad.getRouteRows()[0]->getTargetButton().getButtonText(), "X   FILTER  Cutoff");
-    EXPECT_EQ (pad.getRouteRows()[1]->getTargetButton().getButtonText(), "Y   GLOBAL  Mix");
+    // The pad's rows are too narrow for the group names.
+    EXPECT_EQ (pad.getRouteRows()[0]->getTargetButton().getButtonText(), "X   Cutoff");
+    EXPECT_EQ (pad.getRouteRows()[1]->getTargetButton().getButtonText(), "Y   Mix");
     EXPECT_EQ (pad.getRouteRows()[0]->getWidth(), 236 - 36 - 6);
 }
 
@@ -139,4 +141,47 @@ TEST_F (PadFixture, WithoutModulationThePuckFollowsTheParameters)
     EXPECT_NEAR (pad.puckCentre().y, 170.0f, 0.01f);
     pad.refresh();
     EXPECT_EQ (pad.getTrailCount(), 1);
+}
+
+TEST_F (PadFixture, RouteRowTextStaysOnOneLineAtOneSize)
+{
+    harness.processor.addRoute (tz::routeSource::x, tz::filterResonance);
+    harness.processor.addRoute (tz::routeSource::y, tz::tapestopCurve);
+    harness.processor.addRoute (tz::routeSource::y, tz::mix);
+    pad.refresh();
+    ASSERT_EQ (pad.getRouteRows().size(), 3u);
+
+    const juce::StringArray expected { "X   Resonance", "Y   Stop Curve", "Y   Mix" };
+    const float height = pad.getRouteRows()[0]->getTargetButton().fontHeight;
+    for (size_t i = 0; i < pad.getRouteRows().size(); ++i)
+    {
+        auto& button = pad.getRouteRows()[i]->getTargetButton();
+        EXPECT_EQ (button.getButtonText(), expected[(int) i]);
+        EXPECT_EQ (button.fontHeight, height); // neighbours match
+        EXPECT_GE (button.fontHeight, 9.0f);
+        EXPECT_LE (tz::theme::nexa (button.fontHeight).getStringWidthFloat (button.getButtonText()),
+                   (float) button.getWidth() - 8.0f + 0.01f);
+    }
+}
+
+TEST (RouteRowText, EveryRouteFitsOneLineNoSmallerThanTheSmallestLabel)
+{
+    // The target buttons' text widths in the XY pad's rows and in the modulator section's.
+    for (const float width : { 89.0f, 118.0f })
+        for (const int source : { 1, 5, 6 })
+            for (int target = 0; target < (int) tz::modTargets().size(); ++target)
+            {
+                const auto label = fitRouteRowText (source, target, width);
+                const auto& text = label.text;
+                EXPECT_GE (label.fontHeight, 9.0f) << text;
+                EXPECT_LE (label.fontHeight, 12.0f) << text;
+                if (label.fontHeight > 9.0f)
+                {
+                    EXPECT_LE (tz::theme::nexa (label.fontHeight).getStringWidthFloat (text), width + 0.01f) << text;
+                }
+                if (label.fontHeight < 12.0f)
+                {
+                    EXPECT_NE (text, routeRowText (source, target)) << "shrunk before shortened: " << text;
+                }
+            }
 }

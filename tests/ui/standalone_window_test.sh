@@ -135,6 +135,46 @@ else
     fail "colour checks skipped: the editor is not the expected size"
 fi
 
+# --- The SETTINGS menu: drawn in the editor's look (panel background, its text colour, the embedded face), not
+# JUCE's stock colours and the system font. It opens under the button, its top-left at the button's bottom-left.
+if command -v xdotool >/dev/null && [ "$editor_w" -eq "$EDITOR_W" ]; then
+    xdotool mousemove $((editor_x + $(px 1518))) $((editor_y + $(px 31))) click 1
+    menu_shot=$work/menu.png
+    menu_x=$((editor_x + $(px 1476)))
+    menu_y=$((editor_y + $(px 43)))
+    background=
+    for _ in $(seq 10); do
+        sleep 0.3
+        import -window root "$menu_shot"
+        # Right of the short "Show presets folder" row: nothing but the menu's background.
+        background=$(convert "$menu_shot" -crop "40x8+$((menu_x + 150))+$((menu_y + 46))" +repage \
+            -format '%[fx:int(255*mean.r+0.5)] %[fx:int(255*mean.g+0.5)] %[fx:int(255*mean.b+0.5)]\n' info:)
+        awk -v m="$background" 'BEGIN { split(m, a, " "); exit !(a[1] < 80 && a[2] < 80 && a[3] < 80) }' && break
+    done
+    within() {
+        awk -v m="$1" -v e="$2" -v t="$3" 'BEGIN { split(m, a, " "); split(e, b, " ")
+            for (i = 1; i <= 3; i++) { d = a[i] - b[i]; if (d < -t || d > t) exit 1 } }'
+    }
+    if within "$background" "$(hex_rgb 222228)" 4; then
+        pass "SETTINGS menu background: measured $background, expected the panel colour $(hex_rgb 222228)"
+    else
+        fail "SETTINGS menu background: measured $background, expected the panel colour $(hex_rgb 222228) (±4)"
+    fi
+    # The brightest pixel of the "Install preset pack..." row is the text colour where a stroke covers it fully.
+    text=$(convert "$menu_shot" -crop "110x14+$((menu_x + 8))+$((menu_y + 30))" +repage -depth 8 txt:- |
+        sed -n 's/^[^(]*(\([0-9]*\),\([0-9]*\),\([0-9]*\).*/\1 \2 \3/p' |
+        awk '{ s = $1 + $2 + $3; if (s > best) { best = s; rgb = $1 " " $2 " " $3 } } END { print rgb }')
+    if within "$text" "$(hex_rgb e8e4dc)" 12; then
+        pass "SETTINGS menu text: measured $text, expected the text colour $(hex_rgb e8e4dc)"
+    else
+        fail "SETTINGS menu text: measured $text, expected the text colour $(hex_rgb e8e4dc) (±12)"
+    fi
+    [ -n "${TAZZLE_WINDOW_SHOT:-}" ] && cp "$menu_shot" "${TAZZLE_WINDOW_SHOT%.png}-menu.png"
+    # Left open: the app closes with the menu showing, and its look and feel must not go while the menu uses it.
+else
+    fail "SETTINGS menu not checked: xdotool missing (bash scripts/setup installs it) or the editor has the wrong size"
+fi
+
 check_termination_and_assertions
 
 if [ -n "${TAZZLE_WINDOW_SHOT:-}" ]; then

@@ -146,6 +146,18 @@ TEST_F (UpdateCheckPanel, ARefusedServerIsNamedAndNeverAsked)
     EXPECT_EQ (window.messages[0], updates::unreachableMessage ("updates.example.com"));
 }
 
+TEST_F (UpdateCheckPanel, ChecksSwitchedOffSaySo)
+{
+    for (const auto* setting : { "none", "off" })
+    {
+        const ScopedEnvironment off (updates::serverVariable, setting);
+        Window window (processor);
+        window.panel().checkForUpdates (true);
+        ASSERT_TRUE (runMessagesUntil ([&] { return ! window.messages.isEmpty(); }, resultTimeoutMs));
+        EXPECT_EQ (window.messages[0], "Update checks are switched off on this machine (TAZZLE_UPDATE_SERVER).");
+    }
+}
+
 TEST_F (UpdateCheckPanel, ASkippedVersionIsSkippedOnlyByAutomaticChecks)
 {
     serve ({ 200, answerFor ("9.9") });

@@ -1,5 +1,6 @@
 #include "ui/theme/TazzleLookAndFeel.h"
 
+#include <algorithm>
 #include <cmath>
 
 #include "ui/theme/Theme.h"
@@ -65,6 +66,76 @@ TazzleLookAndFeel::TazzleLookAndFeel()
 
     for (const auto& [id, colour] : colourTable)
         setColour (id, colour);
+}
+
+TazzleLookAndFeel::~TazzleLookAndFeel()
+{
+    for (auto& window : adoptedWindows)
+    {
+        if (window == nullptr)
+            continue;
+        window->setLookAndFeel (nullptr);
+        window->setVisible (false);
+        // A modal alert window is deleted by the modal manager once dismissed; its callback hears 0.
+        if (window->isCurrentlyModal (false))
+            window->exitModalState (0);
+    }
+}
+
+//==============================================================================
+namespace
+{
+juce::TextLayout tooltipLayout (const juce::String& text, juce::Colour colour)
+{
+    juce::AttributedString s;
+    s.setJustification (juce::Justification::centred);
+    s.append (text, theme::nexa (13.0f), colour);
+
+    juce::TextLayout layout;
+    layout.createLayoutWithBalancedLineLengths (s, 400.0f);
+    return layout;
+}
+} // namespace
+
+juce::Rectangle<int> TazzleLookAndFeel::getTooltipBounds (const juce::String& tipText, juce::Point<int> screenPos,
+                                                          juce::Rectangle<int> parentArea)
+{
+    const auto layout = tooltipLayout (tipText, juce::Colours::black);
+    const int w = (int) (layout.getWidth() + 14.0f), h = (int) (layout.getHeight() + 6.0f);
+    return juce::Rectangle<int> (screenPos.x > parentArea.getCentreX() ? screenPos.x - (w + 12) : screenPos.x + 24,
+                                 screenPos.y > parentArea.getCentreY() ? screenPos.y - (h + 6) : screenPos.y + 6, w, h)
+        .constrainedWithin (parentArea);
+}
+
+void TazzleLookAndFeel::drawTooltip (juce::Graphics& g, const juce::String& text, int width, int height)
+{
+    g.fillAll (findColour (juce::TooltipWindow::backgroundColourId));
+    g.setColour (findColour (juce::TooltipWindow::outlineColourId));
+    g.drawRect (0, 0, width, height, 1);
+    tooltipLayout (text, findColour (juce::TooltipWindow::textColourId))
+        .draw (g, juce::Rectangle<float> ((float) width, (float) height));
+}
+
+juce::Font TazzleLookAndFeel::getAlertWindowTitleFont() { return theme::nexa (17.0f); }
+juce::Font TazzleLookAndFeel::getAlertWindowMessageFont() { return theme::nexa (15.0f); }
+juce::Font TazzleLookAndFeel::getAlertWindowFont() { return theme::nexa (12.0f); }
+
+juce::AlertWindow* TazzleLookAndFeel::createAlertWindow (const juce::String& title, const juce::String& message,
+                                                         const juce::String& button1, const juce::String& button2,
+                                                         const juce::String& button3, juce::MessageBoxIconType iconType,
+                                                         int numButtons, juce::Component* associatedComponent)
+{
+    auto* window = LookAndFeel_V4::createAlertWindow (title, message, button1, button2, button3, iconType, numButtons,
+                                                      associatedComponent);
+    adoptWindow (*window);
+    return window;
+}
+
+void TazzleLookAndFeel::adoptWindow (juce::Component& window)
+{
+    adoptedWindows.erase (std::remove (adoptedWindows.begin(), adoptedWindows.end(), nullptr), adoptedWindows.end());
+    adoptedWindows.emplace_back (&window);
+    window.setLookAndFeel (this);
 }
 
 //==============================================================================
@@ -265,8 +336,15 @@ void TazzleLookAndFeel::drawRotarySlider (juce::Graphics& g, int x, int y, int w
 const juce::Image& TazzleLookAndFeel::dialFace (int width, int height, float startAngle, float endAngle,
                                                 float pixelScale)
 {
-    const DialFaceKey key { width, height, juce::roundToInt (pixelScale * 100.0f),
-                            juce::roundToInt (startAngle * 1000.0f), juce::roundToInt (endAngle * 1000.0f) };
+    // Faces of one pixel scale at a time: a window resized through many scales keeps only the current one's.
+    if (const int scale = juce::roundToInt (pixelScale * 100.0f); scale != dialFaceScale)
+    {
+        dialFaces.clear();
+        dialFaceScale = scale;
+    }
+
+    const DialFaceKey key { width, height, juce::roundToInt (startAngle * 1000.0f),
+                            juce::roundToInt (endAngle * 1000.0f) };
     if (auto found = dialFaces.find (key); found != dialFaces.end())
         return found->second;
 

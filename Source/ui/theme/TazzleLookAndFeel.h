@@ -2,6 +2,7 @@
 
 #include <map>
 #include <tuple>
+#include <vector>
 
 #include <juce_gui_basics/juce_gui_basics.h>
 
@@ -10,6 +11,24 @@ class TazzleLookAndFeel : public juce::LookAndFeel_V4
 {
 public:
     TazzleLookAndFeel();
+    ~TazzleLookAndFeel() override;
+
+    // Tooltips and alert windows in the embedded face: a juce::Font made without a typeface resolves through the
+    // process's default look and feel, not this one.
+    juce::Rectangle<int> getTooltipBounds (const juce::String& tipText, juce::Point<int> screenPos,
+                                           juce::Rectangle<int> parentArea) override;
+    void drawTooltip (juce::Graphics&, const juce::String& text, int width, int height) override;
+    juce::Font getAlertWindowTitleFont() override;
+    juce::Font getAlertWindowMessageFont() override;
+    juce::Font getAlertWindowFont() override;
+
+    // Alert windows live on the desktop, outside the editor, so they take this look and feel by hand; those still
+    // open when it goes (the editor closed) are dismissed first.
+    juce::AlertWindow* createAlertWindow (const juce::String& title, const juce::String& message,
+                                          const juce::String& button1, const juce::String& button2,
+                                          const juce::String& button3, juce::MessageBoxIconType iconType,
+                                          int numButtons, juce::Component* associatedComponent) override;
+    void adoptWindow (juce::Component& window);
 
     void drawButtonBackground (juce::Graphics&, juce::Button&, const juce::Colour& backgroundColour,
                                bool shouldDrawButtonAsHighlighted, bool shouldDrawButtonAsDown) override;
@@ -31,6 +50,7 @@ public:
 
     // Cap diameters (in design units) rendered so far; each is drawn once, then blitted.
     int numCachedKnobCaps() const noexcept { return (int) knobCaps.size(); }
+    int numCachedDialFaces() const noexcept { return (int) dialFaces.size(); }
 
     // A text button with this property set true is drawn as a recessed screen.
     static inline const juce::Identifier screenProperty { "screen" };
@@ -40,7 +60,9 @@ private:
     const juce::Image& dialFace (int width, int height, float startAngle, float endAngle, float pixelScale);
 
     std::map<int, juce::Image> knobCaps;
-    // Width, height, pixel scale and the two angles, in hundredths and thousandths.
-    using DialFaceKey = std::tuple<int, int, int, int, int>;
+    std::vector<juce::Component::SafePointer<juce::Component>> adoptedWindows;
+    // Width, height and the two angles in thousandths, at the pixel scale in hundredths.
+    using DialFaceKey = std::tuple<int, int, int, int>;
     std::map<DialFaceKey, juce::Image> dialFaces;
+    int dialFaceScale = 0;
 };
