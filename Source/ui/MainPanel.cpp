@@ -37,6 +37,7 @@ MainPanel::MainPanel (TazzleAudioProcessor& proc, std::function<void (float)> sc
     , gridView (proc)
     , xyPad (proc)
     , presetBar (proc)
+    , presetBrowser (proc)
 {
     addChildComponent (updateNotice);
     updateNotice.onSkip = [this] (const juce::String& version) {
@@ -110,6 +111,20 @@ MainPanel::MainPanel (TazzleAudioProcessor& proc, std::function<void (float)> sc
         addAndMakeVisible (*button);
 
     addAndMakeVisible (presetBar);
+    addChildComponent (presetBrowser);
+    presetBar.onBrowse = [this]
+    {
+        if (presetBrowser.isOpen())
+            presetBrowser.close (true);
+        else
+            presetBrowser.open();
+        presetBar.getBrowseButton().setToggleState (presetBrowser.isOpen(), juce::dontSendNotification);
+    };
+    presetBrowser.onClosed = [this]
+    {
+        presetBar.getBrowseButton().setToggleState (false, juce::dontSendNotification);
+        presetBar.refresh();
+    };
 
     setOpaque (true);
     showModulatorsPage (true);
@@ -136,6 +151,7 @@ void MainPanel::resized()
     settingsButton.setBounds (W - 124, 19, 84, 24);
     updateNotice.setBounds (W - 796, 57, 780, 22);
     chainViewport.setBounds (16, 80, W - 32, 340);
+    presetBrowser.setBounds (chainViewport.getBounds());
 
     xyPad.setBounds (W - 362, 424, 236, H - 436);
     const juce::Rectangle<int> pageArea (16, 424, xyPad.getX() - 14, H - 436);
@@ -209,6 +225,7 @@ void MainPanel::refresh()
         knob->refreshModulation();
 
     presetBar.refresh();
+    presetBrowser.refresh();
     xyPad.refresh();
 
     if (modulatorSection.isVisible())

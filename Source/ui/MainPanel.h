@@ -13,6 +13,7 @@
 #include "ui/Knob.h"
 #include "ui/ModulatorSection.h"
 #include "ui/PresetBar.h"
+#include "ui/PresetBrowser.h"
 #include "ui/XYPad.h"
 #include "ui/theme/Theme.h"
 #include "updates/UpdateNotice.h"
@@ -77,6 +78,7 @@ public:
     Knob& getMasterKnob (int k) noexcept { return *masterKnobs[(size_t) k]; }
     EffectPanel& getEffectPanel (tz::EffectId e) noexcept { return *effectPanels[(size_t) e]; }
     PresetBar& getPresetBar() noexcept { return presetBar; }
+    PresetBrowser& getPresetBrowser() noexcept { return presetBrowser; }
     UpdateNotice& getUpdateNotice() noexcept { return updateNotice; }
     juce::Viewport& getChainViewport() noexcept { return chainViewport; }
     ModulatorSection& getModulatorSection() noexcept { return modulatorSection; }
@@ -108,6 +110,7 @@ private:
     juce::TextButton modulatorsTab { "MODULATORS" }, gridTab { "FX GRID" };
     juce::TextButton randomButton { "RANDOM" }, mutateButton { "MUTATE" }, settingsButton { "SETTINGS" };
     PresetBar presetBar;
+    PresetBrowser presetBrowser;
 
     juce::Random random;
     tz::ChainOrder cachedOrder {};

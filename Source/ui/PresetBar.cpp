@@ -42,6 +42,33 @@ void StarButton::paintButton (juce::Graphics& g, bool highlighted, bool down)
     g.strokePath (star, juce::PathStrokeType (1.3f, juce::PathStrokeType::curved, juce::PathStrokeType::rounded));
 }
 
+BrowseButton::BrowseButton()
+    : juce::Button ("Browse presets")
+{
+    setTooltip ("Search and audition presets");
+}
+
+void BrowseButton::paintButton (juce::Graphics& g, bool highlighted, bool down)
+{
+    const auto area = getLocalBounds().toFloat().reduced (6.0f);
+    const float size = juce::jmin (area.getWidth(), area.getHeight()) * (down ? 0.9f : 1.0f);
+    if (size <= 0.0f)
+        return;
+
+    const auto box = juce::Rectangle<float> (size, size).withCentre (area.getCentre());
+    const auto lens = box.withSize (size * 0.68f, size * 0.68f);
+    juce::Path glass;
+    glass.addEllipse (lens);
+    glass.startNewSubPath (lens.getCentre().translated (size * 0.24f, size * 0.24f));
+    glass.lineTo (box.getBottomRight());
+
+    auto colour = highlighted ? theme::accent : juce::Colours::white.withAlpha ((juce::uint8) 0x8c);
+    if (getToggleState())
+        colour = theme::accent;
+    g.setColour (colour);
+    g.strokePath (glass, juce::PathStrokeType (1.6f, juce::PathStrokeType::curved, juce::PathStrokeType::rounded));
+}
+
 //==============================================================================
 PresetBar::PresetBar (TazzleAudioProcessor& p)
     : processor (p)
@@ -59,6 +86,11 @@ PresetBar::PresetBar (TazzleAudioProcessor& p)
     name.onClick = [this] { showPresetMenu(); };
     save.onClick = [this] { showSaveDialog(); };
     star.onClick = [this] { toggleFavourite(); };
+    browse.onClick = [this]
+    {
+        if (onBrowse)
+            onBrowse();
+    };
     reportPackInstallation = [this] (const tz::PackInstallation& installation, const juce::File& pack)
     {
         juce::AlertWindow::showMessageBoxAsync (installation.succeeded() ? juce::MessageBoxIconType::InfoIcon
@@ -69,7 +101,7 @@ PresetBar::PresetBar (TazzleAudioProcessor& p)
     { juce::AlertWindow::showMessageBoxAsync (juce::MessageBoxIconType::WarningIcon, title, message, "OK", this); };
 
     for (juce::Component* c : { (juce::Component*) &previous, (juce::Component*) &next, (juce::Component*) &name,
-                                (juce::Component*) &save, (juce::Component*) &star })
+                                (juce::Component*) &save, (juce::Component*) &star, (juce::Component*) &browse })
         addAndMakeVisible (*c);
 
     refresh();
@@ -90,8 +122,10 @@ void PresetBar::resized()
     next.setBounds (nextX, 0, rest - nextX, h);
     const int starX = juce::jmax (previousWidth, nextX - 26);
     star.setBounds (starX, 0, nextX - starX, h);
+    const int browseX = juce::jmax (previousWidth, starX - 26);
+    browse.setBounds (browseX, 0, starX - browseX, h);
     const int nameX = previousWidth + 4;
-    name.setBounds (nameX, 0, juce::jmax (0, starX - 4 - nameX), h);
+    name.setBounds (nameX, 0, juce::jmax (0, browseX - 4 - nameX), h);
 }
 
 //==============================================================================

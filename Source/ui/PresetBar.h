@@ -18,6 +18,14 @@ public:
     void paintButton (juce::Graphics&, bool shouldDrawButtonAsHighlighted, bool shouldDrawButtonAsDown) override;
 };
 
+// The magnifier that opens the preset browser.
+class BrowseButton : public juce::Button
+{
+public:
+    BrowseButton();
+    void paintButton (juce::Graphics&, bool shouldDrawButtonAsHighlighted, bool shouldDrawButtonAsDown) override;
+};
+
 // Browses, loads, saves and stars presets, and installs preset packs.
 class PresetBar : public juce::Component
 {
@@ -64,6 +72,10 @@ public:
     juce::TextButton& getNameButton() noexcept { return name; }
     juce::TextButton& getSaveButton() noexcept { return save; }
     StarButton& getStar() noexcept { return star; }
+    BrowseButton& getBrowseButton() noexcept { return browse; }
+
+    // Opens or closes the preset browser; set by the panel that holds it.
+    std::function<void()> onBrowse;
 
     enum MenuCode
     {
@@ -79,6 +91,7 @@ private:
     tz::PresetLibrary library;
     juce::TextButton previous { "<" }, next { ">" }, name, save { "SAVE" };
     StarButton star;
+    BrowseButton browse;
     juce::String shownText { "-" };
     std::unique_ptr<juce::FileChooser> packChooser;
 

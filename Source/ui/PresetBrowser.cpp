@@ -1,6 +1,8 @@
 #include "ui/PresetBrowser.h"
 
 #include "core/PluginProcessor.h"
+#include "presets/StateDocument.h"
+#include "ui/HostWrites.h"
 #include "ui/theme/Theme.h"
 
 namespace theme = tz::theme;
@@ -26,6 +28,8 @@ PresetBrowser::PresetBrowser (TazzleAudioProcessor& p)
     categories.setSelectedId (allCategoriesId, juce::dontSendNotification);
     categories.onChange = [this] { readFilterControls(); };
     sources.onChange = [this] { readFilterControls(); };
+    favouritesOnly.setClickingTogglesState (true);
+    favouritesOnly.setTooltip ("Show only your favourites");
     favouritesOnly.onClick = [this] { readFilterControls(); };
     done.onClick = [this] { close (true); };
     done.setTooltip ("Keep the preset you are hearing (Enter); Escape goes back to the one you had");
@@ -42,6 +46,7 @@ PresetBrowser::PresetBrowser (TazzleAudioProcessor& p)
     search.addKeyListener (&keys);
     list.addKeyListener (&keys);
     setWantsKeyboardFocus (true);
+    setOpaque (true);
     setVisible (false);
 }
 
@@ -54,7 +59,7 @@ PresetBrowser::~PresetBrowser()
 //==============================================================================
 void PresetBrowser::open()
 {
-    processor.getStateInformation (patchWhenOpened);
+    patchWhenOpened = processor.getParameterState().copyState().createXml();
     fileWhenOpened = processor.getPresetFile();
     rescan();
     setVisible (true);
@@ -65,9 +70,16 @@ void PresetBrowser::open()
 
 void PresetBrowser::close (bool keep)
 {
-    if (! keep && ! patchWhenOpened.isEmpty())
+    // Applied as a preset is, so the host hears it as one user action and the usual fades play.
+    if (! keep && patchWhenOpened != nullptr)
     {
-        processor.setStateInformation (patchWhenOpened.getData(), (int) patchWhenOpened.getSize());
+        {
+            const tz::ui::UserAction action (processor);
+            processor.loadPreset (*patchWhenOpened);
+        }
+        auto& state = processor.getParameterState().state;
+        for (const auto& id : { tz::stateIds::presetCategory, tz::stateIds::presetPack })
+            state.setProperty (id, patchWhenOpened->getStringAttribute (id.toString()), nullptr);
         if (fileWhenOpened != juce::File())
             processor.setPresetFile (fileWhenOpened);
     }
@@ -146,13 +158,23 @@ void PresetBrowser::applyFilter()
     shown = index.filter (filter);
     list.updateContent();
 
-    // The preset that is playing stays selected when it is shown, without loading it again.
+    // The preset that is playing stays selected when it is shown, without loading it again: its file when known,
+    // else the entry of its name, category and pack, as the preset bar finds it.
     const auto playing = processor.getPresetFile();
+    const auto isPlaying = [&] (const tz::PresetEntry& entry)
+    {
+        return playing != juce::File() ? entry.file == playing
+                                       : entry.name() == tz::legalFileStem (processor.getPresetName())
+                && entry.category == processor.getPresetCategory() && entry.pack == processor.getPresetPack();
+    };
     const juce::ScopedValueSetter<bool> quiet (auditioning, true);
     list.deselectAllRows();
     for (size_t row = 0; row < shown.size(); ++row)
-        if (index.getItems()[(size_t) shown[row]].entry.file == playing)
-            list.selectRow ((int) row);
+        if (isPlaying (index.getItems()[(size_t) shown[row]].entry))
+        {
+            selectRow ((int) row);
+            break;
+        }
     repaint();
 }
 
@@ -170,6 +192,7 @@ void PresetBrowser::selectedRowsChanged (int row)
 {
     if (auditioning || row < 0 || row >= (int) shown.size())
         return;
+    const tz::ui::UserAction action (processor);
     processor.loadPresetFile (index.getItems()[(size_t) shown[(size_t) row]].entry.file);
 }
 
@@ -271,7 +294,8 @@ void PresetBrowser::paintListBoxItem (int row, juce::Graphics& g, int width, int
 void PresetBrowser::paint (juce::Graphics& g)
 {
     const auto area = getLocalBounds().toFloat();
-    g.setColour (theme::background.withAlpha (0.97f));
+    g.fillAll (theme::background);
+    g.setColour (theme::panel);
     g.fillRoundedRectangle (area, 8.0f);
     g.setColour (theme::panelEdge);
     g.drawRoundedRectangle (area.reduced (0.5f), 8.0f, 1.0f);

@@ -42,7 +42,7 @@ public:
     juce::TextEditor& getSearchField() noexcept { return search; }
     juce::ComboBox& getCategoryBox() noexcept { return categories; }
     juce::ComboBox& getSourceBox() noexcept { return sources; }
-    juce::ToggleButton& getFavouritesButton() noexcept { return favouritesOnly; }
+    juce::TextButton& getFavouritesButton() noexcept { return favouritesOnly; }
     juce::ListBox& getList() noexcept { return list; }
 
     static constexpr int rowHeight = 26;
@@ -72,13 +72,13 @@ private:
     std::vector<int> shown;
     int seenRevision = -1;
 
-    juce::MemoryBlock patchWhenOpened;
+    std::unique_ptr<juce::XmlElement> patchWhenOpened;
     juce::File fileWhenOpened;
     bool auditioning = false; // selections made by the browser itself load nothing
 
     juce::TextEditor search;
     juce::ComboBox categories, sources;
-    juce::ToggleButton favouritesOnly { "FAVORITES" };
+    juce::TextButton favouritesOnly { "FAVORITES" };
     juce::TextButton done { "DONE" };
     juce::ListBox list { "Presets", this };
 

@@ -524,7 +524,7 @@ TEST_F (RenderErrors, BadInputFailsWithOneLineAndLeavesNoFileBehind)
         { { "--prset", "init" }, 2, "did you mean --preset" },
         { { "--scale", "0.8" }, 2, "give --ui too" },
         { { "--page", "grid" }, 2, "give --ui too" },
-        { { "--ui", path ("w.png"), "--page", "grids" }, 2, "'modulators' or 'grid'" },
+        { { "--ui", path ("w.png"), "--page", "grids" }, 2, "'modulators', 'grid' or 'browser'" },
         { { "--ui", path ("w.png"), "--scale", "2" }, 2, "between 0.6 and 1.25" },
         { { "--ui", path ("out.png") }, 4, "--png and --ui name the same file" },
         { { path ("in.wav"), "--material", "pink" }, 2, "instead of an input file" },

@@ -52,7 +52,8 @@ TEST_F (BarFixture, LayoutLeavesRoomForTheName)
     EXPECT_EQ (bar.getPreviousButton().getBounds(), juce::Rectangle<int> (0, 0, 26, 24));
     EXPECT_EQ (bar.getNextButton().getBounds(), juce::Rectangle<int> (346, 0, 26, 24));
     EXPECT_EQ (bar.getStar().getBounds(), juce::Rectangle<int> (320, 0, 26, 24));
-    EXPECT_EQ (bar.getNameButton().getBounds(), juce::Rectangle<int> (30, 0, 286, 24));
+    EXPECT_EQ (bar.getBrowseButton().getBounds(), juce::Rectangle<int> (294, 0, 26, 24));
+    EXPECT_EQ (bar.getNameButton().getBounds(), juce::Rectangle<int> (30, 0, 260, 24));
 
     bar.setBounds (0, 0, 50, 24);
     for (auto* child : bar.getChildren())

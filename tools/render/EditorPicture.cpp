@@ -7,14 +7,17 @@
 namespace tz::render
 {
 
-juce::Image drawEditor (TazzleAudioProcessor& processor, std::optional<double> scale, bool showGrid)
+juce::Image drawEditor (TazzleAudioProcessor& processor, std::optional<double> scale, EditorPage page)
 {
     if (scale)
         processor.getParameterState().state.setProperty (tz::stateIds::uiScale, *scale, nullptr);
 
     TazzleAudioProcessorEditor editor (processor);
-    editor.getMainPanel().showModulatorsPage (! showGrid);
-    editor.getMainPanel().refresh();
+    auto& panel = editor.getMainPanel();
+    panel.showModulatorsPage (page != EditorPage::grid);
+    if (page == EditorPage::browser)
+        panel.getPresetBrowser().open();
+    panel.refresh();
     return editor.createComponentSnapshot (editor.getLocalBounds());
 }
 

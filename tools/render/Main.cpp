@@ -207,7 +207,8 @@ int renderCommand (const Options& options, const juce::File& workingDirectory)
 
     if (options.ui != juce::File())
     {
-        if (const auto failure = writePng (options.ui, drawEditor (processor, options.uiScale, options.uiShowsGrid)))
+        if (const auto failure = writePng (
+                options.ui, drawEditor (processor, options.uiScale, options.uiPage.value_or (EditorPage::modulators))))
             return fail (*failure);
         written << ", " << options.ui.getFullPathName();
     }

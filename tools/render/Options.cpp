@@ -146,10 +146,14 @@ std::optional<Failure> parseArguments (const juce::StringArray& args, const juce
             const auto page = value();
             if (! missingValue)
             {
-                if (page == "grid" || page == "modulators")
-                    options.uiShowsGrid = page == "grid";
+                if (page == "modulators")
+                    options.uiPage = EditorPage::modulators;
+                else if (page == "grid")
+                    options.uiPage = EditorPage::grid;
+                else if (page == "browser")
+                    options.uiPage = EditorPage::browser;
                 else
-                    failure = usageError ("--page is 'modulators' or 'grid', not '" + page + "'");
+                    failure = usageError ("--page is 'modulators', 'grid' or 'browser', not '" + page + "'");
             }
         }
         else if (option == "--material")
@@ -240,7 +244,7 @@ std::optional<Failure> parseArguments (const juce::StringArray& args, const juce
     if (options.bars && options.seconds)
         return usageError ("give either --bars or --seconds, not both");
 
-    if ((options.uiScale || options.uiShowsGrid) && options.ui == juce::File())
+    if ((options.uiScale || options.uiPage) && options.ui == juce::File())
         return usageError ("--scale and --page set up the --ui picture; give --ui too");
 
     if (options.material && options.input != juce::File())
@@ -284,7 +288,8 @@ Without INPUT it plays a generated material, by default the demo loop.
   --ui FILE             also draw the plug-in window as it looks after the render
   --scale S             the window's scale for --ui, 0.6..1.25 (default: the
                         patch's stored scale, or 0.85)
-  --page PAGE           the page --ui shows: modulators (default) or grid
+  --page PAGE           what --ui shows: modulators (default), grid or browser
+                        (the preset browser open over the effects)
   --no-latency-comp     keep the plug-in latency in the output
   --list                list the factory presets by category, then your own
                         presets and installed packs

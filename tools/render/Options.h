@@ -5,6 +5,7 @@
 
 #include <juce_core/juce_core.h>
 
+#include "EditorPicture.h"
 #include "Materials.h"
 
 namespace tz::render
@@ -37,11 +38,11 @@ struct Options
     std::optional<Material> material; // --material; the demo loop when neither this nor an input is given
     juce::File output;
     juce::File png;
-    juce::File ui;                 // a picture of the plug-in window after the render
-    std::optional<double> uiScale; // the window's scale for --ui; default: the patch's stored scale
-    bool uiShowsGrid = false;      // --page grid: the grid page instead of the modulators
-    juce::String preset;           // a factory name or a ".tzpreset" file
-    juce::File state;              // a host-state blob
+    juce::File ui;                    // a picture of the plug-in window after the render
+    std::optional<double> uiScale;    // the window's scale for --ui; default: the patch's stored scale
+    std::optional<EditorPage> uiPage; // --page; the modulators when not given
+    juce::String preset;              // a factory name or a ".tzpreset" file
+    juce::File state;                 // a host-state blob
     std::vector<ParameterOverride> overrides;
 
     double bpm = 120.0;
