@@ -8,6 +8,7 @@
 
 #include <juce_audio_processors/juce_audio_processors.h>
 
+#include "PlayingHead.h"
 #include "core/PluginProcessor.h"
 #include "presets/StateDocument.h"
 #include "ui/PluginEditor.h"
@@ -52,20 +53,6 @@ struct Invalidations : juce::CachedComponentImage
     juce::RectangleList<int> dirty;
 };
 
-struct Host : juce::AudioPlayHead
-{
-    juce::Optional<PositionInfo> getPosition() const override
-    {
-        PositionInfo info;
-        info.setBpm (120.0);
-        info.setPpqPosition (ppq);
-        info.setIsPlaying (true);
-        return info;
-    }
-
-    double ppq = 0.0;
-};
-
 void oneSecondOfRefreshes (benchmark::State& state, bool gridPage)
 {
     constexpr double sampleRate = 48000.0;
@@ -74,7 +61,7 @@ void oneSecondOfRefreshes (benchmark::State& state, bool gridPage)
     const juce::ScopedJuceInitialiser_GUI juce;
     TazzleAudioProcessor processor;
     processor.getParameterState().state.setProperty (tz::stateIds::uiScale, 1.0, nullptr);
-    Host host;
+    PlayingHead host;
     processor.setPlayHead (&host);
     processor.setPlayConfigDetails (2, 2, sampleRate, samplesPerFrame);
     processor.prepareToPlay (sampleRate, samplesPerFrame);

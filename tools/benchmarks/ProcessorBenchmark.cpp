@@ -14,6 +14,7 @@
 
 #include <juce_audio_processors/juce_audio_processors.h>
 
+#include "PlayingHead.h"
 #include "core/PluginProcessor.h"
 
 namespace
@@ -66,20 +67,6 @@ Patch allRoutes()
         patch.push_back ({ tz::modParam (m, tz::modField::smooth), 30.0f });
     return patch;
 }
-
-struct PlayingHead : juce::AudioPlayHead
-{
-    double ppq = 0.0;
-
-    juce::Optional<PositionInfo> getPosition() const override
-    {
-        PositionInfo info;
-        info.setBpm (120.0);
-        info.setIsPlaying (true);
-        info.setPpqPosition (ppq);
-        return info;
-    }
-};
 
 // Changes made after the start, each played for half a second before the timing starts: the state a session leaves
 // behind rather than a fresh one. Fast paths must come back, so that this costs what the clean start costs.
