@@ -320,6 +320,8 @@ void TazzleAudioProcessor::setStateInformation (const void* data, int sizeInByte
     xml->setTagName (parameterState.state.getType().toString());
     tz::completeStateDocument (*xml);
 
+    // Every step was made on the state the host has now replaced.
+    undoHistory.clear();
     beginStateChange();
     parameterState.replaceState (juce::ValueTree::fromXml (*xml));
 

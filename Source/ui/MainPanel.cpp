@@ -98,14 +98,14 @@ MainPanel::MainPanel (TazzleAudioProcessor& proc, std::function<void (float)> sc
     randomButton.setTooltip ("A new random patch: gates, filter moves, glitches, textures and space, always musical");
     mutateButton.setTooltip ("A variation of the current sound: knobs nudged, a few steps changed");
     settingsButton.setTooltip ("Window size, preset packs, updates, the web site and the version");
-    const auto generate = [this] (void (*generator) (TazzleAudioProcessor&, juce::Random&))
+    const auto generate = [this] (void (*generator) (TazzleAudioProcessor&, juce::Random&), const char* name)
     {
-        tz::ui::UserAction action (processor);
+        tz::ui::UserAction action (processor, name);
         generator (processor, random);
         action.changedOtherState();
     };
-    randomButton.onClick = [generate] { generate (tz::makeRandomPatch); };
-    mutateButton.onClick = [generate] { generate (tz::makeVariation); };
+    randomButton.onClick = [generate] { generate (tz::makeRandomPatch, "RANDOM"); };
+    mutateButton.onClick = [generate] { generate (tz::makeVariation, "MUTATE"); };
     settingsButton.onClick = [this] { showSettingsMenu(); };
     for (auto* button : { &randomButton, &mutateButton, &settingsButton })
         addAndMakeVisible (*button);
