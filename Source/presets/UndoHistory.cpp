@@ -11,13 +11,51 @@ namespace tz
 std::size_t EditStep::memoryUsed() const
 {
     std::size_t bytes = sizeof (EditStep) + parameters.capacity() * sizeof (ParameterChange)
-                      + attributes.capacity() * sizeof (AttributeChange);
+        + attributes.capacity() * sizeof (AttributeChange);
     // Names and texts are shared with the parameter table and the state tree; counted in full all the same.
     bytes += name.getNumBytesAsUTF8() + fileBefore.getFullPathName().getNumBytesAsUTF8()
-           + fileAfter.getFullPathName().getNumBytesAsUTF8();
+        + fileAfter.getFullPathName().getNumBytesAsUTF8();
     for (const auto& attribute : attributes)
         bytes += attribute.before.toString().getNumBytesAsUTF8() + attribute.after.toString().getNumBytesAsUTF8();
     return bytes;
+}
+
+void EditStep::absorb (const EditStep& later)
+{
+    for (const auto& change : later.parameters)
+    {
+        const auto same = std::find_if (parameters.begin(), parameters.end(),
+                                        [&change] (const auto& c) { return c.index == change.index; });
+        if (same != parameters.end())
+            same->after = change.after;
+        else
+            parameters.push_back (change);
+    }
+
+    for (const auto& change : later.attributes)
+    {
+        const auto same = std::find_if (attributes.begin(), attributes.end(),
+                                        [&change] (const auto& c) { return c.id == change.id; });
+        if (same != attributes.end())
+            same->after = change.after;
+        else
+            attributes.push_back (change);
+    }
+
+    fileAfter = later.fileAfter;
+    wholePatch = wholePatch || later.wholePatch;
+    name = later.name;
+}
+
+bool EditStep::pruneUnchanged()
+{
+    parameters.erase (
+        std::remove_if (parameters.begin(), parameters.end(), [] (const auto& c) { return c.before == c.after; }),
+        parameters.end());
+    attributes.erase (std::remove_if (attributes.begin(), attributes.end(),
+                                      [] (const auto& c) { return c.before.equalsWithSameType (c.after); }),
+                      attributes.end());
+    return parameters.empty() && attributes.empty() && fileBefore == fileAfter;
 }
 
 //==============================================================================
@@ -28,8 +66,8 @@ UndoHistory::UndoHistory (TazzleAudioProcessor& p)
 
 const std::array<juce::Identifier, UndoHistory::numAttributes>& UndoHistory::patchAttributes()
 {
-    static const std::array<juce::Identifier, numAttributes> ids { stateIds::chainOrder,    stateIds::grid,
-                                                                   stateIds::locked,        stateIds::presetName,
+    static const std::array<juce::Identifier, numAttributes> ids { stateIds::chainOrder,     stateIds::grid,
+                                                                   stateIds::locked,         stateIds::presetName,
                                                                    stateIds::presetCategory, stateIds::presetPack };
     return ids;
 }
@@ -71,27 +109,27 @@ void UndoHistory::endStep (const juce::String& name, int mergeKey)
     recording.reset();
 
     EditStep step;
-    for (auto change : made.parameters)
-    {
+    step.parameters = made.parameters;
+    for (auto& change : step.parameters)
         change.after = processor.getParameters()[change.index]->getValue();
-        if (change.after != change.before)
-            step.parameters.push_back (change);
-    }
-    step.parameters.shrink_to_fit();
 
     const auto after = snapshot();
     for (std::size_t a = 0; a < numAttributes; ++a)
-        if (! made.before.attributes[a].equalsWithSameType (after.attributes[a]))
-            step.attributes.push_back ({ patchAttributes()[a], made.before.attributes[a], after.attributes[a] });
+        step.attributes.push_back ({ patchAttributes()[a], made.before.attributes[a], after.attributes[a] });
 
     step.fileBefore = made.before.file;
     step.fileAfter = after.file;
 
-    if (step.parameters.empty() && step.attributes.empty() && step.fileBefore == step.fileAfter)
+    if (step.pruneUnchanged())
         return;
+    step.parameters.shrink_to_fit();
+    step.attributes.shrink_to_fit();
 
+    // A step that moved one parameter and nothing else is known by it ("Delay Feedback"), whatever the action.
     const bool oneParameter = step.parameters.size() == 1 && step.attributes.empty();
-    step.name = name.isNotEmpty() ? name : oneParameter ? allParams()[step.parameters[0].index].name : "edit";
+    step.name = oneParameter ? allParams()[step.parameters[0].index].name
+        : name.isNotEmpty()  ? name
+                             : juce::String (stepNames::fallback);
     step.wholePatch = processor.getStateGeneration() != made.generation;
     step.mergeKey = mergeKey;
     push (std::move (step));
@@ -103,25 +141,22 @@ void UndoHistory::push (EditStep step)
 
     if (mergeOpen && step.mergeKey >= 0 && ! steps.empty() && steps.back().mergeKey == step.mergeKey)
     {
-        auto& last = steps.back();
-        for (const auto& change : step.parameters)
+        // A merge that comes back to where it began (a browse that goes back) leaves nothing to undo.
+        steps.back().absorb (step);
+        if (steps.back().pruneUnchanged())
         {
-            const auto same = std::find_if (last.parameters.begin(), last.parameters.end(),
-                                            [&change] (const auto& c) { return c.index == change.index; });
-            if (same != last.parameters.end())
-                same->after = change.after;
-            else
-                last.parameters.push_back (change);
+            steps.pop_back();
+            mergeOpen = false;
         }
     }
     else
     {
+        mergeOpen = step.mergeKey >= 0;
         steps.push_back (std::move (step));
         if (steps.size() > depth)
             steps.pop_front();
     }
 
-    mergeOpen = steps.back().mergeKey >= 0;
     cursor = steps.size();
     ++revision;
 }

@@ -43,8 +43,32 @@ struct EditStep
     // Steps with the same key, one after another, become one (turns of the mouse wheel on one control).
     int mergeKey = -1;
 
+    // Takes in the step that came right after it, as if both had been one action.
+    void absorb (const EditStep& later);
+    // Forgets what a merge brought back where it began; true when nothing is left to undo.
+    bool pruneUnchanged();
+
     std::size_t memoryUsed() const;
 };
+
+// The names steps go by where no parameter names them ("Undo: grid edit").
+namespace stepNames
+{
+    inline constexpr const char* gridEdit = "grid edit";
+    inline constexpr const char* clearGrid = "CLEAR";
+    inline constexpr const char* effectOrder = "effect order";
+    inline constexpr const char* addRoute = "add route";
+    inline constexpr const char* removeRoute = "remove route";
+    inline constexpr const char* routeTarget = "route target";
+    inline constexpr const char* lock = "lock";
+    inline constexpr const char* steps = "step edit";
+    inline constexpr const char* xyPad = "XY pad";
+    inline constexpr const char* random = "RANDOM";
+    inline constexpr const char* mutate = "MUTATE";
+    inline constexpr const char* init = "Init";
+    inline constexpr const char* fallback = "edit";
+    inline juce::String presetLoad (const juce::String& presetName) { return "load " + presetName; }
+} // namespace stepNames
 
 // The patch's edit history: the last 100 user actions made in the editor, each undone and redone exactly. One per
 // processor, so it outlives the editor; message thread only. Nothing outside a user action is recorded (host
@@ -53,6 +77,9 @@ class UndoHistory
 {
 public:
     static constexpr std::size_t depth = 100;
+    // Merge keys: a parameter's index merges the wheel turns on its control; the preset browser's auditions, up
+    // to the preset kept or the way back, merge under their own key.
+    static constexpr int presetBrowsing = numParams;
 
     explicit UndoHistory (TazzleAudioProcessor& processor);
 
@@ -75,6 +102,8 @@ public:
     bool redo();
 
     void clear();
+    // The next step starts anew, whatever its merge key (a new browsing session).
+    void breakMerge() noexcept { mergeOpen = false; }
 
     // Changes with every step recorded, undone, redone or forgotten, so a view knows when to look again.
     int getRevision() const noexcept { return revision; }

@@ -65,7 +65,7 @@ EffectPanel::EffectPanel (TazzleAudioProcessor& proc, tz::EffectId id,
 
     const auto move = [this] (int delta)
     {
-        tz::ui::UserAction action (processor, reorderStepName);
+        tz::ui::UserAction action (processor, tz::stepNames::effectOrder);
         processor.moveEffect (effect, delta);
         action.changedOtherState();
     };

@@ -20,8 +20,8 @@ inline juce::RangedAudioParameter& hostParameter (TazzleAudioProcessor& processo
 // One user action, from a click to its end or from a press to its release. Every parameter written while it is
 // open, by the editor or by the processor on its behalf (a route added, a preset or random patch applied), is
 // changed inside that parameter's gesture: begun before its first write, all ended together when the action
-// ends. The action is one step of the undo history, under its name (or, when it has none and changed one
-// parameter, that parameter's). An action opened inside another joins it. Message thread only.
+// ends. The action is one step of the undo history, named by its one parameter or else by its name. An action
+// opened inside another joins it. Message thread only.
 class UserAction
 {
 public:
@@ -60,6 +60,9 @@ public:
 
     void set (int p, float plainValue) { processor.setValue (p, plainValue); }
 
+    // Names the step when what the action does is known only once it runs.
+    void rename (juce::String stepName) { name = std::move (stepName); }
+
     // The action changed saved state that no parameter carries (grid, chain order, folds, locks).
     void changedOtherState() { processor.markNonParameterChange(); }
 
@@ -76,7 +79,7 @@ private:
 
     TazzleAudioProcessor& processor;
     bool outermost;
-    const juce::String name;
+    juce::String name;
     const int merge;
     std::vector<juce::RangedAudioParameter*> open;
 

@@ -149,20 +149,28 @@ void Knob::handleModulationMenuResult (int code)
         const int source = code - 1;
 
         if (processor.findRoute (source, parameter) < 0)
+        {
+            action.rename (tz::stepNames::addRoute);
             processor.addRoute (source, parameter);
+        }
         else
+        {
+            action.rename (tz::stepNames::removeRoute);
             clearRoutesFrom (source);
+        }
 
         if (source < tz::numModulators && onModulatorChosen)
             onModulatorChosen (source);
     }
     else if (code == removeAllCode)
     {
+        action.rename (tz::stepNames::removeRoute);
         for (int s = 0; s < tz::routeSource::count; ++s)
             clearRoutesFrom (s);
     }
     else if (code == lockCode && canLock (parameter))
     {
+        action.rename (tz::stepNames::lock);
         processor.toggleLock (parameter);
         action.changedOtherState();
     }

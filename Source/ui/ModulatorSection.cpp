@@ -239,7 +239,7 @@ ModulatorSection::~ModulatorSection() = default;
 void ModulatorSection::addTarget (tz::P target)
 {
     {
-        const tz::ui::UserAction action (processor, "add route");
+        const tz::ui::UserAction action (processor, tz::stepNames::addRoute);
         processor.addRoute (selected, target);
     }
     refresh();

@@ -205,7 +205,7 @@ void PresetBar::step (int delta)
 
     {
         const auto& entry = entries[(size_t) target];
-        const tz::ui::UserAction action (processor, loadStepName (entry));
+        const tz::ui::UserAction action (processor, tz::stepNames::presetLoad (entry.name()));
         processor.loadPresetFile (entry.file);
     }
     refresh();
@@ -277,14 +277,14 @@ juce::PopupMenu PresetBar::buildPresetMenu (const std::vector<Entry>& entries) c
     return menu;
 }
 
-juce::String PresetBar::loadStepName (const Entry& entry) { return "load " + entry.name(); }
-
 void PresetBar::handlePresetMenuResult (int code, const std::vector<Entry>& entries)
 {
     const bool isEntry = code >= firstEntryCode && code - firstEntryCode < (int) entries.size();
-    const tz::ui::UserAction action (processor, code == initCode ? juce::String ("Init")
-                                                : isEntry        ? loadStepName (entries[(size_t) (code - firstEntryCode)])
-                                                                 : juce::String());
+    const tz::ui::UserAction action (processor,
+                                     code == initCode ? juce::String (tz::stepNames::init)
+                                         : isEntry
+                                         ? tz::stepNames::presetLoad (entries[(size_t) (code - firstEntryCode)].name())
+                                         : juce::String());
     if (code == initCode)
         processor.resetToInit();
     else if (code == saveCode)

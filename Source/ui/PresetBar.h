@@ -46,9 +46,6 @@ public:
     void step (int delta);
     void toggleFavourite();
 
-    // How the undo history names loading a preset.
-    static juce::String loadStepName (const Entry& entry);
-
     juce::PopupMenu buildPresetMenu (const std::vector<Entry>& entries) const;
     void handlePresetMenuResult (int code, const std::vector<Entry>& entries);
     void showPresetMenu();

@@ -141,7 +141,7 @@ RouteRow::RouteRow (TazzleAudioProcessor& proc, int routeIndex)
     removeButton.setTooltip ("Remove this route");
     removeButton.onClick = [this]
     {
-        const tz::ui::UserAction action (processor, "remove route");
+        const tz::ui::UserAction action (processor, tz::stepNames::removeRoute);
         processor.removeRoute (route);
     };
     addAndMakeVisible (removeButton);
@@ -154,7 +154,8 @@ void RouteRow::chooseTarget (tz::P target)
     const auto& targets = tz::modTargets();
     const auto found = std::find (targets.begin() + 1, targets.end(), target);
     tz::ui::setAsGesture (processor, tz::routeParam (route, tz::routeField::target),
-                          found == targets.end() ? 0.0f : (float) (found - targets.begin()), "route target");
+                          found == targets.end() ? 0.0f : (float) (found - targets.begin()),
+                          tz::stepNames::routeTarget);
 }
 
 void RouteRow::resized()

@@ -52,7 +52,7 @@ XYPad::~XYPad() = default;
 void XYPad::addRouteFrom (int source, tz::P target)
 {
     {
-        const tz::ui::UserAction action (processor, "add route");
+        const tz::ui::UserAction action (processor, tz::stepNames::addRoute);
         processor.addRoute (source, target);
     }
     refresh();
@@ -101,7 +101,7 @@ void XYPad::mouseDown (const juce::MouseEvent& e)
     if (! pressedInside)
         return;
 
-    dragAction.emplace (processor, stepName);
+    dragAction.emplace (processor, tz::stepNames::xyPad);
     // With Shift the puck stays where it is and moves finely from there; otherwise it comes to the pointer.
     if (e.mods.isShiftDown())
     {
@@ -131,7 +131,7 @@ void XYPad::mouseDoubleClick (const juce::MouseEvent& e)
     if (! hitArea().contains (e.position))
         return;
 
-    const tz::ui::UserAction action (processor, stepName);
+    const tz::ui::UserAction action (processor, tz::stepNames::xyPad);
     xLink.setValue (tz::allParams()[(size_t) tz::xyX].def);
     yLink.setValue (tz::allParams()[(size_t) tz::xyY].def);
 }

@@ -55,8 +55,6 @@ private:
     float valueWidth() const { return (float) getWidth() - 48.0f; }
 
     TazzleAudioProcessor& processor;
-    static constexpr const char* stepName = "XY pad";
-
     tz::ui::ParameterLink xLink, yLink;
     // A press and its drag are one user action; Shift slows the drag down.
     std::optional<tz::ui::UserAction> dragAction;
