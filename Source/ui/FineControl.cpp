@@ -15,6 +15,13 @@ void FineSlider::mouseDrag (const juce::MouseEvent& e)
     Slider::mouseDrag (e.withNewPosition (pointer.follow (e)));
 }
 
+void FineSlider::parentHierarchyChanged()
+{
+    Slider::parentHierarchyChanged();
+    // A slider made before it had a parent took its value box from the default look; the editor's draws it.
+    lookAndFeelChanged();
+}
+
 void FineSlider::mouseWheelMove (const juce::MouseEvent& e, const juce::MouseWheelDetails& wheel)
 {
     const juce::ScopedValueSetter<bool> turning (turningWheel, true);

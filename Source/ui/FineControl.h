@@ -40,6 +40,7 @@ public:
     void mouseDown (const juce::MouseEvent&) override;
     void mouseDrag (const juce::MouseEvent&) override;
     void mouseWheelMove (const juce::MouseEvent&, const juce::MouseWheelDetails&) override;
+    void parentHierarchyChanged() override;
 
     // True while the slider handles a turn of the mouse wheel.
     bool isTurningWheel() const noexcept { return turningWheel; }
