@@ -137,6 +137,8 @@ public:
     void endStateChange() noexcept;
     // Moves on with every whole-state change, so a reader can tell that one happened.
     int getStateGeneration() const noexcept { return presetGeneration.load(); }
+    // Moves on with every state the host restores.
+    int getHostRestoreCount() const noexcept { return hostRestores.load(); }
 
     //==============================================================================
     // What the editor polls of the running engine.
@@ -217,6 +219,7 @@ private:
 
     bool nonParameterChangePending = false;
     std::atomic<int> presetGeneration { 0 };
+    std::atomic<int> hostRestores { 0 };
     std::atomic<int> stateChangesInProgress { 0 };
     int seenGeneration = 0;
     bool cleanPending = false;

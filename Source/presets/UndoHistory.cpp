@@ -61,7 +61,19 @@ bool EditStep::pruneUnchanged()
 //==============================================================================
 UndoHistory::UndoHistory (TazzleAudioProcessor& p)
     : processor (p)
+    , restoresSeen (restoresSeenBy (p))
 {
+}
+
+int UndoHistory::restoresSeenBy (const TazzleAudioProcessor& p) noexcept { return p.getHostRestoreCount(); }
+
+void UndoHistory::catchUp()
+{
+    if (! isCurrent())
+    {
+        restoresSeen = restoresSeenBy (processor);
+        clear();
+    }
 }
 
 const std::array<juce::Identifier, UndoHistory::numAttributes>& UndoHistory::patchAttributes()
@@ -85,6 +97,7 @@ UndoHistory::Snapshot UndoHistory::snapshot() const
 
 void UndoHistory::beginStep()
 {
+    catchUp();
     recording.emplace();
     recording->before = snapshot();
     recording->generation = processor.getStateGeneration();
@@ -102,6 +115,8 @@ void UndoHistory::noteWrite (int parameter)
 
 void UndoHistory::endStep (const juce::String& name, int mergeKey)
 {
+    // An action open while the host replaced the whole state changed a state that is gone.
+    catchUp();
     if (! recording)
         return;
 
@@ -168,6 +183,7 @@ juce::String UndoHistory::redoName() const { return canRedo() ? steps[cursor].na
 
 bool UndoHistory::undo()
 {
+    catchUp();
     if (! canUndo())
         return false;
 
@@ -178,6 +194,7 @@ bool UndoHistory::undo()
 
 bool UndoHistory::redo()
 {
+    catchUp();
     if (! canRedo())
         return false;
 

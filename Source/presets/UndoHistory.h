@@ -89,8 +89,8 @@ public:
     void endStep (const juce::String& name, int mergeKey = -1);
     bool isRecording() const noexcept { return recording.has_value(); }
 
-    bool canUndo() const noexcept { return ! recording && cursor > 0; }
-    bool canRedo() const noexcept { return ! recording && cursor < steps.size(); }
+    bool canUndo() const noexcept { return isCurrent() && ! recording && cursor > 0; }
+    bool canRedo() const noexcept { return isCurrent() && ! recording && cursor < steps.size(); }
     // The name of the step that an undo or a redo would apply; empty when there is none.
     juce::String undoName() const;
     juce::String redoName() const;
@@ -106,8 +106,8 @@ public:
     void breakMerge() noexcept { mergeOpen = false; }
 
     // Changes with every step recorded, undone, redone or forgotten, so a view knows when to look again.
-    int getRevision() const noexcept { return revision; }
-    std::size_t size() const noexcept { return steps.size(); }
+    int getRevision() const noexcept { return revision + restoresSeenBy (processor); }
+    std::size_t size() const noexcept { return isCurrent() ? steps.size() : 0; }
     std::size_t memoryUsed() const;
 
 private:
@@ -130,6 +130,11 @@ private:
         int generation = 0;
     };
 
+    // A host restore may come on any thread: it only counts, and the history forgets its steps when next used.
+    static int restoresSeenBy (const TazzleAudioProcessor& processor) noexcept;
+    bool isCurrent() const noexcept { return restoresSeenBy (processor) == restoresSeen; }
+    void catchUp();
+
     Snapshot snapshot() const;
     void push (EditStep step);
     void apply (const EditStep& step, bool forward);
@@ -140,6 +145,7 @@ private:
     std::optional<Recording> recording;
     bool mergeOpen = false; // the last step recorded may take the next one of its kind in
     int revision = 0;
+    int restoresSeen = 0;
 
     JUCE_DECLARE_NON_COPYABLE (UndoHistory)
 };

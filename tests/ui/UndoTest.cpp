@@ -3,6 +3,8 @@
 
 #include <gtest/gtest.h>
 
+#include <thread>
+
 #include "UiTestSupport.h"
 #include "UserEdits.h"
 #include "core/PluginProcessor.h"
@@ -162,13 +164,22 @@ TEST (Undo, AHostRestoreClearsTheHistory)
     setFromHost (processor, tz::delayMix, 12.0f);
     juce::MemoryBlock restored;
     processor.getStateInformation (restored);
-    processor.setStateInformation (restored.getData(), (int) restored.getSize());
+    // Some hosts restore off the message thread.
+    std::thread ([&] { processor.setStateInformation (restored.getData(), (int) restored.getSize()); }).join();
     const auto afterRestore = stateDocument (processor);
 
     auto& history = processor.getUndoHistory();
     EXPECT_FALSE (history.canUndo());
     EXPECT_FALSE (history.undo());
     EXPECT_EQ (stateDocument (processor), afterRestore);
+
+    // An action open while the host restores changed a state that is gone: it leaves no step.
+    {
+        tz::ui::UserAction action (processor);
+        processor.setValue (tz::delayFeedback, 30.0f);
+        processor.setStateInformation (saved.getData(), (int) saved.getSize());
+    }
+    EXPECT_FALSE (history.canUndo());
 }
 
 TEST (Undo, RandomIsUndoneWholeWithThePresetFades)
