@@ -320,6 +320,8 @@ void TazzleAudioProcessor::setStateInformation (const void* data, int sizeInByte
     xml->setTagName (parameterState.state.getType().toString());
     tz::completeStateDocument (*xml);
 
+    // Every step of the undo history was made on the state the host now replaces.
+    ++hostRestores;
     beginStateChange();
     parameterState.replaceState (juce::ValueTree::fromXml (*xml));
 

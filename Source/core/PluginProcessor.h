@@ -16,6 +16,7 @@
 #include "engine/Modulators.h"
 #include "engine/Routes.h"
 #include "engine/StepGrid.h"
+#include "presets/UndoHistory.h"
 #include "updates/Checker.h"
 
 class TazzleAudioProcessor : public juce::AudioProcessor
@@ -82,6 +83,9 @@ public:
     void markNonParameterChange() noexcept { nonParameterChangePending = true; }
     bool takeNonParameterChange() noexcept { return std::exchange (nonParameterChangePending, false); }
 
+    // The user actions made in any editor of this instance, to undo and redo. Message thread only.
+    tz::UndoHistory& getUndoHistory() noexcept { return undoHistory; }
+
     //==============================================================================
     void setChainOrder (const tz::ChainOrder& order);
     void moveEffect (tz::EffectId id, int delta);
@@ -131,6 +135,10 @@ public:
     // thread fades out and never restarts from a state that is still being written. Calls nest.
     void beginStateChange() noexcept;
     void endStateChange() noexcept;
+    // Moves on with every whole-state change, so a reader can tell that one happened.
+    int getStateGeneration() const noexcept { return presetGeneration.load(); }
+    // Moves on with every state the host restores.
+    int getHostRestoreCount() const noexcept { return hostRestores.load(); }
 
     //==============================================================================
     // What the editor polls of the running engine.
@@ -211,6 +219,7 @@ private:
 
     bool nonParameterChangePending = false;
     std::atomic<int> presetGeneration { 0 };
+    std::atomic<int> hostRestores { 0 };
     std::atomic<int> stateChangesInProgress { 0 };
     int seenGeneration = 0;
     bool cleanPending = false;
@@ -237,6 +246,8 @@ private:
 
     juce::File presetFile;
     juce::String presetFileIdentity;
+
+    tz::UndoHistory undoHistory { *this };
 
     JUCE_DECLARE_NON_COPYABLE_WITH_LEAK_DETECTOR (TazzleAudioProcessor)
 };

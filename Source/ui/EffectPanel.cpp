@@ -58,15 +58,14 @@ EffectPanel::EffectPanel (TazzleAudioProcessor& proc, tz::EffectId id,
 {
     const auto& params = tz::allParams();
 
-    onOffLink = std::make_unique<tz::ui::ButtonLink> (
-        *processor.getParameterState().getParameter (params[(size_t) tz::effectParams[(size_t) effect].on].id), onOff);
+    onOffLink = std::make_unique<tz::ui::ButtonLink> (processor, tz::effectParams[(size_t) effect].on, onOff);
     onOff.setColour (juce::ToggleButton::tickColourId, colour);
     onOff.setTooltip ("Switch this effect on or off");
     addAndMakeVisible (onOff);
 
     const auto move = [this] (int delta)
     {
-        tz::ui::UserAction action (processor);
+        tz::ui::UserAction action (processor, tz::stepNames::effectOrder);
         processor.moveEffect (effect, delta);
         action.changedOtherState();
     };

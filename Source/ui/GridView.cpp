@@ -40,7 +40,7 @@ GridView::GridView (TazzleAudioProcessor& proc)
     clearButton.setTooltip ("Clear the whole grid");
     clearButton.onClick = [this]
     {
-        tz::ui::UserAction action (processor);
+        tz::ui::UserAction action (processor, tz::stepNames::clearGrid);
         for (int e = 0; e < tz::numEffects; ++e)
             processor.setGridRow ((tz::EffectId) e, {});
         action.changedOtherState();
@@ -233,10 +233,11 @@ void GridView::mouseDown (const juce::MouseEvent& e)
     if (gridSwitchBounds (row).contains (x, y))
     {
         const auto rowEffect = effectInRow (row);
+        tz::ui::UserAction action (processor, tz::stepNames::gridEdit);
         auto gridRow = processor.getGridRow (rowEffect);
         gridRow.enabled = ! gridRow.enabled;
         processor.setGridRow (rowEffect, gridRow);
-        tz::ui::UserAction (processor).changedOtherState();
+        action.changedOtherState();
         repaint();
         return;
     }
@@ -248,7 +249,7 @@ void GridView::mouseDown (const juce::MouseEvent& e)
         dragging = true;
         dragRow = row;
         lastColumn = column;
-        paintAction.emplace (processor);
+        paintAction.emplace (processor, tz::stepNames::gridEdit);
         paintCell (row, column);
     }
 }
@@ -285,7 +286,7 @@ void GridView::paintCell (int row, int column)
     // Outside a drag (a direct call), the cell is an action of its own.
     std::optional<tz::ui::UserAction> single;
     if (! paintAction)
-        single.emplace (processor);
+        single.emplace (processor, tz::stepNames::gridEdit);
     auto& action = paintAction ? *paintAction : *single;
     action.changedOtherState();
 

@@ -1,5 +1,6 @@
 #include "ui/IconButton.h"
 
+#include <cmath>
 #include <vector>
 
 #include "ui/theme/Theme.h"
@@ -37,6 +38,24 @@ void IconButton::paintButton (juce::Graphics& g, bool highlighted, bool down)
                 return { { { -1, 0 }, { 3, 4 }, { -1, 8 } }, { { 9, 0 }, { 5, 4 }, { 9, 8 } } };
             case Icon::unfold:
                 return { { { 2, 0 }, { -2, 4 }, { 2, 8 } }, { { 6, 0 }, { 10, 4 }, { 6, 8 } } };
+            case Icon::undo:
+            case Icon::redo:
+            {
+                // A hooked arrow: the head at the left, the shaft turning back under itself on the right.
+                Stroke shaft { { 0, 2 } };
+                for (int i = 0; i <= 8; ++i)
+                {
+                    const float angle = juce::MathConstants<float>::pi * (float) i / 8.0f;
+                    shaft.push_back ({ 6.0f + 3.0f * std::sin (angle), 5.0f - 3.0f * std::cos (angle) });
+                }
+                shaft.push_back ({ 3, 8 });
+                std::vector<Stroke> strokes { { { 3, -1 }, { 0, 2 }, { 3, 5 } }, shaft };
+                if (icon == Icon::redo)
+                    for (auto& stroke : strokes)
+                        for (auto& point : stroke)
+                            point.x = 9.0f - point.x;
+                return strokes;
+            }
         }
         return {};
     }();

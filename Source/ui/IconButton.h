@@ -2,7 +2,7 @@
 
 #include <juce_gui_basics/juce_gui_basics.h>
 
-// The small arrow and fold buttons of the effect panels: a button body with a chevron glyph.
+// The small arrow and fold buttons of the effect panels, and undo and redo: a button body with a glyph.
 class IconButton : public juce::Button
 {
 public:
@@ -11,7 +11,9 @@ public:
         earlier,
         later,
         fold,
-        unfold
+        unfold,
+        undo,
+        redo
     };
 
     IconButton (Icon icon, const juce::String& tooltip);

@@ -16,20 +16,20 @@ void ModSlider::mouseDown (const juce::MouseEvent& e)
     if (popupPress)
         onPopupClick();
     else
-        Slider::mouseDown (e);
+        FineSlider::mouseDown (e);
 }
 
 void ModSlider::mouseDrag (const juce::MouseEvent& e)
 {
     // A right-click never moves the value.
     if (! popupPress && ! e.mods.isPopupMenu())
-        Slider::mouseDrag (e);
+        FineSlider::mouseDrag (e);
 }
 
 void ModSlider::mouseUp (const juce::MouseEvent& e)
 {
     if (! popupPress)
-        Slider::mouseUp (e);
+        FineSlider::mouseUp (e);
 
     popupPress = false;
 }
@@ -53,7 +53,7 @@ Knob::Knob (TazzleAudioProcessor& proc, tz::P param, const juce::String& caption
     dial.setColour (juce::Slider::rotarySliderFillColourId, colour);
     dial.setColour (juce::Slider::textBoxOutlineColourId, juce::Colours::transparentBlack);
     dial.setColour (juce::Slider::textBoxBackgroundColourId, juce::Colours::transparentBlack);
-    link = std::make_unique<tz::ui::SliderLink> (*processor.getParameterState().getParameter (info.id), dial);
+    link = std::make_unique<tz::ui::SliderLink> (processor, parameter, dial);
     // After the link, which sets the range the default lives in.
     dial.setDoubleClickReturnValue (true, (double) info.def, juce::ModifierKeys::altModifier);
     addAndMakeVisible (dial);
@@ -149,20 +149,28 @@ void Knob::handleModulationMenuResult (int code)
         const int source = code - 1;
 
         if (processor.findRoute (source, parameter) < 0)
+        {
+            action.rename (tz::stepNames::addRoute);
             processor.addRoute (source, parameter);
+        }
         else
+        {
+            action.rename (tz::stepNames::removeRoute);
             clearRoutesFrom (source);
+        }
 
         if (source < tz::numModulators && onModulatorChosen)
             onModulatorChosen (source);
     }
     else if (code == removeAllCode)
     {
+        action.rename (tz::stepNames::removeRoute);
         for (int s = 0; s < tz::routeSource::count; ++s)
             clearRoutesFrom (s);
     }
     else if (code == lockCode && canLock (parameter))
     {
+        action.rename (tz::stepNames::lock);
         processor.toggleLock (parameter);
         action.changedOtherState();
     }

@@ -10,8 +10,8 @@
 
 class TazzleAudioProcessor;
 
-// A rotary dial whose right-click is handed to its owner instead of moving the value.
-class ModSlider : public juce::Slider
+// A rotary dial whose right-click is handed to its owner instead of moving the value; Shift drags it finely.
+class ModSlider : public tz::ui::FineSlider
 {
 public:
     std::function<void()> onPopupClick;

@@ -65,7 +65,14 @@ MainPanel::MainPanel (TazzleAudioProcessor& proc, std::function<void (float)> sc
     {
         auto& panel = effectPanels[(size_t) e];
         panel = std::make_unique<EffectPanel> (processor, (tz::EffectId) e, chooseModulator);
-        panel->onDragMove = [this] (tz::EffectId dragged, int x, bool) { moveDraggedEffect (dragged, x); };
+        panel->onDragMove = [this] (tz::EffectId dragged, int x, bool released)
+        {
+            if (! reorderAction)
+                reorderAction.emplace (processor, tz::stepNames::effectOrder);
+            moveDraggedEffect (dragged, x);
+            if (released)
+                reorderAction.reset();
+        };
         panel->onFoldChanged = [this] { layoutChain(); };
         chainContent.addAndMakeVisible (*panel);
     }
@@ -98,17 +105,24 @@ MainPanel::MainPanel (TazzleAudioProcessor& proc, std::function<void (float)> sc
     randomButton.setTooltip ("A new random patch: gates, filter moves, glitches, textures and space, always musical");
     mutateButton.setTooltip ("A variation of the current sound: knobs nudged, a few steps changed");
     settingsButton.setTooltip ("Window size, preset packs, updates, the web site and the version");
-    const auto generate = [this] (void (*generator) (TazzleAudioProcessor&, juce::Random&))
+    const auto generate = [this] (void (*generator) (TazzleAudioProcessor&, juce::Random&), const char* name)
     {
-        tz::ui::UserAction action (processor);
+        tz::ui::UserAction action (processor, name);
         generator (processor, random);
         action.changedOtherState();
     };
-    randomButton.onClick = [generate] { generate (tz::makeRandomPatch); };
-    mutateButton.onClick = [generate] { generate (tz::makeVariation); };
+    randomButton.onClick = [generate] { generate (tz::makeRandomPatch, tz::stepNames::random); };
+    mutateButton.onClick = [generate] { generate (tz::makeVariation, tz::stepNames::mutate); };
     settingsButton.onClick = [this] { showSettingsMenu(); };
     for (auto* button : { &randomButton, &mutateButton, &settingsButton })
         addAndMakeVisible (*button);
+    undoButton.onClick = [this] { undo(); };
+    redoButton.onClick = [this] { redo(); };
+    for (auto* button : { &undoButton, &redoButton })
+        addAndMakeVisible (*button);
+    refreshUndoButtons();
+    // Any click in the editor that no control keeps brings the keyboard here, for the undo keys.
+    setWantsKeyboardFocus (true);
 
     addAndMakeVisible (presetBar);
     addChildComponent (presetBrowser);
@@ -148,6 +162,9 @@ void MainPanel::resized()
     presetBar.setBounds ((W - 440) / 2 + 40, 19, 440, 24);
     randomButton.setBounds (presetBar.getRight() + 24, 19, 84, 24);
     mutateButton.setBounds (randomButton.getRight() + 8, 19, 84, 24);
+    // Clear of the preset bar, between the generators and SETTINGS.
+    undoButton.setBounds (mutateButton.getRight() + 24, 19, 28, 24);
+    redoButton.setBounds (undoButton.getRight() + 4, 19, 28, 24);
     settingsButton.setBounds (W - 124, 19, 84, 24);
     updateNotice.setBounds (W - 796, 57, 780, 22);
     chainViewport.setBounds (16, 80, W - 32, 340);
@@ -224,6 +241,7 @@ void MainPanel::refresh()
     for (auto& knob : masterKnobs)
         knob->refreshModulation();
 
+    refreshUndoButtons();
     presetBar.refresh();
     presetBrowser.refresh();
     xyPad.refresh();
@@ -257,6 +275,43 @@ void MainPanel::announceToHost()
 
     if (changed)
         processor.updateHostDisplay (details);
+}
+
+bool MainPanel::keyPressed (const juce::KeyPress& key)
+{
+    constexpr auto command = juce::ModifierKeys::commandModifier, shift = juce::ModifierKeys::shiftModifier;
+    if (key == juce::KeyPress ('z', command, 0))
+        undo();
+    else if (key == juce::KeyPress ('z', command | shift, 0) || key == juce::KeyPress ('y', command, 0))
+        redo();
+    else
+        return false;
+    return true;
+}
+
+void MainPanel::undo()
+{
+    processor.getUndoHistory().undo();
+    refreshUndoButtons();
+}
+
+void MainPanel::redo()
+{
+    processor.getUndoHistory().redo();
+    refreshUndoButtons();
+}
+
+void MainPanel::refreshUndoButtons()
+{
+    const auto& history = processor.getUndoHistory();
+    if (history.getRevision() == shownHistoryRevision)
+        return;
+
+    shownHistoryRevision = history.getRevision();
+    undoButton.setEnabled (history.canUndo());
+    redoButton.setEnabled (history.canRedo());
+    undoButton.setTooltip (history.canUndo() ? "Undo: " + history.undoName() : juce::String ("Nothing to undo"));
+    redoButton.setTooltip (history.canRedo() ? "Redo: " + history.redoName() : juce::String ("Nothing to redo"));
 }
 
 void MainPanel::moveDraggedEffect (tz::EffectId dragged, int x)

@@ -3,6 +3,7 @@
 #include <array>
 #include <functional>
 #include <memory>
+#include <optional>
 
 #include <juce_gui_basics/juce_gui_basics.h>
 
@@ -10,6 +11,8 @@
 #include "engine/ChainOrder.h"
 #include "ui/EffectPanel.h"
 #include "ui/GridView.h"
+#include "ui/HostWrites.h"
+#include "ui/IconButton.h"
 #include "ui/Knob.h"
 #include "ui/ModulatorSection.h"
 #include "ui/PresetBar.h"
@@ -37,6 +40,12 @@ public:
 
     void paint (juce::Graphics&) override;
     void resized() override;
+    // Ctrl+Z undoes, Ctrl+Shift+Z and Ctrl+Y redo, wherever the keyboard focus is in the editor.
+    bool keyPressed (const juce::KeyPress&) override;
+
+    // Undo and redo from the header; each refreshes the buttons at once.
+    void undo();
+    void redo();
 
     bool isInterestedInFileDrag (const juce::StringArray& files) override;
     void filesDropped (const juce::StringArray& files, int x, int y) override;
@@ -73,6 +82,8 @@ public:
     juce::TextButton& getRandomButton() noexcept { return randomButton; }
     juce::TextButton& getMutateButton() noexcept { return mutateButton; }
     juce::TextButton& getSettingsButton() noexcept { return settingsButton; }
+    IconButton& getUndoButton() noexcept { return undoButton; }
+    IconButton& getRedoButton() noexcept { return redoButton; }
     juce::TextButton& getModulatorsTab() noexcept { return modulatorsTab; }
     juce::TextButton& getGridTab() noexcept { return gridTab; }
     Knob& getMasterKnob (int k) noexcept { return *masterKnobs[(size_t) k]; }
@@ -92,6 +103,8 @@ private:
     void paintBackground (juce::Graphics&);
     // Moves the dragged effect live to the chain slot under x (in the chain content).
     void moveDraggedEffect (tz::EffectId dragged, int x);
+    // Enables the undo and redo buttons and names their steps, when the history moved since the last call.
+    void refreshUndoButtons();
     float storedScale() const;
 
     TazzleAudioProcessor& processor;
@@ -109,6 +122,7 @@ private:
     XYPad xyPad;
     juce::TextButton modulatorsTab { "MODULATORS" }, gridTab { "FX GRID" };
     juce::TextButton randomButton { "RANDOM" }, mutateButton { "MUTATE" }, settingsButton { "SETTINGS" };
+    IconButton undoButton { IconButton::Icon::undo, {} }, redoButton { IconButton::Icon::redo, {} };
     PresetBar presetBar;
     PresetBrowser presetBrowser;
 
@@ -116,6 +130,9 @@ private:
     tz::ChainOrder cachedOrder {};
     int cachedFolded = 0;
     juce::String announcedPresetName;
+    int shownHistoryRevision = -1;
+    // A header drag that reorders the chain, from press to release, is one user action.
+    std::optional<tz::ui::UserAction> reorderAction;
     bool automaticCheckStarted = false;
 
     JUCE_DECLARE_NON_COPYABLE_WITH_LEAK_DETECTOR (MainPanel)

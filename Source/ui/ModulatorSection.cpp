@@ -239,7 +239,7 @@ ModulatorSection::~ModulatorSection() = default;
 void ModulatorSection::addTarget (tz::P target)
 {
     {
-        const tz::ui::UserAction action (processor);
+        const tz::ui::UserAction action (processor, tz::stepNames::addRoute);
         processor.addRoute (selected, target);
     }
     refresh();
@@ -289,13 +289,12 @@ void ModulatorSection::buildControls()
         addAndMakeVisible (*menu);
 
     followsXY.setColour (juce::TextButton::buttonOnColourId, colour);
-    followsXYLink = std::make_unique<tz::ui::ButtonLink> (
-        tz::ui::hostParameter (processor, param (tz::modField::followsXY)), followsXY);
+    followsXYLink = std::make_unique<tz::ui::ButtonLink> (processor, param (tz::modField::followsXY), followsXY);
 
     for (auto* button : { &lfoButton, &stepsButton })
         button->setColour (juce::TextButton::buttonOnColourId, colour);
     modeLink = std::make_unique<tz::ui::ParameterLink> (
-        tz::ui::hostParameter (processor, param (tz::modField::mode)),
+        processor, param (tz::modField::mode),
         [this] (float mode)
         {
             lfoButton.setToggleState (mode < 0.5f, juce::dontSendNotification);

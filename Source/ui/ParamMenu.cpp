@@ -6,9 +6,8 @@ ParamMenu::ParamMenu (TazzleAudioProcessor& processor, tz::P parameter, const ju
                       int valueOffset)
     : offset (valueOffset)
 {
-    auto& param = *processor.getParameterState().getParameter (tz::allParams()[(size_t) parameter].id);
     link = std::make_unique<tz::ui::ParameterLink> (
-        param,
+        processor, parameter,
         [this] (float value) { setSelectedId (juce::roundToInt (value) - offset + 1, juce::dontSendNotification); });
 
     addItemList (choices, 1);
@@ -16,7 +15,7 @@ ParamMenu::ParamMenu (TazzleAudioProcessor& processor, tz::P parameter, const ju
     onChange = [this]
     {
         if (const int id = getSelectedId(); id >= 1)
-            link->setValueAsCompleteGesture ((float) (offset + id - 1));
+            link->setValue ((float) (offset + id - 1));
     };
 
     link->sendInitialUpdate();

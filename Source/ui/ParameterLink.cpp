@@ -30,8 +30,10 @@ struct ParameterLink::Poll : private juce::Timer
     juce::Array<ParameterLink*> links;
 };
 
-ParameterLink::ParameterLink (juce::RangedAudioParameter& param, std::function<void (float)> showValue)
-    : parameter (param)
+ParameterLink::ParameterLink (TazzleAudioProcessor& proc, int parameterIndex, std::function<void (float)> showValue)
+    : processor (proc)
+    , index (parameterIndex)
+    , parameter (hostParameter (proc, parameterIndex))
     , show (std::move (showValue))
 {
     poller->add (*this);
@@ -42,8 +44,7 @@ ParameterLink::~ParameterLink()
 {
     parameter.removeListener (this);
     poller->remove (*this);
-    if (gestureOpen)
-        parameter.endChangeGesture();
+    action.reset();
 }
 
 void ParameterLink::sendInitialUpdate() { showNormalised (parameter.getValue()); }
@@ -68,50 +69,36 @@ void ParameterLink::showNormalised (float normalised)
         show (parameter.convertFrom0to1 (normalised));
 }
 
-void ParameterLink::beginGesture()
+void ParameterLink::beginGesture (int mergeKey)
 {
-    if (gestureOpen)
-        return;
-    gestureOpen = true;
-    parameter.beginChangeGesture();
+    if (! action)
+        action.emplace (processor, juce::String(), mergeKey);
 }
 
-void ParameterLink::endGesture()
-{
-    if (! gestureOpen)
-        return;
-    gestureOpen = false;
-    parameter.endChangeGesture();
-}
+void ParameterLink::endGesture() { action.reset(); }
 
-void ParameterLink::setValueAsPartOfGesture (float plainValue)
-{
-    if (const float value = parameter.convertTo0to1 (plainValue); value != parameter.getValue())
-        parameter.setValueNotifyingHost (value);
-}
-
-void ParameterLink::setValueAsCompleteGesture (float plainValue)
+void ParameterLink::setValue (float plainValue)
 {
     if (const float value = parameter.convertTo0to1 (plainValue); value != parameter.getValue())
     {
-        parameter.beginChangeGesture();
-        parameter.setValueNotifyingHost (value);
-        parameter.endChangeGesture();
+        const UserAction write (processor);
+        processor.setNormalisedValue (index, value);
     }
 }
 
 //==============================================================================
 bool textHoldsNumber (const juce::String& text) { return text.containsAnyOf ("0123456789"); }
 
-SliderLink::SliderLink (juce::RangedAudioParameter& param, juce::Slider& s)
+SliderLink::SliderLink (TazzleAudioProcessor& processor, int parameter, FineSlider& s)
     : slider (s)
-    , link (param,
+    , link (processor, parameter,
             [this] (float value)
             {
                 const juce::ScopedValueSetter<bool> ignoring (ignoreCallbacks, true);
                 slider.setValue (value, juce::sendNotificationSync);
             })
 {
+    auto& param = link.getParameter();
     slider.valueFromTextFunction = [&param, &s = slider] (const juce::String& text)
     { return textHoldsNumber (text) ? (double) param.convertFrom0to1 (param.getValueForText (text)) : s.getValue(); };
     slider.textFromValueFunction = [&param] (double value)
@@ -144,17 +131,20 @@ void SliderLink::sliderValueChanged (juce::Slider*)
         return;
 
     // The slider wraps drags, typed values, double-clicks and the wheel in drag start and end; anything else is
-    // one complete gesture.
-    if (link.isInGesture())
-        link.setValueAsPartOfGesture ((float) slider.getValue());
-    else
-        link.setValueAsCompleteGesture ((float) slider.getValue());
+    // an action of its own.
+    link.setValue ((float) slider.getValue());
+}
+
+void SliderLink::sliderDragStarted (juce::Slider*)
+{
+    // A turn of the wheel is a drag of its own; the turns in a row on one control are one step.
+    link.beginGesture (slider.isTurningWheel() ? link.getParameter().getParameterIndex() : -1);
 }
 
 //==============================================================================
-ButtonLink::ButtonLink (juce::RangedAudioParameter& param, juce::Button& b)
+ButtonLink::ButtonLink (TazzleAudioProcessor& processor, int parameter, juce::Button& b)
     : button (b)
-    , link (param,
+    , link (processor, parameter,
             [this] (float value)
             {
                 const juce::ScopedValueSetter<bool> ignoring (ignoreCallbacks, true);
@@ -170,7 +160,7 @@ ButtonLink::~ButtonLink() { button.removeListener (this); }
 void ButtonLink::buttonClicked (juce::Button*)
 {
     if (! ignoreCallbacks)
-        link.setValueAsCompleteGesture (button.getToggleState() ? 1.0f : 0.0f);
+        link.setValue (button.getToggleState() ? 1.0f : 0.0f);
 }
 
 } // namespace tz::ui

@@ -1,21 +1,26 @@
 #pragma once
 
 #include <functional>
+#include <optional>
 
 #include <juce_audio_processors/juce_audio_processors.h>
+
+#include "ui/FineControl.h"
+#include "ui/HostWrites.h"
 
 namespace tz::ui
 {
 
-// Binds a control to a parameter like the framework's attachments, with two differences. A change that arrives
+// Binds a control to a parameter like the framework's attachments, with three differences. A change that arrives
 // off the message thread (host automation, on the audio thread) is never posted from there, since posting takes a
 // lock shared with the message thread and may allocate: the control catches up at the next tick of a shared
-// 30 Hz poll. A change on the message thread shows at once. And a gesture still open when the link goes (a row
-// rebuilt during a drag) is ended first, so the host never keeps one open.
+// 30 Hz poll. A change on the message thread shows at once. And the control's edits are user actions (gestures for
+// the host, steps of the undo history); one still open when the link goes (a row rebuilt during a drag) is ended
+// first, so the host never keeps a gesture open.
 class ParameterLink : private juce::AudioProcessorParameter::Listener
 {
 public:
-    ParameterLink (juce::RangedAudioParameter& parameter, std::function<void (float plainValue)> show);
+    ParameterLink (TazzleAudioProcessor& processor, int parameter, std::function<void (float plainValue)> show);
     ~ParameterLink() override;
 
     // Shows the current value now.
@@ -23,11 +28,13 @@ public:
     // Shows the value when it moved since it was last shown; the poll calls it for every link.
     void poll();
 
-    void beginGesture();
+    // Opens a user action that lasts until endGesture (a drag): what is set meanwhile is one step. Steps of the
+    // same merge key in a row are one (the turns of a wheel).
+    void beginGesture (int mergeKey = -1);
     void endGesture();
-    void setValueAsPartOfGesture (float plainValue);
-    void setValueAsCompleteGesture (float plainValue);
-    bool isInGesture() const noexcept { return gestureOpen; }
+    // Sets the value within the action open now, or as an action of its own.
+    void setValue (float plainValue);
+    bool isInGesture() const noexcept { return action.has_value(); }
 
     juce::RangedAudioParameter& getParameter() const noexcept { return parameter; }
 
@@ -37,10 +44,12 @@ private:
     void showNormalised (float normalised);
 
     struct Poll;
+    TazzleAudioProcessor& processor;
+    const int index;
     juce::RangedAudioParameter& parameter;
     std::function<void (float)> show;
     float shown = -1.0f;
-    bool gestureOpen = false;
+    std::optional<UserAction> action;
     // Links are made on the message thread. Asking the message manager instead would take its lock on every
     // change that arrives from the audio thread.
     const juce::Thread::ThreadID messageThread = juce::Thread::getCurrentThreadId();
@@ -54,15 +63,15 @@ private:
 class SliderLink : private juce::Slider::Listener
 {
 public:
-    SliderLink (juce::RangedAudioParameter& parameter, juce::Slider& slider);
+    SliderLink (TazzleAudioProcessor& processor, int parameter, FineSlider& slider);
     ~SliderLink() override;
 
 private:
     void sliderValueChanged (juce::Slider*) override;
-    void sliderDragStarted (juce::Slider*) override { link.beginGesture(); }
+    void sliderDragStarted (juce::Slider*) override;
     void sliderDragEnded (juce::Slider*) override { link.endGesture(); }
 
-    juce::Slider& slider;
+    FineSlider& slider;
     ParameterLink link;
     bool ignoreCallbacks = false;
 
@@ -73,7 +82,7 @@ private:
 class ButtonLink : private juce::Button::Listener
 {
 public:
-    ButtonLink (juce::RangedAudioParameter& parameter, juce::Button& button);
+    ButtonLink (TazzleAudioProcessor& processor, int parameter, juce::Button& button);
     ~ButtonLink() override;
 
 private:

@@ -204,8 +204,9 @@ void PresetBar::step (int delta)
         return;
 
     {
-        const tz::ui::UserAction action (processor);
-        processor.loadPresetFile (entries[(size_t) target].file);
+        const auto& entry = entries[(size_t) target];
+        const tz::ui::UserAction action (processor, tz::stepNames::presetLoad (entry.name()));
+        processor.loadPresetFile (entry.file);
     }
     refresh();
 }
@@ -278,7 +279,12 @@ juce::PopupMenu PresetBar::buildPresetMenu (const std::vector<Entry>& entries) c
 
 void PresetBar::handlePresetMenuResult (int code, const std::vector<Entry>& entries)
 {
-    const tz::ui::UserAction action (processor);
+    const bool isEntry = code >= firstEntryCode && code - firstEntryCode < (int) entries.size();
+    const tz::ui::UserAction action (processor,
+                                     code == initCode ? juce::String (tz::stepNames::init)
+                                         : isEntry
+                                         ? tz::stepNames::presetLoad (entries[(size_t) (code - firstEntryCode)].name())
+                                         : juce::String());
     if (code == initCode)
         processor.resetToInit();
     else if (code == saveCode)
@@ -292,7 +298,7 @@ void PresetBar::handlePresetMenuResult (int code, const std::vector<Entry>& entr
     }
     else if (code == installPackCode)
         choosePresetPack();
-    else if (code >= firstEntryCode && code - firstEntryCode < (int) entries.size())
+    else if (isEntry)
         processor.loadPresetFile (entries[(size_t) (code - firstEntryCode)].file);
 
     refresh();

@@ -61,6 +61,8 @@ void PresetBrowser::open()
 {
     patchWhenOpened = processor.getParameterState().copyState().createXml();
     fileWhenOpened = processor.getPresetFile();
+    // A session's auditions are one step of the undo history, from the patch it opened on to the one kept.
+    processor.getUndoHistory().breakMerge();
     rescan();
     setVisible (true);
     toFront (false);
@@ -70,13 +72,12 @@ void PresetBrowser::open()
 
 void PresetBrowser::close (bool keep)
 {
-    // Applied as a preset is, so the host hears it as one user action and the usual fades play.
+    // Applied as a preset is, so the host hears it as one user action and the usual fades play. It closes the
+    // session's step, which then holds nothing and leaves the history as it was before the browser opened.
     if (! keep && patchWhenOpened != nullptr)
     {
-        {
-            const tz::ui::UserAction action (processor);
-            processor.loadPreset (*patchWhenOpened);
-        }
+        const tz::ui::UserAction action (processor, {}, tz::UndoHistory::presetBrowsing);
+        processor.loadPreset (*patchWhenOpened);
         auto& state = processor.getParameterState().state;
         for (const auto& id : { tz::stateIds::presetCategory, tz::stateIds::presetPack })
             state.setProperty (id, patchWhenOpened->getStringAttribute (id.toString()), nullptr);
@@ -192,8 +193,10 @@ void PresetBrowser::selectedRowsChanged (int row)
 {
     if (auditioning || row < 0 || row >= (int) shown.size())
         return;
-    const tz::ui::UserAction action (processor);
-    processor.loadPresetFile (index.getItems()[(size_t) shown[(size_t) row]].entry.file);
+    const auto& entry = index.getItems()[(size_t) shown[(size_t) row]].entry;
+    const tz::ui::UserAction action (processor, tz::stepNames::presetLoad (entry.name()),
+                                     tz::UndoHistory::presetBrowsing);
+    processor.loadPresetFile (entry.file);
 }
 
 void PresetBrowser::listBoxItemClicked (int row, const juce::MouseEvent& event)

@@ -112,7 +112,6 @@ RouteRow::RouteRow (TazzleAudioProcessor& proc, int routeIndex)
     : processor (proc)
     , route (routeIndex)
 {
-    const auto& params = tz::allParams();
     const int source = juce::roundToInt (processor.getValue (tz::routeParam (route, tz::routeField::source)));
     const int target = juce::roundToInt (processor.getValue (tz::routeParam (route, tz::routeField::target)));
 
@@ -129,19 +128,20 @@ RouteRow::RouteRow (TazzleAudioProcessor& proc, int routeIndex)
     };
     addAndMakeVisible (targetButton);
 
-    depth.setSliderStyle (juce::Slider::LinearBar);
-    depth.setTextBoxStyle (juce::Slider::NoTextBox, true, 0, 0);
-    depth.setColour (juce::Slider::trackColourId, tz::theme::modColour (source - 1).withAlpha ((juce::uint8) 0x8c));
+    // A drag moves the depth from where it is (Shift: finely); a click without a drag opens the bar's text box
+    // to type a value, as a knob's box does.
     depth.setTooltip ("Depth: how far this modulator moves the target (negative = the other way)");
-    depthLink = std::make_unique<tz::ui::SliderLink> (
-        *processor.getParameterState().getParameter (params[(size_t) tz::routeParam (route, tz::routeField::depth)].id),
-        depth);
+    depth.setSliderStyle (juce::Slider::LinearBar);
+    depth.setSliderSnapsToMousePosition (false);
+    depth.setTextBoxStyle (juce::Slider::TextBoxLeft, false, 0, 0);
+    depth.setColour (juce::Slider::trackColourId, tz::theme::modColour (source - 1).withAlpha ((juce::uint8) 0x8c));
+    depthLink = std::make_unique<tz::ui::SliderLink> (processor, tz::routeParam (route, tz::routeField::depth), depth);
     addAndMakeVisible (depth);
 
     removeButton.setTooltip ("Remove this route");
     removeButton.onClick = [this]
     {
-        const tz::ui::UserAction action (processor);
+        const tz::ui::UserAction action (processor, tz::stepNames::removeRoute);
         processor.removeRoute (route);
     };
     addAndMakeVisible (removeButton);
@@ -154,7 +154,8 @@ void RouteRow::chooseTarget (tz::P target)
     const auto& targets = tz::modTargets();
     const auto found = std::find (targets.begin() + 1, targets.end(), target);
     tz::ui::setAsGesture (processor, tz::routeParam (route, tz::routeField::target),
-                          found == targets.end() ? 0.0f : (float) (found - targets.begin()));
+                          found == targets.end() ? 0.0f : (float) (found - targets.begin()),
+                          tz::stepNames::routeTarget);
 }
 
 void RouteRow::resized()

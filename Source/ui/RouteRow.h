@@ -60,7 +60,7 @@ public:
     // The font height the row's text needs in its width, and the one it is drawn at.
     float neededFontHeight() const noexcept { return needed; }
     void setFontHeight (float height);
-    juce::Slider& getDepthSlider() noexcept { return depth; }
+    tz::ui::FineSlider& getDepthSlider() noexcept { return depth; }
     juce::TextButton& getRemoveButton() noexcept { return removeButton; }
 
     // Sets the route's target through the host, as a choice from the target menu does.
@@ -72,7 +72,7 @@ private:
     RouteTargetButton targetButton;
     juce::TextButton removeButton { "x" };
     float needed = 12.0f;
-    juce::Slider depth;
+    tz::ui::FineSlider depth;
     std::unique_ptr<tz::ui::SliderLink> depthLink;
 
     JUCE_DECLARE_NON_COPYABLE_WITH_LEAK_DETECTOR (RouteRow)

@@ -1,6 +1,7 @@
 #include "ui/StepEditor.h"
 
 #include <cmath>
+#include <utility>
 
 #include "core/PluginProcessor.h"
 #include "core/Transport.h"
@@ -59,6 +60,15 @@ enum MenuIds
     shiftLeftId,
     shiftRightId
 };
+
+// The pattern tools, as the menu lists them and the undo history names them.
+constexpr std::pair<int, const char*> patternTools[] = { { allOnId, "All on" },
+                                                         { allOffId, "All off" },
+                                                         { invertId, "Invert" },
+                                                         { randomGatesId, "Random gates" },
+                                                         { randomLevelsId, "Random levels" },
+                                                         { shiftLeftId, "Shift left" },
+                                                         { shiftRightId, "Shift right" } };
 } // namespace
 
 StepEditor::StepEditor (TazzleAudioProcessor& p, int m)
@@ -132,7 +142,7 @@ bool StepEditor::overShapes (juce::Point<float> point) const
 void StepEditor::setStep (int step, float level)
 {
     if (! drawAction)
-        drawAction.emplace (processor);
+        drawAction.emplace (processor, tz::stepNames::steps);
     drawAction->set (tz::modParam (modulator, tz::modField::firstStep + step), level * 100.0f);
 }
 
@@ -259,13 +269,8 @@ juce::PopupMenu StepEditor::buildStepMenu (int step) const
     menu.addSubMenu ("All steps", all);
 
     juce::PopupMenu pattern;
-    pattern.addItem (allOnId, "All on");
-    pattern.addItem (allOffId, "All off");
-    pattern.addItem (invertId, "Invert");
-    pattern.addItem (randomGatesId, "Random gates");
-    pattern.addItem (randomLevelsId, "Random levels");
-    pattern.addItem (shiftLeftId, "Shift left");
-    pattern.addItem (shiftRightId, "Shift right");
+    for (const auto& [id, name] : patternTools)
+        pattern.addItem (id, name);
     menu.addSubMenu ("Pattern", pattern);
     return menu;
 }
@@ -273,7 +278,10 @@ juce::PopupMenu StepEditor::buildStepMenu (int step) const
 void StepEditor::handleStepMenuResult (int itemId, int step, const std::array<float, tz::numModSteps>& levels,
                                        int length, juce::Random& random)
 {
-    const tz::ui::UserAction action (processor);
+    tz::ui::UserAction action (processor, tz::stepNames::steps);
+    for (const auto& [id, name] : patternTools)
+        if (id == itemId)
+            action.rename (name);
     const auto setLevel = [this] (int i, float percent)
     { processor.setValue (tz::modParam (modulator, tz::modField::firstStep + i), percent); };
     const int n = juce::jlimit (1, tz::numModSteps, length);
@@ -376,14 +384,25 @@ void StepEditor::mouseDown (const juce::MouseEvent& e)
     if (overShapes (e.position))
     {
         dragShape = (s.shapes[(size_t) step] + 1) % numStepShapes;
-        drawAction.emplace (processor);
+        drawAction.emplace (processor, tz::stepNames::steps);
         setShape (step, dragShape);
         lastStep = step;
     }
     else if (plotArea().contains (e.position) && step < s.length)
     {
         dragShape = -1;
-        setStep (step, levelAt (e.position.y));
+        // With Shift the step keeps its level and moves finely from there; otherwise it comes to the pointer.
+        if (e.mods.isShiftDown())
+        {
+            const auto plot = plotArea();
+            pointer.startFrom ({ e.position.x, plot.getBottom() - s.levels[(size_t) step] * plot.getHeight() },
+                               e.position);
+        }
+        else
+        {
+            pointer.start (e.position);
+            setStep (step, levelAt (e.position.y));
+        }
         lastStep = step;
     }
     repaint();
@@ -399,12 +418,14 @@ void StepEditor::mouseDrag (const juce::MouseEvent& e)
     if (dragShape < 0)
         current = juce::jmin (current, s.length - 1);
 
+    // The pointer picks the steps; the level follows it, a tenth as fast while Shift is held.
+    const float level = dragShape >= 0 ? 0.0f : levelAt (pointer.follow (e).y);
     for (int i = juce::jmin (lastStep, current); i <= juce::jmax (lastStep, current); ++i)
     {
         if (dragShape >= 0)
             setShape (i, dragShape);
         else
-            setStep (i, levelAt (e.position.y));
+            setStep (i, level);
     }
 
     lastStep = hoverStep = current;

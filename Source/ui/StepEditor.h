@@ -8,6 +8,7 @@
 #include <juce_gui_basics/juce_gui_basics.h>
 
 #include "core/Parameters.h"
+#include "ui/FineControl.h"
 #include "ui/HostWrites.h"
 #include "ui/theme/Theme.h"
 
@@ -107,6 +108,7 @@ private:
     int dragShape = -1;
     // A press and its drag are one user action: every step they write is one gesture, ended on release.
     std::optional<tz::ui::UserAction> drawAction;
+    tz::ui::FinePointer pointer;
 
     Settings drawn;
     // What the kept image of the face was drawn for: settings, hover step and place, playing step.

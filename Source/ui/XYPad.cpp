@@ -21,8 +21,8 @@ bool isPadSource (int sourceValue)
 
 XYPad::XYPad (TazzleAudioProcessor& proc)
     : processor (proc)
-    , xLink (tz::ui::hostParameter (proc, tz::xyX), [] (float) {})
-    , yLink (tz::ui::hostParameter (proc, tz::xyY), [] (float) {})
+    , xLink (proc, tz::xyX, [] (float) {})
+    , yLink (proc, tz::xyY, [] (float) {})
 {
     const auto chooseTarget = [this] (int source, juce::TextButton& button)
     {
@@ -52,7 +52,7 @@ XYPad::~XYPad() = default;
 void XYPad::addRouteFrom (int source, tz::P target)
 {
     {
-        const tz::ui::UserAction action (processor);
+        const tz::ui::UserAction action (processor, tz::stepNames::addRoute);
         processor.addRoute (source, target);
     }
     refresh();
@@ -75,11 +75,12 @@ juce::Point<float> XYPad::effectiveXY() const
     return { axis (0, tz::xyX), axis (1, tz::xyY) };
 }
 
-juce::Point<float> XYPad::puckCentre() const
+juce::Point<float> XYPad::positionOf (juce::Point<float> values) const
 {
-    const auto xy = effectiveXY();
-    return { valueLeft + xy.x / 100.0f * valueWidth(), valueBottom - xy.y / 100.0f * valueHeight };
+    return { valueLeft + values.x / 100.0f * valueWidth(), valueBottom - values.y / 100.0f * valueHeight };
 }
+
+juce::Point<float> XYPad::puckCentre() const { return positionOf (effectiveXY()); }
 
 juce::String XYPad::speedLabel (float x)
 {
@@ -90,8 +91,8 @@ juce::String XYPad::speedLabel (float x)
 void XYPad::setFromPosition (juce::Point<float> position)
 {
     const auto values = valuesAt (position);
-    xLink.setValueAsPartOfGesture (values.x);
-    yLink.setValueAsPartOfGesture (values.y);
+    xLink.setValue (values.x);
+    yLink.setValue (values.y);
 }
 
 void XYPad::mouseDown (const juce::MouseEvent& e)
@@ -100,25 +101,29 @@ void XYPad::mouseDown (const juce::MouseEvent& e)
     if (! pressedInside)
         return;
 
-    xLink.beginGesture();
-    yLink.beginGesture();
-    setFromPosition (e.position);
+    dragAction.emplace (processor, tz::stepNames::xyPad);
+    // With Shift the puck stays where it is and moves finely from there; otherwise it comes to the pointer.
+    if (e.mods.isShiftDown())
+    {
+        pointer.startFrom (positionOf ({ processor.getValue (tz::xyX), processor.getValue (tz::xyY) }), e.position);
+    }
+    else
+    {
+        pointer.start (e.position);
+        setFromPosition (e.position);
+    }
 }
 
 void XYPad::mouseDrag (const juce::MouseEvent& e)
 {
     if (pressedInside)
-        setFromPosition (e.position);
+        setFromPosition (pointer.follow (e));
 }
 
 void XYPad::mouseUp (const juce::MouseEvent&)
 {
-    if (! pressedInside)
-        return;
-
     pressedInside = false;
-    xLink.endGesture();
-    yLink.endGesture();
+    dragAction.reset();
 }
 
 void XYPad::mouseDoubleClick (const juce::MouseEvent& e)
@@ -126,8 +131,9 @@ void XYPad::mouseDoubleClick (const juce::MouseEvent& e)
     if (! hitArea().contains (e.position))
         return;
 
-    xLink.setValueAsCompleteGesture (tz::allParams()[(size_t) tz::xyX].def);
-    yLink.setValueAsCompleteGesture (tz::allParams()[(size_t) tz::xyY].def);
+    const tz::ui::UserAction action (processor, tz::stepNames::xyPad);
+    xLink.setValue (tz::allParams()[(size_t) tz::xyX].def);
+    yLink.setValue (tz::allParams()[(size_t) tz::xyY].def);
 }
 
 //==============================================================================

@@ -2,6 +2,7 @@
 
 #include <array>
 #include <memory>
+#include <optional>
 #include <vector>
 
 #include <juce_audio_processors/juce_audio_processors.h>
@@ -35,6 +36,8 @@ public:
     juce::Point<float> valuesAt (juce::Point<float> position) const;
     juce::Rectangle<float> hitArea() const;
     juce::Point<float> puckCentre() const;
+    // Where on the pad the plain values (0..100) lie.
+    juce::Point<float> positionOf (juce::Point<float> values) const;
     // X and Y as the engine applies them (0..100), modulation included.
     juce::Point<float> effectiveXY() const;
 
@@ -53,6 +56,9 @@ private:
 
     TazzleAudioProcessor& processor;
     tz::ui::ParameterLink xLink, yLink;
+    // A press and its drag are one user action; Shift slows the drag down.
+    std::optional<tz::ui::UserAction> dragAction;
+    tz::ui::FinePointer pointer;
     juce::TextButton xButton { "+ X" }, yButton { "+ Y" };
     juce::Viewport routeList;
     juce::Component routeContainer;

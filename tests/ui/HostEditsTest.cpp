@@ -6,10 +6,13 @@
 #include <set>
 
 #include "UiTestSupport.h"
+#include "UserEdits.h"
 #include "core/PluginProcessor.h"
 #include "ui/PluginEditor.h"
 
+using tz::test::Editing;
 using tz::test::mouseEvent;
+using tz::test::userEdits;
 
 namespace
 {
@@ -50,146 +53,6 @@ struct HostRecorder : juce::AudioProcessorListener
     int begun = 0, ended = 0, nonParameterChanges = 0, programChanges = 0;
 };
 
-void click (juce::Component& c, juce::Point<float> at)
-{
-    c.mouseDown (mouseEvent (c, at, juce::ModifierKeys::leftButtonModifier, at));
-    c.mouseUp (mouseEvent (c, at, {}, at));
-}
-
-void dragAcross (juce::Component& c, juce::Point<float> from, juce::Point<float> to)
-{
-    c.mouseDown (mouseEvent (c, from, juce::ModifierKeys::leftButtonModifier, from));
-    c.mouseDrag (mouseEvent (c, (from + to) / 2.0f, juce::ModifierKeys::leftButtonModifier, from));
-    c.mouseDrag (mouseEvent (c, to, juce::ModifierKeys::leftButtonModifier, from));
-    c.mouseUp (mouseEvent (c, to, {}, from));
-}
-
-struct Editing
-{
-    TazzleAudioProcessor& processor;
-    MainPanel& panel;
-
-    EffectPanel& effectInSlot (int slot)
-    {
-        return panel.getEffectPanel ((tz::EffectId) processor.getChainOrder()[(size_t) slot]);
-    }
-    Knob& cutoffKnob() { return *panel.getEffectPanel (tz::EffectId::filter).getKnobs()[0]; }
-    StepEditor& stepEditor() { return panel.getModulatorSection().getStepEditor(); }
-};
-
-struct UserEdit
-{
-    const char* name;
-    bool changesOtherState;
-    std::function<void (Editing&)> setUp, perform;
-};
-
-const std::vector<UserEdit>& userEdits()
-{
-    const auto nothing = [] (Editing&) {};
-    const auto routeOnCutoff = [] (Editing& e) { e.processor.addRoute (0, tz::filterCutoff); };
-    const auto gridRowZeroOff = [] (Editing& e)
-    {
-        e.panel.getGridTab().onClick();
-        const auto effect = (tz::EffectId) e.processor.getChainOrder()[0];
-        e.processor.setValue (tz::effectParams[(size_t) effect].on, 0.0f);
-        e.processor.setGridRow (effect, {});
-    };
-
-    static const std::vector<UserEdit> edits {
-        { "knob menu: add a route", false, nothing,
-          [] (Editing& e) { e.cutoffKnob().handleModulationMenuResult (1); } },
-        { "knob menu: remove a route", false, routeOnCutoff,
-          [] (Editing& e) { e.cutoffKnob().handleModulationMenuResult (1); } },
-        { "knob menu: remove all", false, routeOnCutoff,
-          [] (Editing& e) { e.cutoffKnob().handleModulationMenuResult (Knob::removeAllCode); } },
-        { "knob menu: lock", true, nothing,
-          [] (Editing& e) { e.panel.getMasterKnob (1).handleModulationMenuResult (Knob::lockCode); } },
-        { "route row: x", false, routeOnCutoff,
-          [] (Editing& e)
-          {
-              e.panel.refresh();
-              e.panel.getModulatorSection().getRouteRows()[0]->getRemoveButton().onClick();
-          } },
-        { "route row: new target", false, routeOnCutoff,
-          [] (Editing& e)
-          {
-              e.panel.refresh();
-              e.panel.getModulatorSection().getRouteRows()[0]->chooseTarget (tz::reverbMix);
-          } },
-        { "+ ADD TARGET", false, nothing, [] (Editing& e) { e.panel.getModulatorSection().addTarget (tz::delayMix); } },
-        { "+ X", false, nothing, [] (Editing& e) { e.panel.getXYPad().addRouteFrom (tz::routeSource::x, tz::mix); } },
-        { "+ Y", false, nothing, [] (Editing& e) { e.panel.getXYPad().addRouteFrom (tz::routeSource::y, tz::mix); } },
-        { "grid: paint a cell of a switched-off effect", true, gridRowZeroOff,
-          [] (Editing& e)
-          {
-              auto& grid = e.panel.getGridView();
-              click (grid, grid.cellBounds (0, 3).getCentre().toFloat());
-          } },
-        { "grid: paint across a row", true, gridRowZeroOff,
-          [] (Editing& e)
-          {
-              auto& grid = e.panel.getGridView();
-              dragAcross (grid, grid.cellBounds (0, 1).getCentre().toFloat(),
-                          grid.cellBounds (0, 9).getCentre().toFloat());
-          } },
-        { "grid: row switch", true, gridRowZeroOff,
-          [] (Editing& e)
-          {
-              auto& grid = e.panel.getGridView();
-              click (grid, grid.gridSwitchBounds (0).getCentre().toFloat());
-          } },
-        { "grid: CLEAR", true, nothing, [] (Editing& e) { e.panel.getGridView().getClearButton().onClick(); } },
-        { "chain: arrow", true, nothing, [] (Editing& e) { e.effectInSlot (0).getLaterButton().onClick(); } },
-        { "chain: drag", true, nothing,
-          [] (Editing& e)
-          {
-              auto& dragged = e.effectInSlot (0);
-              for (const int x : { 400, 700, 900 })
-                  dragged.onDragMove (dragged.getEffect(), x, false);
-              dragged.onDragMove (dragged.getEffect(), 900, true);
-          } },
-        { "chain: fold", true, nothing, [] (Editing& e) { e.effectInSlot (2).getFoldButton().onClick(); } },
-        { "step editor: draw", false, nothing,
-          [] (Editing& e)
-          {
-              auto& steps = e.stepEditor();
-              const auto plot = steps.plotArea();
-              dragAcross (steps, { plot.getX() + 5.0f, plot.getCentreY() },
-                          { plot.getX() + plot.getWidth() / 2.0f, plot.getY() + 10.0f });
-          } },
-        { "step editor: shape row", false, nothing,
-          [] (Editing& e)
-          {
-              auto& steps = e.stepEditor();
-              click (steps, steps.shapesRow().getCentre());
-          } },
-        { "step editor: pattern tools", false, nothing,
-          [] (Editing& e)
-          {
-              juce::Random random (1);
-              const auto s = e.stepEditor().settings();
-              for (const int tool : { 23, 25, 26, 11 })
-                  e.stepEditor().handleStepMenuResult (tool, 0, s.levels, s.length, random);
-          } },
-        { "LFO and STEPS", false, nothing,
-          [] (Editing& e)
-          {
-              e.panel.getModulatorSection().getLfoButton().onClick();
-              e.panel.getModulatorSection().getStepsButton().onClick();
-          } },
-        { "XY pad drag", false, nothing,
-          [] (Editing& e)
-          {
-              auto& pad = e.panel.getXYPad();
-              dragAcross (pad, { 60.0f, 100.0f }, { 150.0f, 180.0f });
-          } },
-        { "RANDOM", true, nothing, [] (Editing& e) { e.panel.getRandomButton().onClick(); } },
-        { "MUTATE", true, nothing, [] (Editing& e) { e.panel.getMutateButton().onClick(); } },
-        { "next preset", false, nothing, [] (Editing& e) { e.panel.getPresetBar().step (1); } },
-    };
-    return edits;
-}
 } // namespace
 
 TEST (HostEdits, EveryUserEditReachesTheHostAsItExpects)

@@ -4,6 +4,7 @@
 #include "core/PluginProcessor.h"
 #include "presets/StateDocument.h"
 #include "ui/ModulatorSection.h"
+#include "ui/PluginEditor.h"
 
 using Rect = juce::Rectangle<int>;
 using tz::test::menuItems;
@@ -236,4 +237,27 @@ TEST_F (SectionFixture, IdleRefreshRepaintsNothing)
     section->refresh();
     section->refresh();
     EXPECT_EQ (repaints.count, 1);
+}
+
+TEST (RouteRowDepth, ARowMadeInAnOpenEditorShowsOneValueAndTakesATypedOne)
+{
+    TazzleAudioProcessor processor;
+    processor.resetToInit();
+    TazzleAudioProcessorEditor editor (processor);
+    auto& section = editor.getMainPanel().getModulatorSection();
+    processor.addRoute (0, tz::filterCutoff);
+    section.refresh();
+    ASSERT_EQ (section.getRouteRows().size(), 1u);
+
+    // The bar draws its value itself: its value box, made after the editor's look was set, stays invisible.
+    auto& depth = section.getRouteRows()[0]->getDepthSlider();
+    juce::Label* box = nullptr;
+    for (auto* child : depth.getChildren())
+        box = box != nullptr ? box : dynamic_cast<juce::Label*> (child);
+    ASSERT_NE (box, nullptr);
+    EXPECT_TRUE (box->findColour (juce::Label::textColourId).isTransparent());
+    EXPECT_TRUE (box->isEditable());
+
+    box->setText ("-30", juce::sendNotificationSync);
+    EXPECT_EQ (processor.getValue (tz::routeParam (0, tz::routeField::depth)), -30.0f);
 }

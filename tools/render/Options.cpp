@@ -277,7 +277,8 @@ Without INPUT it plays a generated material, by default the demo loop.
 )" + materials
         + R"(  --preset NAME|FILE    a factory preset by name (any case) or a .tzpreset file
   --state FILE          a host-state blob saved by a host
-  --set ID=VALUE        set one parameter after the preset (repeatable)
+  --set ID=VALUE        set one parameter after the preset, as an edit in the
+                        window would (undoable there; repeatable)
   --bpm N               host tempo, 40..300 (default 120)
   --rate HZ             sample rate (default: the input's, or 48000)
   --block N             host block size (default 512)

@@ -4,6 +4,7 @@
 #include "presets/PresetLibrary.h"
 #include "presets/StateDocument.h"
 #include "presets/XmlReader.h"
+#include "ui/HostWrites.h"
 
 namespace tz::render
 {
@@ -220,7 +221,8 @@ std::optional<Failure> applyOverrides (TazzleAudioProcessor& processor, const st
             warnings.add ("--set " + change.id + "=" + change.value + " is outside " + juce::String (found->min) + ".."
                           + juce::String (found->max) + "; using " + juce::String (clamped));
 
-        processor.setValue ((int) std::distance (infos.begin(), found), clamped);
+        // As the user's own edit, so the window drawn afterwards offers to undo it.
+        tz::ui::setAsGesture (processor, (int) std::distance (infos.begin(), found), clamped);
     }
 
     return std::nullopt;

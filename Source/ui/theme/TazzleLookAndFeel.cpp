@@ -448,6 +448,16 @@ juce::Label* TazzleLookAndFeel::createSliderTextBox (juce::Slider& slider)
     label->setColour (juce::Label::textColourId, theme::text.withAlpha ((juce::uint8) 0xcc));
     label->setColour (juce::Label::backgroundColourId, juce::Colours::transparentBlack);
     label->setColour (juce::Label::outlineColourId, juce::Colours::transparentBlack);
+
+    // A bar draws its value itself; its box shows only while a value is typed into it.
+    if (slider.isBar())
+    {
+        label->setColour (juce::Label::textColourId, juce::Colours::transparentBlack);
+        label->setColour (juce::TextEditor::textColourId, theme::text);
+        label->setColour (juce::TextEditor::backgroundColourId, theme::background);
+        label->setColour (juce::TextEditor::outlineColourId, theme::panelEdge.brighter (0.2f));
+        label->setColour (juce::TextEditor::focusedOutlineColourId, theme::accent);
+    }
     return label;
 }
 
