@@ -3,6 +3,7 @@
 #include <cmath>
 
 #include "core/PluginProcessor.h"
+#include "ui/Accessibility.h"
 #include "ui/theme/Theme.h"
 
 namespace theme = tz::theme;
@@ -50,9 +51,15 @@ GridView::GridView (TazzleAudioProcessor& proc)
     for (juce::Component* c :
          { (juce::Component*) rateMenu.get(), (juce::Component*) stepsMenu.get(), (juce::Component*) &clearButton })
         addAndMakeVisible (*c);
+    tz::ui::describeGridView (*this, processor);
 }
 
 GridView::~GridView() = default;
+
+std::unique_ptr<juce::AccessibilityHandler> GridView::createAccessibilityHandler()
+{
+    return tz::ui::createGroupHandler (*this);
+}
 
 //==============================================================================
 int GridView::rowHeight() const noexcept { return juce::jmax (getHeight() - 72, 0) / numRows; }
@@ -232,12 +239,7 @@ void GridView::mouseDown (const juce::MouseEvent& e)
 
     if (gridSwitchBounds (row).contains (x, y))
     {
-        const auto rowEffect = effectInRow (row);
-        auto gridRow = processor.getGridRow (rowEffect);
-        gridRow.enabled = ! gridRow.enabled;
-        processor.setGridRow (rowEffect, gridRow);
-        tz::ui::UserAction (processor).changedOtherState();
-        repaint();
+        toggleRowSwitch (row);
         return;
     }
 
@@ -251,6 +253,24 @@ void GridView::mouseDown (const juce::MouseEvent& e)
         paintAction.emplace (processor);
         paintCell (row, column);
     }
+}
+
+void GridView::toggleRowSwitch (int row)
+{
+    const auto rowEffect = effectInRow (row);
+    auto gridRow = processor.getGridRow (rowEffect);
+    gridRow.enabled = ! gridRow.enabled;
+    processor.setGridRow (rowEffect, gridRow);
+    tz::ui::UserAction (processor).changedOtherState();
+    repaint();
+}
+
+void GridView::toggleCell (int row, int column)
+{
+    dragging = false;
+    paintAction.reset();
+    paintValue = ((processor.getGridRow (effectInRow (row)).steps >> column) & 1u) == 0;
+    paintCell (row, column);
 }
 
 void GridView::mouseUp (const juce::MouseEvent&)

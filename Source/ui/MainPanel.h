@@ -8,6 +8,7 @@
 
 #include "core/Parameters.h"
 #include "engine/ChainOrder.h"
+#include "ui/Accessibility.h"
 #include "ui/EffectPanel.h"
 #include "ui/GridView.h"
 #include "ui/Knob.h"
@@ -84,6 +85,7 @@ public:
     ModulatorSection& getModulatorSection() noexcept { return modulatorSection; }
     GridView& getGridView() noexcept { return gridView; }
     XYPad& getXYPad() noexcept { return xyPad; }
+    tz::ui::FocusOutline& getFocusOutline() noexcept { return focusOutline; }
 
 private:
     void parentHierarchyChanged() override;
@@ -111,6 +113,7 @@ private:
     juce::TextButton randomButton { "RANDOM" }, mutateButton { "MUTATE" }, settingsButton { "SETTINGS" };
     PresetBar presetBar;
     PresetBrowser presetBrowser;
+    tz::ui::FocusOutline focusOutline;
 
     juce::Random random;
     tz::ChainOrder cachedOrder {};
