@@ -36,8 +36,9 @@ void walk (juce::AccessibilityHandler& group, const juce::String& path,
 
         if (isInteractive (*child))
         {
+            const auto& component = child->getComponent();
             EXPECT_TRUE (title.isNotEmpty()) << "a control without a name in " << path << ", role "
-                                             << (int) child->getRole() << ", " << typeid (child->getComponent()).name();
+                                             << (int) child->getRole() << ", " << typeid (component).name();
         }
         if (title.isNotEmpty() && (isInteractive (*child) || child->getRole() == Role::group))
         {
