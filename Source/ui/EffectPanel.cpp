@@ -4,6 +4,7 @@
 
 #include "core/PluginProcessor.h"
 #include "presets/StateDocument.h"
+#include "ui/Accessibility.h"
 #include "ui/HostWrites.h"
 
 namespace theme = tz::theme;
@@ -62,6 +63,9 @@ EffectPanel::EffectPanel (TazzleAudioProcessor& proc, tz::EffectId id,
     onOff.setColour (juce::ToggleButton::tickColourId, colour);
     onOff.setTooltip ("Switch this effect on or off");
     addAndMakeVisible (onOff);
+    tz::ui::makeParameterControl (onOff, processor, tz::effectParams[(size_t) effect].on);
+    setTitle (displayName());
+    setFocusContainerType (FocusContainerType::focusContainer);
 
     const auto move = [this] (int delta)
     {
@@ -84,6 +88,8 @@ EffectPanel::EffectPanel (TazzleAudioProcessor& proc, tz::EffectId id,
     };
     for (auto* button : { &earlier, &later, &fold })
         addAndMakeVisible (*button);
+    tz::ui::makePressable (earlier, "Move " + displayName() + " earlier");
+    tz::ui::makePressable (later, "Move " + displayName() + " later");
 
     const auto& layout = panelLayout (effect);
     for (const auto& entry : layout.menus)
@@ -122,6 +128,17 @@ EffectPanel::EffectPanel (TazzleAudioProcessor& proc, tz::EffectId id,
 
 EffectPanel::~EffectPanel() = default;
 
+juce::String EffectPanel::displayName() const
+{
+    return tz::allParams()[(size_t) tz::effectParams[(size_t) effect].on].name.upToLastOccurrenceOf (" On", false,
+                                                                                                     false);
+}
+
+std::unique_ptr<juce::AccessibilityHandler> EffectPanel::createAccessibilityHandler()
+{
+    return tz::ui::createGroupHandler (*this);
+}
+
 bool EffectPanel::isFolded (TazzleAudioProcessor& processor, tz::EffectId effect)
 {
     const int mask = processor.getParameterState().state.getProperty (tz::stateIds::folded, 0);
@@ -137,6 +154,7 @@ int EffectPanel::preferredWidth() const
 void EffectPanel::setPosition (int slot)
 {
     position = slot;
+    setDescription ("Place " + juce::String (slot + 1) + " in the chain");
     earlier.setEnabled (slot != 0);
     later.setEnabled (slot < tz::numEffects - 1);
 }
@@ -152,6 +170,7 @@ void EffectPanel::setCollapsed (bool collapsed)
 
     fold.setIcon (folded ? IconButton::Icon::unfold : IconButton::Icon::fold);
     fold.setTooltip (folded ? openTooltip : foldTooltip);
+    tz::ui::makePressable (fold, (folded ? "Open " : "Fold ") + displayName());
     fold.repaint();
     resized();
 }

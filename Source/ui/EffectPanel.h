@@ -50,6 +50,8 @@ public:
     bool isCollapsed() const noexcept { return folded; }
 
     tz::EffectId getEffect() const noexcept { return effect; }
+    // The effect's name as screen readers say it: "Tape Stop".
+    juce::String displayName() const;
     // The panel's slot in the chain; the arrows follow it.
     void setPosition (int slot);
     int getPosition() const noexcept { return position; }
@@ -72,6 +74,7 @@ public:
     void mouseDown (const juce::MouseEvent&) override;
     void mouseDrag (const juce::MouseEvent&) override;
     void mouseUp (const juce::MouseEvent&) override;
+    std::unique_ptr<juce::AccessibilityHandler> createAccessibilityHandler() override;
 
 private:
     struct LabelledMenu

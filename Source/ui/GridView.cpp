@@ -3,6 +3,7 @@
 #include <cmath>
 
 #include "core/PluginProcessor.h"
+#include "ui/Accessibility.h"
 #include "ui/theme/Theme.h"
 
 namespace theme = tz::theme;
@@ -50,9 +51,15 @@ GridView::GridView (TazzleAudioProcessor& proc)
     for (juce::Component* c :
          { (juce::Component*) rateMenu.get(), (juce::Component*) stepsMenu.get(), (juce::Component*) &clearButton })
         addAndMakeVisible (*c);
+    tz::ui::describeGridView (*this, processor);
 }
 
 GridView::~GridView() = default;
+
+std::unique_ptr<juce::AccessibilityHandler> GridView::createAccessibilityHandler()
+{
+    return tz::ui::createGroupHandler (*this);
+}
 
 //==============================================================================
 int GridView::rowHeight() const noexcept { return juce::jmax (getHeight() - 72, 0) / numRows; }
@@ -232,13 +239,7 @@ void GridView::mouseDown (const juce::MouseEvent& e)
 
     if (gridSwitchBounds (row).contains (x, y))
     {
-        const auto rowEffect = effectInRow (row);
-        tz::ui::UserAction action (processor, tz::stepNames::gridEdit);
-        auto gridRow = processor.getGridRow (rowEffect);
-        gridRow.enabled = ! gridRow.enabled;
-        processor.setGridRow (rowEffect, gridRow);
-        action.changedOtherState();
-        repaint();
+        toggleRowSwitch (row);
         return;
     }
 
@@ -252,6 +253,25 @@ void GridView::mouseDown (const juce::MouseEvent& e)
         paintAction.emplace (processor, tz::stepNames::gridEdit);
         paintCell (row, column);
     }
+}
+
+void GridView::toggleRowSwitch (int row)
+{
+    const auto rowEffect = effectInRow (row);
+    tz::ui::UserAction action (processor, tz::stepNames::gridEdit);
+    auto gridRow = processor.getGridRow (rowEffect);
+    gridRow.enabled = ! gridRow.enabled;
+    processor.setGridRow (rowEffect, gridRow);
+    action.changedOtherState();
+    repaint();
+}
+
+void GridView::toggleCell (int row, int column)
+{
+    dragging = false;
+    paintAction.reset();
+    paintValue = ((processor.getGridRow (effectInRow (row)).steps >> column) & 1u) == 0;
+    paintCell (row, column);
 }
 
 void GridView::mouseUp (const juce::MouseEvent&)
@@ -276,18 +296,18 @@ void GridView::mouseDrag (const juce::MouseEvent& e)
 
 void GridView::paintCell (int row, int column)
 {
+    // Outside a drag (a key press), the cell is an action of its own, opened before the write it records.
+    std::optional<tz::ui::UserAction> single;
+    if (! paintAction)
+        single.emplace (processor, tz::stepNames::gridEdit);
+    auto& action = paintAction ? *paintAction : *single;
+
     const auto rowEffect = effectInRow (row);
     auto gridRow = processor.getGridRow (rowEffect);
     const unsigned int bit = 1u << column;
     gridRow.steps = paintValue ? (gridRow.steps | bit) : (gridRow.steps & ~bit);
     gridRow.enabled = gridRow.enabled || paintValue;
     processor.setGridRow (rowEffect, gridRow);
-
-    // Outside a drag (a direct call), the cell is an action of its own.
-    std::optional<tz::ui::UserAction> single;
-    if (! paintAction)
-        single.emplace (processor, tz::stepNames::gridEdit);
-    auto& action = paintAction ? *paintAction : *single;
     action.changedOtherState();
 
     const auto on = tz::effectParams[(size_t) rowEffect].on;

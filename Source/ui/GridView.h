@@ -27,6 +27,7 @@ public:
     void mouseDown (const juce::MouseEvent&) override;
     void mouseDrag (const juce::MouseEvent&) override;
     void mouseUp (const juce::MouseEvent&) override;
+    std::unique_ptr<juce::AccessibilityHandler> createAccessibilityHandler() override;
 
     // Repaints when anything the view shows differs from what it last drew; the 30 Hz refresh calls it.
     void refresh();
@@ -54,6 +55,11 @@ public:
     juce::Rectangle<int> cellBounds (int row, int column) const noexcept;
     juce::Rectangle<int> gridSwitchBounds (int row) const noexcept;
 
+    // What a click does on row r's GRID switch, and on a cell alone (without a drag after it).
+    void toggleRowSwitch (int row);
+    void toggleCell (int row, int column);
+    tz::EffectId effectInRow (int row) const;
+
     juce::TextButton& getClearButton() noexcept { return clearButton; }
     ParamMenu& getRateMenu() noexcept { return *rateMenu; }
     ParamMenu& getStepsMenu() noexcept { return *stepsMenu; }
@@ -65,7 +71,6 @@ public:
 private:
     int columnAt (float x) const;
     void paintCell (int row, int column);
-    tz::EffectId effectInRow (int row) const;
 
     TazzleAudioProcessor& processor;
     std::unique_ptr<ParamMenu> rateMenu, stepsMenu;

@@ -2,6 +2,7 @@
 
 #include "core/PluginProcessor.h"
 #include "engine/Routes.h"
+#include "ui/Accessibility.h"
 #include "ui/HostWrites.h"
 #include "ui/Menus.h"
 #include "ui/theme/Theme.h"
@@ -56,6 +57,7 @@ Knob::Knob (TazzleAudioProcessor& proc, tz::P param, const juce::String& caption
     link = std::make_unique<tz::ui::SliderLink> (processor, parameter, dial);
     // After the link, which sets the range the default lives in.
     dial.setDoubleClickReturnValue (true, (double) info.def, juce::ModifierKeys::altModifier);
+    tz::ui::makeParameterControl (dial, processor, parameter);
     addAndMakeVisible (dial);
 
     if (modulatable)
@@ -71,6 +73,7 @@ Knob::Knob (TazzleAudioProcessor& proc, tz::P param, const juce::String& caption
     caption.setColour (juce::Label::textColourId, theme::dimText);
     caption.setJustificationType (juce::Justification::centred);
     caption.setInterceptsMouseClicks (false, false);
+    caption.setAccessible (false); // the dial carries the parameter's full name
     addAndMakeVisible (caption);
 }
 

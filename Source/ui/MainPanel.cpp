@@ -140,6 +140,7 @@ MainPanel::MainPanel (TazzleAudioProcessor& proc, std::function<void (float)> sc
         presetBar.refresh();
     };
 
+    tz::ui::describeMainPanel (*this, processor);
     setOpaque (true);
     showModulatorsPage (true);
     cachedOrder = processor.getChainOrder();
@@ -252,6 +253,7 @@ void MainPanel::refresh()
         gridView.refresh();
 
     announceToHost();
+    focusOutline.follow();
 }
 
 void MainPanel::announceToHost()

@@ -9,6 +9,7 @@
 
 #include "core/Parameters.h"
 #include "engine/ChainOrder.h"
+#include "ui/Accessibility.h"
 #include "ui/EffectPanel.h"
 #include "ui/GridView.h"
 #include "ui/HostWrites.h"
@@ -95,6 +96,7 @@ public:
     ModulatorSection& getModulatorSection() noexcept { return modulatorSection; }
     GridView& getGridView() noexcept { return gridView; }
     XYPad& getXYPad() noexcept { return xyPad; }
+    tz::ui::FocusOutline& getFocusOutline() noexcept { return focusOutline; }
 
 private:
     void parentHierarchyChanged() override;
@@ -125,6 +127,7 @@ private:
     IconButton undoButton { IconButton::Icon::undo, {} }, redoButton { IconButton::Icon::redo, {} };
     PresetBar presetBar;
     PresetBrowser presetBrowser;
+    tz::ui::FocusOutline focusOutline;
 
     juce::Random random;
     tz::ChainOrder cachedOrder {};

@@ -5,6 +5,7 @@
 #include "core/PluginProcessor.h"
 #include "core/Transport.h"
 #include "engine/Modulators.h"
+#include "ui/Accessibility.h"
 #include "ui/HostWrites.h"
 
 namespace theme = tz::theme;
@@ -92,6 +93,13 @@ bool ModulatorSection::Tab::refresh()
 }
 
 void ModulatorSection::Tab::mouseDown (const juce::MouseEvent&) { owner.selectModulator (modulator); }
+
+std::unique_ptr<juce::AccessibilityHandler> ModulatorSection::Tab::createAccessibilityHandler()
+{
+    return tz::ui::createTabHandler (
+        *this, [this] { owner.selectModulator (modulator); }, [this] { return owner.selected == modulator; },
+        [this] { return lines().joinIntoString (", "); });
+}
 
 void ModulatorSection::Tab::paint (juce::Graphics& g)
 {
@@ -236,6 +244,11 @@ ModulatorSection::ModulatorSection (TazzleAudioProcessor& proc)
 
 ModulatorSection::~ModulatorSection() = default;
 
+std::unique_ptr<juce::AccessibilityHandler> ModulatorSection::createAccessibilityHandler()
+{
+    return tz::ui::createGroupHandler (*this);
+}
+
 void ModulatorSection::addTarget (tz::P target)
 {
     {
@@ -316,6 +329,7 @@ void ModulatorSection::buildControls()
     stepEditor = std::make_unique<StepEditor> (processor, m);
     addAndMakeVisible (*stepEditor);
 
+    tz::ui::describeModulatorSection (*this, processor);
     stepsMode = isStepMode();
     shownSignature = "-";
     refresh();

@@ -35,6 +35,7 @@ public:
         void mouseDown (const juce::MouseEvent&) override;
         void mouseEnter (const juce::MouseEvent&) override { repaint(); }
         void mouseExit (const juce::MouseEvent&) override { repaint(); }
+        std::unique_ptr<juce::AccessibilityHandler> createAccessibilityHandler() override;
 
     private:
         ModulatorSection& owner;
@@ -55,6 +56,7 @@ public:
 
     void paint (juce::Graphics&) override;
     void resized() override;
+    std::unique_ptr<juce::AccessibilityHandler> createAccessibilityHandler() override;
 
     Tab& getTab (int m) noexcept { return *tabs[(size_t) m]; }
     juce::TextButton& getLfoButton() noexcept { return lfoButton; }

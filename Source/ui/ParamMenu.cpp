@@ -1,10 +1,12 @@
 #include "ui/ParamMenu.h"
 
 #include "core/PluginProcessor.h"
+#include "ui/Accessibility.h"
 
-ParamMenu::ParamMenu (TazzleAudioProcessor& processor, tz::P parameter, const juce::StringArray& choices,
-                      int valueOffset)
-    : offset (valueOffset)
+ParamMenu::ParamMenu (TazzleAudioProcessor& proc, tz::P p, const juce::StringArray& choices, int valueOffset)
+    : processor (proc)
+    , parameter (p)
+    , offset (valueOffset)
 {
     link = std::make_unique<tz::ui::ParameterLink> (
         processor, parameter,
@@ -19,6 +21,12 @@ ParamMenu::ParamMenu (TazzleAudioProcessor& processor, tz::P parameter, const ju
     };
 
     link->sendInitialUpdate();
+    tz::ui::makeParameterControl (*this, processor, parameter);
+}
+
+std::unique_ptr<juce::AccessibilityHandler> ParamMenu::createAccessibilityHandler()
+{
+    return tz::ui::createMenuHandler (*this, processor, parameter);
 }
 
 ParamMenu::~ParamMenu() = default;

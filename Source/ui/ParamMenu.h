@@ -16,7 +16,11 @@ public:
     ParamMenu (TazzleAudioProcessor& processor, tz::P parameter, const juce::StringArray& choices, int offset);
     ~ParamMenu() override;
 
+    std::unique_ptr<juce::AccessibilityHandler> createAccessibilityHandler() override;
+
 private:
+    TazzleAudioProcessor& processor;
+    const tz::P parameter;
     const int offset;
     std::unique_ptr<tz::ui::ParameterLink> link;
 

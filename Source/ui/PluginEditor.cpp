@@ -2,6 +2,7 @@
 
 #include "core/PluginProcessor.h"
 #include "presets/StateDocument.h"
+#include "ui/Accessibility.h"
 
 TazzleAudioProcessorEditor::TazzleAudioProcessorEditor (TazzleAudioProcessor& p)
     : juce::AudioProcessorEditor (p)
@@ -13,6 +14,10 @@ TazzleAudioProcessorEditor::TazzleAudioProcessorEditor (TazzleAudioProcessor& p)
 
     setLookAndFeel (&lookAndFeel);
     addAndMakeVisible (mainPanel);
+    setWantsKeyboardFocus (true);
+    setFocusContainerType (FocusContainerType::keyboardFocusContainer);
+    setTitle ("Tazzle");
+    mainPanel.addMouseListener (this, true);
 
     setResizable (true, true);
     setResizeLimits (960, 492, 2000, 1025);
@@ -37,6 +42,29 @@ void TazzleAudioProcessorEditor::resized()
     const float scale = juce::jlimit (minScale, maxScale, (float) getWidth() / (float) MainPanel::designWidth);
     mainPanel.setTransform (juce::AffineTransform::scale (scale));
     processor.getParameterState().state.setProperty (tz::stateIds::uiScale, scale, nullptr);
+}
+
+void TazzleAudioProcessorEditor::mouseDown (const juce::MouseEvent&)
+{
+    if (! hasKeyboardFocus (true))
+        grabKeyboardFocus();
+}
+
+bool TazzleAudioProcessorEditor::keyPressed (const juce::KeyPress& key)
+{
+    if (! key.isKeyCode (juce::KeyPress::tabKey) || ! hasKeyboardFocus (false))
+        return false;
+
+    const auto controls = createKeyboardFocusTraverser()->getAllComponents (this);
+    if (controls.empty())
+        return false;
+    (key.getModifiers().isShiftDown() ? controls.back() : controls.front())->grabKeyboardFocus();
+    return true;
+}
+
+std::unique_ptr<juce::ComponentTraverser> TazzleAudioProcessorEditor::createKeyboardFocusTraverser()
+{
+    return tz::ui::createControlTraverser();
 }
 
 void TazzleAudioProcessorEditor::setScale (float scale)

@@ -16,6 +16,11 @@ public:
     ~TazzleAudioProcessorEditor() override;
 
     void resized() override;
+    // A click anywhere gives the window the keyboard, unless a control inside took it.
+    void mouseDown (const juce::MouseEvent&) override;
+    // Tab from the window itself enters its controls; every other key it leaves to the host.
+    bool keyPressed (const juce::KeyPress&) override;
+    std::unique_ptr<juce::ComponentTraverser> createKeyboardFocusTraverser() override;
 
     // Resizes the window to the design size times `scale` (clamped), keeping its position.
     void setScale (float scale);

@@ -2,6 +2,7 @@
 
 #include "core/PluginProcessor.h"
 #include "engine/Routes.h"
+#include "ui/Accessibility.h"
 #include "ui/HostWrites.h"
 #include "ui/Menus.h"
 #include "ui/theme/Theme.h"
@@ -145,6 +146,7 @@ RouteRow::RouteRow (TazzleAudioProcessor& proc, int routeIndex)
         processor.removeRoute (route);
     };
     addAndMakeVisible (removeButton);
+    tz::ui::describeRouteRow (*this, processor);
 }
 
 RouteRow::~RouteRow() = default;

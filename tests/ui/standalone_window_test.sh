@@ -1,10 +1,11 @@
 #!/usr/bin/env bash
 # Opens the built Standalone in a real X window (Xvfb, no window manager), checks that the plug-in's own
-# editor fills the window at its designed size and shows the colours its drawing rules give, then that the app
-# ends promptly on SIGTERM.
+# editor fills the window at its designed size and shows the colours its drawing rules give, that the keyboard
+# closes a menu and draws the focus outline, then that the app ends promptly on SIGTERM.
 #
 # Usage: standalone_window_test.sh path/to/Standalone/Tazzle
-# TAZZLE_WINDOW_SHOT=file.png keeps the screenshot for a person to look at.
+# TAZZLE_WINDOW_SHOT=file.png keeps the screenshot for a person to look at (the menu's and the focused knob's
+# beside it, as file-menu.png and file-focus.png).
 #
 # Window layout (JUCE 7.0.5's StandaloneFilterWindow, drawn by JUCE itself when there is no native title bar):
 #   a frame of BORDER px all round (1 when the editor is fixed-size, 4 when it is resizable), a 26 px title
@@ -170,7 +171,68 @@ if command -v xdotool >/dev/null && [ "$editor_w" -eq "$EDITOR_W" ]; then
         fail "SETTINGS menu text: measured $text, expected the text colour $(hex_rgb e8e4dc) (±12)"
     fi
     [ -n "${TAZZLE_WINDOW_SHOT:-}" ] && cp "$menu_shot" "${TAZZLE_WINDOW_SHOT%.png}-menu.png"
+
+    # --- The keyboard. Escape closes the menu and leaves the focus on SETTINGS: Shift+Tab from there outlines
+    # MUTATE. A click on the MASTER pedal's INPUT knob focuses it without an outline; Tab moves on to MIX and
+    # outlines it in the accent colour. Counted as accent pixels (ff7a2f, each channel within 40) in the box
+    # around the control, before and after: the knobs' own arcs are accent too, the outline adds its ring.
+    accent_pixels() {
+        local x0 y0 x1 y1
+        x0=$(px "$2"); y0=$(px "$3"); x1=$(px "$(($2 + $4))"); y1=$(px "$(($3 + $5))")
+        convert "$1" -crop "$((x1 - x0))x$((y1 - y0))+$((editor_x + x0))+$((editor_y + y0))" +repage -depth 8 txt:- |
+            sed -n 's/^[^(]*(\([0-9]*\),\([0-9]*\),\([0-9]*\).*/\1 \2 \3/p' |
+            awk '{ if ($1 > 215 && $2 > 82 && $2 < 162 && $3 < 87) n++ } END { print n + 0 }'
+    }
+    # outlined NAME X Y W H SHOT_BEFORE SHOT_AFTER: the ring adds at least a perimeter's worth of accent pixels.
+    outlined() {
+        local before after ring
+        before=$(accent_pixels "$6" "$2" "$3" "$4" "$5")
+        after=$(accent_pixels "$7" "$2" "$3" "$4" "$5")
+        ring=$(awk -v w="$4" -v h="$5" -v s="$SCALE" 'BEGIN { printf "%d\n", (w + h) * s }')
+        if [ $((after - before)) -ge "$ring" ]; then
+            pass "$1: $((after - before)) accent pixels more around it (at least $ring)"
+        else
+            fail "$1: $((after - before)) accent pixels more around it, expected at least $ring ($before before)"
+        fi
+    }
+    xdotool windowfocus --sync "$window" 2>/dev/null || true
+    header_before=$work/header-before.png
+    xdotool key Escape
+    closed=
+    for _ in $(seq 10); do
+        sleep 0.3
+        import -window root "$work/escaped.png"
+        background=$(convert "$work/escaped.png" -crop "40x8+$((menu_x + 150))+$((menu_y + 46))" +repage \
+            -format '%[fx:int(255*mean.r+0.5)] %[fx:int(255*mean.g+0.5)] %[fx:int(255*mean.b+0.5)]\n' info:)
+        within "$background" "$(hex_rgb 222228)" 4 || { closed=1; break; }
+    done
+    if [ -n "$closed" ]; then
+        pass "Escape closed the SETTINGS menu"
+    else
+        fail "the SETTINGS menu is still open after Escape"
+    fi
+    import -window root "$header_before"
+    xdotool key shift+Tab
+    sleep 0.5
+    import -window root "$work/header-after.png"
+    outlined "focus back on SETTINGS: Shift+Tab outlines MUTATE" 1170 13 96 36 "$header_before" "$work/header-after.png"
+
+    xdotool mousemove $((editor_x + $(px 1528))) $((editor_y + $(px 525))) click 1
+    sleep 0.5
+    import -window root "$work/knob-before.png"
+    xdotool key Tab
+    focus_shot=$work/focus.png
+    sleep 0.5
+    import -window root "$focus_shot"
+    outlined "Tab from INPUT outlines MIX" 1480 566 96 116 "$work/knob-before.png" "$focus_shot"
+    if [ -n "${TAZZLE_WINDOW_SHOT:-}" ]; then
+        convert "$focus_shot" -crop "${editor_w}x${editor_h}+${editor_x}+${editor_y}" +repage \
+            "${TAZZLE_WINDOW_SHOT%.png}-focus.png"
+    fi
+
     # Left open: the app closes with the menu showing, and its look and feel must not go while the menu uses it.
+    xdotool mousemove $((editor_x + $(px 1518))) $((editor_y + $(px 31))) click 1
+    sleep 0.3
 else
     fail "SETTINGS menu not checked: xdotool missing (bash scripts/setup installs it) or the editor has the wrong size"
 fi
