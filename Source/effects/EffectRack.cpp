@@ -209,12 +209,15 @@ void EffectRack::run (EffectId id, float* const* channels, int numChannels, int 
 
     if (previous <= audibleThreshold && slot.level > audibleThreshold)
     {
+        // A level that dipped and came straight back still carries the last capture's fade-out: a cold start
+        // would cut it off with a click, so the new capture crossfades from it.
+        const bool stillHeard = slot.tailPrimed && slot.tail > audibleThreshold;
         if (id == stutter)
-            stutterEffect.trigger();
+            stillHeard ? stutterEffect.retrigger() : stutterEffect.trigger();
         else if (id == tapestop)
-            tapeStopEffect.trigger();
+            stillHeard ? tapeStopEffect.retrigger() : tapeStopEffect.trigger();
         else if (id == reverse)
-            reverseEffect.trigger();
+            stillHeard ? reverseEffect.retrigger() : reverseEffect.trigger();
     }
 
     std::array<float, maxChunk> curve; // the first numSamples, all written
