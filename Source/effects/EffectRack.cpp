@@ -91,6 +91,9 @@ void EffectRack::resetAll() noexcept
 {
     for (int id = 0; id < numEffects; ++id)
         resetEffect ((EffectId) id);
+
+    // Unlike a wake, this is a new start: the old signal's last samples must not play into its fade-in.
+    driveEffect.clearLatencyDelay();
 }
 
 void EffectRack::startClean (const ParamValues& values) noexcept
