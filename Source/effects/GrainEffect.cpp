@@ -46,6 +46,7 @@ void GrainEffect::reset() noexcept
     random.seed (randomSeed);
     spawnCountdown = 0.0;
     dcInLeft = dcInRight = dcOutLeft = dcOutRight = 0.0f;
+    feedbackAmount.primed = false;
 }
 
 int GrainEffect::activeGrainCount() const noexcept
@@ -184,7 +185,7 @@ void GrainEffect::processChunk (float* left, float* right, int numSamples, const
 
     // The overlap count sets the level, so that dense clouds are no louder than sparse ones.
     const auto norm = (float) (1.0 / std::sqrt (std::max (length / interval, 1.0)));
-    const float feedback = values[grainFeedback] * 0.01f;
+    feedbackAmount.beginChunk (values[grainFeedback] * 0.01f, numSamples);
 
     const GrainSettings settings { mode,
                                    rate,
@@ -253,10 +254,11 @@ void GrainEffect::processChunk (float* left, float* right, int numSamples, const
         return;
 
     // Without feedback this would only add zeros.
-    if (feedback > 0.0f)
+    if (feedbackAmount.current > 0.0f || feedbackAmount.target > 0.0f)
     {
         for (int i = 0; i < numSamples; ++i)
         {
+            const float feedback = feedbackAmount.next();
             inLeft[(size_t) i] += fastTanh (fedBackLeft[(size_t) i] * feedback);
             inRight[(size_t) i] += fastTanh (fedBackRight[(size_t) i] * feedback);
         }

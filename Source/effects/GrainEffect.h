@@ -3,6 +3,7 @@
 #include <array>
 #include <cstdint>
 
+#include "core/GainRamp.h"
 #include "core/Parameters.h"
 #include "core/Transport.h"
 #include "effects/GrainReads.h"
@@ -107,6 +108,7 @@ private:
     float dcInLeft = 0.0f, dcInRight = 0.0f;
     float dcOutLeft = 0.0f, dcOutRight = 0.0f; // also the output fed back into the buffer
     float dcCoefficient = 1.0f;
+    LinearRamp feedbackAmount; // per sample: a jump would write a step into the buffer for every grain to replay
     Memo<double> rateOfPitch;
 };
 

@@ -362,6 +362,28 @@ TEST (GrainEffect, FreezeStopsRecordingAndResumesWhereItStopped)
     EXPECT_EQ (frozenEffect.effect.buffer().writePosition(), reference.effect.buffer().writePosition());
 }
 
+TEST (GrainEffect, AFeedbackJumpWritesNoStepForTheGrainsToReplay)
+{
+    // The fed-back output enters the buffer, so a jump in the amount is a step there that every grain reading
+    // it replays (before: steps of 0.077 and 0.060, five times the sine's own 0.013).
+    const auto tone = [] (long n) { return (float) std::sin (2.0 * pi * 100.0 * (double) n / rate); };
+    const float sineStep = (float) (2.0 * std::sin (pi * 100.0 / rate));
+
+    Settings cloud { forward, 200.0f, 15.0f, 0.0f, 40.0f, 0.0f };
+    Driver driver;
+    driver.run (cloud, (long) rate, tone);
+    cloud.feedback = 45.0f;
+    const auto out = driver.run (cloud, (long) (2.0 * rate), tone);
+
+    for (const auto* side : { &out.left, &out.right })
+    {
+        float largest = 0.0f;
+        for (size_t n = 1; n < side->size(); ++n)
+            largest = std::max (largest, std::abs ((*side)[n] - (*side)[n - 1]));
+        EXPECT_LE (largest, 2.0f * sineStep);
+    }
+}
+
 TEST (GrainEffect, DenseCloudKeepsEveryGrainTheGeneratorStarts)
 {
     // Density 60 and 500 ms: intervals of 600..1000 samples against 24000-sample grains, 30 alive on average.
