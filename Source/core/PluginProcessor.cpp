@@ -485,6 +485,15 @@ void TazzleAudioProcessor::processBlock (juce::AudioBuffer<float>& buffer, juce:
     const double samplesPerBeat = tz::samplesPerBeatFor (currentSampleRate, bpm);
     const double blockStartBeat = beatPos;
 
+    const auto orderStep = (float) (1.0 / (0.003 * currentSampleRate));
+    const auto fadeStep = (float) (1.0 / (0.005 * currentSampleRate));
+    const double gainCoef = 1.0 - std::exp (-1.0 / (0.010 * currentSampleRate));
+    const double mixCoef = 1.0 - std::exp (-1.0 / (0.005 * currentSampleRate));
+
+    // A reset empties the latency delays, so a restart is silent for the latency; a fade-in that starts this far
+    // below zero (applied clamped at zero) begins with the restart's first sample instead of jumping to it.
+    const float fadeFromEmptyDelays = -fadeStep * (float) latencySamples;
+
     if (presetGeneration.load() != seenGeneration)
     {
         if (running)
@@ -508,7 +517,7 @@ void TazzleAudioProcessor::processBlock (juce::AudioBuffer<float>& buffer, juce:
         startClean();
         seenGeneration = generation;
         running = true;
-        dryFade = 0.0f;
+        dryFade = fadeFromEmptyDelays;
         holdWhileStateChanges();
     }
 
@@ -525,15 +534,10 @@ void TazzleAudioProcessor::processBlock (juce::AudioBuffer<float>& buffer, juce:
         const int generation = seenGeneration;
         startClean();
         seenGeneration = generation;
-        presetFade = 0.0f;
+        presetFade = fadeFromEmptyDelays;
         running = true;
         requestedOrder = activeOrder;
     };
-
-    const auto orderStep = (float) (1.0 / (0.003 * currentSampleRate));
-    const auto fadeStep = (float) (1.0 / (0.005 * currentSampleRate));
-    const double gainCoef = 1.0 - std::exp (-1.0 / (0.010 * currentSampleRate));
-    const double mixCoef = 1.0 - std::exp (-1.0 / (0.005 * currentSampleRate));
 
     std::array<float*, 2> chunkChannels {};
 
@@ -647,7 +651,7 @@ void TazzleAudioProcessor::processBlock (juce::AudioBuffer<float>& buffer, juce:
                 else if (presetFade < 1.0f)
                 {
                     presetFade = juce::jmin (1.0f, presetFade + fadeStep);
-                    gain *= presetFade;
+                    gain *= juce::jmax (0.0f, presetFade);
                 }
 
                 for (int ch = 0; ch < numChannels; ++ch)
@@ -660,11 +664,12 @@ void TazzleAudioProcessor::processBlock (juce::AudioBuffer<float>& buffer, juce:
             for (int i = 0; i < n; ++i)
             {
                 dryFade = juce::jmin (1.0f, dryFade + fadeStep);
+                const float processed = juce::jmax (0.0f, dryFade);
                 for (int ch = 0; ch < numChannels; ++ch)
                 {
                     const float dry = dryChunk[(size_t) ch][(size_t) i];
                     auto& sample = chunkChannels[(size_t) ch][i];
-                    sample = dry + dryFade * (sample - dry);
+                    sample = dry + processed * (sample - dry);
                 }
             }
         }

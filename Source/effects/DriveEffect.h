@@ -18,7 +18,10 @@ class DriveEffect
 {
 public:
     void prepare (double sampleRate, int numChannels);
+    // Clears the shaper's state on waking; the latency delay runs on, so the signal's delay never jumps.
     void reset() noexcept;
+    // A clean start (a preset switch) also drops what the latency delay holds of the old patch.
+    void clearLatencyDelay() noexcept { latencyDelay.clear(); }
 
     // Turns the chunk wet and replaces `dry` with the latency-delayed input, so the slot's mix stays aligned.
     void process (float* const* channels, float* const* dry, int numChannels, int numSamples, const ParamValues& values,

@@ -91,6 +91,9 @@ void EffectRack::resetAll() noexcept
 {
     for (int id = 0; id < numEffects; ++id)
         resetEffect ((EffectId) id);
+
+    // Unlike a wake, this is a new start: the old signal's last samples must not play into its fade-in.
+    driveEffect.clearLatencyDelay();
 }
 
 void EffectRack::startClean (const ParamValues& values) noexcept
@@ -209,12 +212,15 @@ void EffectRack::run (EffectId id, float* const* channels, int numChannels, int 
 
     if (previous <= audibleThreshold && slot.level > audibleThreshold)
     {
+        // A level that dipped and came straight back still carries the last capture's fade-out: a cold start
+        // would cut it off with a click, so the new capture crossfades from it.
+        const bool stillHeard = slot.tailPrimed && slot.tail > audibleThreshold;
         if (id == stutter)
-            stutterEffect.trigger();
+            stillHeard ? stutterEffect.retrigger() : stutterEffect.trigger();
         else if (id == tapestop)
-            tapeStopEffect.trigger();
+            stillHeard ? tapeStopEffect.retrigger() : tapeStopEffect.trigger();
         else if (id == reverse)
-            reverseEffect.trigger();
+            stillHeard ? reverseEffect.retrigger() : reverseEffect.trigger();
     }
 
     std::array<float, maxChunk> curve; // the first numSamples, all written

@@ -42,7 +42,8 @@ public:
     // The plug-in latency: the drive's oversampling delay, applied whether it is on or off.
     int latencySamples() const noexcept { return driveEffect.latencySamples(); }
 
-    // Wipes every effect's state; the slots' fades and the record buffers are kept.
+    // Wipes every effect's state, the drive's latency delay included; the slots' fades and the record buffers
+    // are kept.
     void resetAll() noexcept;
 
     // Sets every slot to the steady state of `values`.

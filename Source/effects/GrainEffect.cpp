@@ -13,6 +13,9 @@ namespace
     // Every grain stays at least this far behind the write head, clear of the interpolator's taps.
     constexpr double headGuard = 64.0;
 
+    // A read at p takes the samples from floor(p) - 1 on: the oldest read needs up to two samples before it.
+    constexpr double tapsBehind = 2.0;
+
     // A position less than a lap outside the buffer, wrapped back into 0..size-1.
     double wrapOnce (double position, double size) noexcept
     {
@@ -34,6 +37,7 @@ void GrainEffect::prepare (double newSampleRate, int)
     sampleRate = newSampleRate;
     recordBuffer.prepare (bufferSeconds, sampleRate, true);
     lastWriteIndex = recordBuffer.capacity() - 1;
+    recordedSamples = 0;
     dcCoefficient = (float) (1.0 - 10.0 * juce::MathConstants<double>::pi / sampleRate);
     reset();
 }
@@ -46,6 +50,7 @@ void GrainEffect::reset() noexcept
     random.seed (randomSeed);
     spawnCountdown = 0.0;
     dcInLeft = dcInRight = dcOutLeft = dcOutRight = 0.0f;
+    feedbackAmount.primed = false;
 }
 
 int GrainEffect::activeGrainCount() const noexcept
@@ -58,9 +63,16 @@ void GrainEffect::record (const float* const* channels, int numChannels, int num
     if (numChannels < 1)
         return;
 
-    const int last = recordBuffer.write (channels, numChannels, numSamples);
+    writeChunk (channels[0], channels[numChannels > 1 ? 1 : 0], numSamples);
+}
+
+void GrainEffect::writeChunk (const float* left, const float* right, int numSamples) noexcept
+{
+    const int last = recordBuffer.write (left, right, numSamples);
     if (last >= 0)
         lastWriteIndex = last;
+
+    recordedSamples = std::min (recordedSamples + std::max (numSamples, 0), recordBuffer.capacity());
 }
 
 double GrainEffect::wrapPosition (double position) const noexcept
@@ -184,7 +196,7 @@ void GrainEffect::processChunk (float* left, float* right, int numSamples, const
 
     // The overlap count sets the level, so that dense clouds are no louder than sparse ones.
     const auto norm = (float) (1.0 / std::sqrt (std::max (length / interval, 1.0)));
-    const float feedback = values[grainFeedback] * 0.01f;
+    feedbackAmount.beginChunk (values[grainFeedback] * 0.01f, numSamples);
 
     const GrainSettings settings { mode,
                                    rate,
@@ -249,19 +261,23 @@ void GrainEffect::processChunk (float* left, float* right, int numSamples, const
     dcOutLeft = outL;
     dcOutRight = outR;
 
-    if (mode == Mode::freeze)
+    // A freeze holds what was recorded, but one on a buffer that never heard a whole grain's reach (a project
+    // reloaded with a freeze patch) would hold silence for ever: it records until it holds that reach.
+    const double frozenReach = settings.backwardSpan + headGuard + settings.maxSprayOffset + tapsBehind;
+    if (mode == Mode::freeze && recordedSamples >= std::min (frozenReach, (double) recordBuffer.capacity()))
         return;
 
     // Without feedback this would only add zeros.
-    if (feedback > 0.0f)
+    if (feedbackAmount.current > 0.0f || feedbackAmount.target > 0.0f)
     {
         for (int i = 0; i < numSamples; ++i)
         {
+            const float feedback = feedbackAmount.next();
             inLeft[(size_t) i] += fastTanh (fedBackLeft[(size_t) i] * feedback);
             inRight[(size_t) i] += fastTanh (fedBackRight[(size_t) i] * feedback);
         }
     }
-    lastWriteIndex = recordBuffer.write (inLeft.data(), inRight.data(), numSamples);
+    writeChunk (inLeft.data(), inRight.data(), numSamples);
 }
 
 } // namespace tz

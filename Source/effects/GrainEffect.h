@@ -3,6 +3,7 @@
 #include <array>
 #include <cstdint>
 
+#include "core/GainRamp.h"
 #include "core/Parameters.h"
 #include "core/Transport.h"
 #include "effects/GrainReads.h"
@@ -91,6 +92,7 @@ private:
     };
 
     void processChunk (float* left, float* right, int numSamples, const ParamValues& values) noexcept;
+    void writeChunk (const float* left, const float* right, int numSamples) noexcept;
     int scheduleSpawns (const GrainSettings& settings, double interval, int numSamples) noexcept;
     void startGrain (Grain& grain, const GrainSettings& settings, int writeIndex) noexcept;
     void playGrain (Grain& grain, int from, int to) noexcept;
@@ -104,9 +106,11 @@ private:
     Rand48 random;
     double spawnCountdown = 0.0;
     int lastWriteIndex = 0;
+    int recordedSamples = 0; // written since preparation, up to the capacity: how far back the input reaches
     float dcInLeft = 0.0f, dcInRight = 0.0f;
     float dcOutLeft = 0.0f, dcOutRight = 0.0f; // also the output fed back into the buffer
     float dcCoefficient = 1.0f;
+    LinearRamp feedbackAmount; // per sample: a jump would write a step into the buffer for every grain to replay
     Memo<double> rateOfPitch;
 };
 

@@ -29,6 +29,17 @@ void ReverseEffect::trigger() noexcept
     fresh = true;
 }
 
+void ReverseEffect::retrigger() noexcept
+{
+    // A segment younger than its crossfade was started moments ago (a boundary that fell just before the level
+    // came back); restarting it again would cut that crossfade short.
+    if (crossfadeCounter > 0.0)
+        return;
+
+    triggered = true;
+    fresh = false;
+}
+
 void ReverseEffect::record (const float* const* channels, int numChannels, int numSamples) noexcept
 {
     recordBuffer.write (channels, numChannels, numSamples);

@@ -23,6 +23,8 @@ public:
 
     // Starts a new capture: the slot calls this when the effect becomes audible after silence.
     void trigger() noexcept;
+    // Starts a new capture while the last one is still heard fading out: the new one crossfades from it.
+    void retrigger() noexcept;
 
     // Keeps the capture buffer current while the effect sleeps.
     void record (const float* const* channels, int numChannels, int numSamples) noexcept;

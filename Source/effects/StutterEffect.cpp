@@ -30,6 +30,17 @@ void StutterEffect::trigger() noexcept
     fresh = true;
 }
 
+void StutterEffect::retrigger() noexcept
+{
+    // A capture younger than its crossfade was started moments ago (a repeat boundary that fell just before
+    // the level came back); restarting it again would cut that crossfade short.
+    if (crossfadeCounter > 0.0)
+        return;
+
+    triggered = true;
+    fresh = false;
+}
+
 void StutterEffect::record (const float* const* channels, int numChannels, int numSamples) noexcept
 {
     recordBuffer.write (channels, numChannels, numSamples);

@@ -17,9 +17,9 @@ namespace
 void TapeStopEffect::prepare (double newSampleRate, int)
 {
     sampleRate = newSampleRate;
+    crossfadeLength = 0.005 * sampleRate;
     recordBuffer.prepare (bufferSeconds, sampleRate, false);
-    lag = 0.0;
-    progress = 0.0;
+    head = {};
     reset();
 }
 
@@ -27,16 +27,29 @@ void TapeStopEffect::reset() noexcept
 {
     active = false;
     triggered = false;
+    crossfadeOnTrigger = false;
+    crossfadeCounter = 0.0;
 }
 
 void TapeStopEffect::trigger() noexcept { triggered = true; }
+
+void TapeStopEffect::retrigger() noexcept
+{
+    // A tape restarted moments ago is still crossfading from the one before; restarting it again would cut that
+    // crossfade short.
+    if (crossfadeCounter > 0.0)
+        return;
+
+    triggered = true;
+    crossfadeOnTrigger = true;
+}
 
 void TapeStopEffect::record (const float* const* channels, int numChannels, int numSamples) noexcept
 {
     recordBuffer.write (channels, numChannels, numSamples);
 }
 
-float TapeStopEffect::readBehind (int channel, int newestIndex) const noexcept
+float TapeStopEffect::readBehind (int channel, int newestIndex, double lag) const noexcept
 {
     // Right after a trigger the head is within two samples of the newest one, so the interpolator's
     // later taps would reach slots not yet written this time round, which hold audio a buffer length
@@ -57,6 +70,22 @@ float TapeStopEffect::readBehind (int channel, int newestIndex) const noexcept
     return RecordBuffer::catmullRom (tap (whole + 1), tap (whole), tap (whole - 1), tap (whole - 2), t);
 }
 
+std::array<float, 2> TapeStopEffect::play (Head& h, int newestIndex, bool stereo, double exponent,
+                                           double step) const noexcept
+{
+    if (h.progress >= stoppedProgress)
+        return {};
+
+    const auto gain = (float) (h.progress > fadeStart ? (1.0 - h.progress) / (1.0 - fadeStart) : 1.0);
+    const float left = gain * readBehind (0, newestIndex, h.lag);
+    const float right = stereo ? gain * readBehind (1, newestIndex, h.lag) : left;
+
+    // The write head moves on by one sample, the read head by its current speed.
+    h.lag += 1.0 - std::pow (1.0 - h.progress, exponent);
+    h.progress += step;
+    return { left, right };
+}
+
 void TapeStopEffect::process (float* const* channels, int numChannels, int numSamples, const ParamValues& values,
                               const Transport& transport) noexcept
 {
@@ -69,8 +98,9 @@ void TapeStopEffect::process (float* const* channels, int numChannels, int numSa
         ? 1.0 / juce::jmin (0.9 * recordBuffer.capacity(), stopLength)
         : 1.0 / shortestStop;
 
+    const bool stereo = numChannels > 1;
     float* left = channels[0];
-    float* right = channels[numChannels > 1 ? 1 : 0];
+    float* right = channels[stereo ? 1 : 0];
 
     for (int i = 0; i < numSamples; ++i)
     {
@@ -78,30 +108,35 @@ void TapeStopEffect::process (float* const* channels, int numChannels, int numSa
 
         if (triggered)
         {
+            // A tape that was passing its input plays what the new one starts with: only a running or stopped
+            // one needs fading out.
+            crossfadeCounter = crossfadeOnTrigger && active ? crossfadeLength : 0.0;
+            fadingHead = head;
             triggered = false;
+            crossfadeOnTrigger = false;
             active = true;
-            progress = 0.0;
-            lag = 0.0;
+            head = {};
         }
         else if (! active)
         {
             continue;
         }
-        else if (progress >= stoppedProgress)
+
+        auto out = play (head, index, stereo, exponent, step);
+
+        if (crossfadeCounter > 0.0)
         {
-            left[i] = 0.0f;
-            right[i] = 0.0f;
-            continue;
+            // Equal power, as the stutter's voices: the two heads play unrelated moments of the tape.
+            const double x = crossfadeCounter / crossfadeLength * juce::MathConstants<double>::halfPi;
+            const auto fadeIn = (float) std::cos (x), fadeOut = (float) std::sin (x);
+            const auto old = play (fadingHead, index, stereo, exponent, step);
+            out = { out[0] * fadeIn + old[0] * fadeOut, out[1] * fadeIn + old[1] * fadeOut };
+            crossfadeCounter -= 1.0;
         }
 
-        const auto gain = (float) (progress > fadeStart ? (1.0 - progress) / (1.0 - fadeStart) : 1.0);
-        left[i] = gain * readBehind (0, index);
-        if (numChannels > 1)
-            right[i] = gain * readBehind (1, index);
-
-        // The write head moves on by one sample, the read head by its current speed.
-        lag += 1.0 - std::pow (1.0 - progress, exponent);
-        progress += step;
+        left[i] = out[0];
+        if (stereo)
+            right[i] = out[1];
     }
 }
 

@@ -1,5 +1,7 @@
 #pragma once
 
+#include <array>
+
 #include "core/Parameters.h"
 #include "core/Transport.h"
 #include "effects/RecordBuffer.h"
@@ -20,6 +22,8 @@ public:
 
     // Starts a new capture: the slot calls this when the effect becomes audible after silence.
     void trigger() noexcept;
+    // Starts a new capture while the last one is still heard fading out: the new one crossfades from it.
+    void retrigger() noexcept;
 
     // Keeps the capture buffer current while the effect sleeps.
     void record (const float* const* channels, int numChannels, int numSamples) noexcept;
@@ -27,17 +31,27 @@ public:
     const RecordBuffer& buffer() const noexcept { return recordBuffer; }
 
     // 0 at the start of a stop, 1 once the tape stands still.
-    double stopProgress() const noexcept { return progress; }
+    double stopProgress() const noexcept { return head.progress; }
 
 private:
-    float readBehind (int channel, int newestIndex) const noexcept;
+    struct Head
+    {
+        double lag = 0.0; // how far the read head trails the newest sample written
+        double progress = 0.0;
+    };
+
+    float readBehind (int channel, int newestIndex, double lag) const noexcept;
+    // One output sample of a head (silence once it has stopped), which then moves on.
+    std::array<float, 2> play (Head& h, int newestIndex, bool stereo, double exponent, double step) const noexcept;
 
     double sampleRate = 44100.0;
-    double lag = 0.0; // how far the read head trails the newest sample written
-    double progress = 0.0;
+    double crossfadeLength = 220.5;
+    double crossfadeCounter = 0.0;
+    Head head, fadingHead;
     RecordBuffer recordBuffer;
     bool active = false;
     bool triggered = false;
+    bool crossfadeOnTrigger = false;
 };
 
 } // namespace tz

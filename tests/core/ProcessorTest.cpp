@@ -199,14 +199,16 @@ TEST (BlockLoop, PresetChangeFadesOutResetsAndFadesIn)
     for (int i = 0; i < fadeSamples; ++i)
         ASSERT_NEAR (out[(size_t) i], 1.0f - (float) (i + 1) / fadeSamples, 1e-4f) << i;
 
-    // The fade-out ends inside the eighth chunk; the restart happens at its end.
-    for (int i = fadeSamples; i < 256; ++i)
+    // The fade-out ends inside the eighth chunk; the restart happens at its end. It empties the latency delays,
+    // and the fade-in begins with the first sample that comes out of them.
+    const int restart = 256 + harness.processor.getLatencySamples();
+    for (int i = fadeSamples; i < restart; ++i)
         ASSERT_EQ (out[(size_t) i], 0.0f) << i;
 
     const float newGain = dBToGain (-6.0f);
     for (int i = 0; i < fadeSamples; ++i)
-        ASSERT_NEAR (out[(size_t) (256 + i)], newGain * (float) (i + 1) / fadeSamples, 1e-4f) << i;
-    EXPECT_NEAR (out[(size_t) (256 + fadeSamples + 10)], newGain, 1e-6f);
+        ASSERT_NEAR (out[(size_t) (restart + i)], newGain * (float) (i + 1) / fadeSamples, 1e-4f) << i;
+    EXPECT_NEAR (out[(size_t) (restart + fadeSamples + 10)], newGain, 1e-6f);
 }
 
 TEST (BlockLoop, ALoadFinishedDuringTheFadeOutRestartsOnceOnTheFinishedPreset)
@@ -320,9 +322,11 @@ TEST (BlockLoop, ResumingAfterBypassCrossfadesFromTheDryInput)
     const auto out = harness.processConstant (1.0f, 512);
     const float wet = dBToGain (-24.0f);
     const int latency = harness.processor.getLatencySamples();
-    for (int i = 0; i < fadeSamples; ++i)
+    // The restart empties the latency delays: the bypassed input plays on until the processed signal comes out
+    // of them, and the crossfade begins there.
+    for (int i = 0; i < latency + fadeSamples; ++i)
     {
-        const float fade = (float) (i + 1) / fadeSamples;
+        const float fade = (float) std::max (0, i - latency + 1) / fadeSamples;
         const float dry = i < latency ? 0.7f : 1.0f; // the dry side is the latency-aligned input
         ASSERT_NEAR (out[(size_t) i], dry + fade * (wet - dry), 1e-4f) << i;
     }

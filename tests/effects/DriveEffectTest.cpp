@@ -145,6 +145,36 @@ TEST (DriveEffect, DryCopyComesBackDelayedThroughResetsAndSleep)
     EXPECT_EQ (dryOut, delayed (input, latency));
 }
 
+TEST (DriveEffect, ACleanStartLeavesNothingOfTheOldSignalInTheLatencyLine)
+{
+    // A wake keeps the line running, but a clean start (a preset switch) must not play the old patch's last
+    // samples into the new one's fade-in, whether the drive is on or asleep.
+    for (const bool on : { true, false })
+    {
+        const auto values = driveValues (on, 50.0f);
+        tz::EffectRack rack;
+        rack.prepare (48000.0, 2);
+        rack.startClean (values);
+        const tz::Transport transport;
+
+        const auto runChunk = [&] (Signal left, Signal right)
+        {
+            std::array<float*, 2> chunk { left.data(), right.data() };
+            rack.run (tz::drive, chunk.data(), 2, (int) left.size(), transport, values, 0, 0);
+            return std::make_pair (left, right);
+        };
+
+        for (int chunk = 0; chunk < 10; ++chunk)
+            runChunk (noise (32, chunk), noise (32, 100 + chunk));
+
+        rack.resetAll();
+        rack.startClean (values);
+        const auto [left, right] = runChunk (Signal (32, 0.0f), Signal (32, 0.0f));
+        EXPECT_EQ (left, Signal (32, 0.0f)) << (on ? "on" : "asleep");
+        EXPECT_EQ (right, Signal (32, 0.0f)) << (on ? "on" : "asleep");
+    }
+}
+
 // At low level every curve is a gain, so the wet path's delay and gain can be read off a sine.
 TEST (DriveEffect, WetAndBlendedSignalsKeepTheLatencyAlignment)
 {

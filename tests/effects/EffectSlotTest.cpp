@@ -4,6 +4,7 @@
 #include <functional>
 
 #include "effects/EffectTestSignals.h"
+#include "engine/Routes.h"
 #include "support/ProcessorHarness.h"
 
 namespace
@@ -233,6 +234,56 @@ TEST (EffectSlot, OneShotEffectAtMixZeroNeverTriggersAndRaisingTheMixDoes)
     // The slice (1/16 = 6000 samples) is captured at the trigger and then repeats instead of following the ramp.
     EXPECT_NEAR (triggered[0][20000], triggered[0][20000 - 6000], 1e-4f);
     EXPECT_GT (std::abs (triggered[0][20000] - ramp[0][20000 - latency]), 0.1f);
+}
+
+TEST (EffectSlot, AOneShotRestartedWhileStillHeardDoesNotClick)
+{
+    // A one-bar saw-up LFO on the mix: at every bar line the mix falls from 100 to 0 and climbs straight back, so
+    // the effect restarts a chunk later while its fading output is still heard (before: steps of 0.80 for
+    // stutter, 0.38 for tape stop and 0.78 for reverse, against the sine's own 0.029).
+    const struct
+    {
+        const char* name;
+        tz::P on, mix;
+    } cases[] = {
+        { "stutter", tz::stutterOn, tz::stutterMix },
+        { "tape stop", tz::tapestopOn, tz::tapestopMix },
+        { "reverse", tz::reverseOn, tz::reverseMix },
+    };
+
+    constexpr int bar = 16 * samplesPerStep;
+    constexpr double frequency = 437.0;
+    const auto input = tz::test::sine (frequency, 48000.0, 3 * bar, 0.5f);
+    const float sineStep = largestStep (input, 0, input.size());
+
+    for (const auto& c : cases)
+    {
+        ProcessorHarness harness;
+        harness.setValue (c.on, 1.0f);
+        harness.setValue (c.mix, 0.0f);
+        harness.setValue (tz::modParam (0, tz::modField::mode), 0.0f);
+        harness.setValue (tz::modParam (0, tz::modField::shape), 2.0f); // saw up
+        harness.setValue (tz::modParam (0, tz::modField::rate), 12.0f); // one bar
+        harness.setValue (tz::modParam (0, tz::modField::followsXY), 0.0f);
+        harness.setValue (tz::routeParam (0, tz::routeField::target), (float) tz::targetPosition (c.mix));
+        harness.setValue (tz::routeParam (0, tz::routeField::depth), 100.0f);
+        harness.setValue (tz::routeParam (0, tz::routeField::source), 1.0f);
+        harness.prepare (512);
+        harness.playHead.playing = true;
+        // The song starts half a beat and four samples in: each bar line then falls four samples before a chunk
+        // ends (the LFO is read at chunk ends; this keeps the read clear of rounding on either side of the wrap),
+        // and a quarter cycle away from the sine's zero crossings, where a restart would hide its step.
+        constexpr int startOffset = samplesPerStep * 2 + 4;
+        harness.playHead.ppq = startOffset / (4.0 * samplesPerStep);
+
+        const auto out = harness.process ({ input, input }).front();
+        const auto latency = (size_t) harness.processor.getLatencySamples();
+        for (int b = 1; b < 3; ++b)
+        {
+            const auto wrap = (size_t) (b * bar - startOffset) + latency;
+            EXPECT_LE (largestStep (out, wrap - 96, wrap + 96), 2.0f * sineStep) << c.name << " at bar " << b;
+        }
+    }
 }
 
 TEST (EffectSlot, StutterPaintedOnTheLastTwoStepsRetriggersEveryBar)

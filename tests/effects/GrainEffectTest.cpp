@@ -362,6 +362,53 @@ TEST (GrainEffect, FreezeStopsRecordingAndResumesWhereItStopped)
     EXPECT_EQ (frozenEffect.effect.buffer().writePosition(), reference.effect.buffer().writePosition());
 }
 
+TEST (GrainEffect, FreezeOnAnEmptyBufferRecordsUntilItHoldsAWholeGrain)
+{
+    // A project reloaded with a freeze patch has recorded nothing: the freeze records until the buffer holds
+    // everything a grain can reach (its span, the guard behind the head, the spray and the two samples the
+    // interpolator takes before the oldest read), then holds that.
+    const struct
+    {
+        float pitch, spray;
+    } cases[] = { { 0.0f, 0.0f }, { 12.0f, 50.0f } };
+
+    for (const auto& c : cases)
+    {
+        SCOPED_TRACE (testing::Message() << "pitch " << c.pitch << " spray " << c.spray);
+        const Settings frozen { freeze, 200.0f, 20.0f, c.pitch, c.spray, 0.0f };
+        const double reach = 0.2 * rate * std::pow (2.0, c.pitch / 12.0) + 64.0 + c.spray * 0.01 * 1.5 * rate + 2.0;
+
+        Driver driver;
+        const auto out = driver.run (frozen, (long) (3.0 * rate), noise (7));
+        const int stoppedAt = driver.effect.buffer().writePosition();
+        EXPECT_GE (stoppedAt, reach);
+        EXPECT_LT (stoppedAt, reach + chunkSize);
+        EXPECT_GT (rms (out.left, out.left.size() - (size_t) rate, out.left.size()), 0.05);
+    }
+}
+
+TEST (GrainEffect, AFeedbackJumpWritesNoStepForTheGrainsToReplay)
+{
+    // The fed-back output enters the buffer, so a jump in the amount is a step there that every grain reading
+    // it replays (before: steps of 0.077 and 0.060, five times the sine's own 0.013).
+    const auto tone = [] (long n) { return (float) std::sin (2.0 * pi * 100.0 * (double) n / rate); };
+    const float sineStep = (float) (2.0 * std::sin (pi * 100.0 / rate));
+
+    Settings cloud { forward, 200.0f, 15.0f, 0.0f, 40.0f, 0.0f };
+    Driver driver;
+    driver.run (cloud, (long) rate, tone);
+    cloud.feedback = 45.0f;
+    const auto out = driver.run (cloud, (long) (2.0 * rate), tone);
+
+    for (const auto* side : { &out.left, &out.right })
+    {
+        float largest = 0.0f;
+        for (size_t n = 1; n < side->size(); ++n)
+            largest = std::max (largest, std::abs ((*side)[n] - (*side)[n - 1]));
+        EXPECT_LE (largest, 2.0f * sineStep);
+    }
+}
+
 TEST (GrainEffect, DenseCloudKeepsEveryGrainTheGeneratorStarts)
 {
     // Density 60 and 500 ms: intervals of 600..1000 samples against 24000-sample grains, 30 alive on average.
