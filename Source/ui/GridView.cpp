@@ -151,17 +151,18 @@ void GridView::paint (juce::Graphics& g)
             theme::drawScreen (bg, { 156.0f, 48.0f, (float) juce::jmax (w - 170, 0), (float) (10 * n + 8) }, 6.0f);
         });
 
-    // Drawn from one reading, which the refresh then compares with the source.
-    drawn = current();
-    const int count = drawn.length;
-    const int playhead = drawn.playhead;
+    // Drawn from one reading. Only the refresh notes what is drawn: a paint clipped to a corner (a pointer, a
+    // moved child) shows a new reading there alone, and the refresh must still repaint the rest.
+    const auto shown = current();
+    const int count = shown.length;
+    const int playhead = shown.playhead;
 
     for (int r = 0; r < numRows; ++r)
     {
-        const auto e = (tz::EffectId) drawn.order[(size_t) r];
+        const auto e = (tz::EffectId) shown.order[(size_t) r];
         const auto colour = theme::effectColour (e);
-        const auto row = tz::unpackGridRow (drawn.rows[(size_t) e]);
-        const bool on = (drawn.onSwitches >> e) & 1u;
+        const auto row = tz::unpackGridRow (shown.rows[(size_t) e]);
+        const bool on = (shown.onSwitches >> e) & 1u;
 
         g.setFont (theme::nexa (11.0f));
         g.setColour (on ? colour : theme::dimText);

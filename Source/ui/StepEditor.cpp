@@ -480,8 +480,8 @@ void StepEditor::paint (juce::Graphics& g)
 
     // What moves only with the settings, the pointer or the playing step is kept as an image; the trail and the
     // footer, which move on every refresh while it plays, are drawn over it.
+    // Only the refresh notes what is drawn: a paint clipped to a corner shows the new settings there alone.
     const auto face = std::make_tuple (hoverStep, hoverOnShapes, s.stepMode ? playingStep (s) : -1);
-    drawn = s;
     if (s != bodySettings || face != bodyFace)
     {
         bodySettings = s;
