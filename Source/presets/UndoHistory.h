@@ -127,7 +127,7 @@ private:
         Snapshot before;
         std::bitset<numParams> written;
         std::vector<EditStep::ParameterChange> parameters;
-        int generation = 0;
+        int generation;
     };
 
     // A host restore may come on any thread: it only counts, and the history forgets its steps when next used.
