@@ -3,9 +3,8 @@
 
 #include <gtest/gtest.h>
 
-#include <set>
-
 #include "HeadlessWindow.h"
+#include "HostRecorder.h"
 #include "UiTestSupport.h"
 #include "core/PluginProcessor.h"
 #include "ui/Accessibility.h"
@@ -14,33 +13,7 @@
 namespace
 {
 using Key = juce::KeyPress;
-
-// What a host sees: gestures, changes outside them, and announcements of the rest of the state.
-struct HostRecorder : juce::AudioProcessorListener
-{
-    void audioProcessorParameterChanged (juce::AudioProcessor*, int index, float) override
-    {
-        if (inGesture.count (index) == 0)
-            ++outsideGesture;
-    }
-    void audioProcessorParameterChangeGestureBegin (juce::AudioProcessor*, int index) override
-    {
-        ++begun;
-        inGesture.insert (index);
-    }
-    void audioProcessorParameterChangeGestureEnd (juce::AudioProcessor*, int index) override
-    {
-        ++ended;
-        inGesture.erase (index);
-    }
-    void audioProcessorChanged (juce::AudioProcessor*, const ChangeDetails& details) override
-    {
-        nonParameterChanges += details.nonParameterStateChanged ? 1 : 0;
-    }
-
-    std::multiset<int> inGesture;
-    int begun = 0, ended = 0, outsideGesture = 0, nonParameterChanges = 0;
-};
+using tz::test::HostRecorder;
 
 struct Keyboard
 {
@@ -167,7 +140,7 @@ TEST (Keyboard, KeysMoveAFocusedValueInOneGesture)
             EXPECT_NEAR (k.value (c.parameter), c.expected, 1.0e-3f);
         EXPECT_EQ (host.begun, 1);
         EXPECT_EQ (host.ended, 1);
-        EXPECT_EQ (host.outsideGesture, 0);
+        EXPECT_TRUE (host.outsideGesture.empty());
         // The dial shows the new value at once.
         EXPECT_EQ (
             k.knob (c.effect, c.knob).getDial().getTextFromValue (k.knob (c.effect, c.knob).getDial().getValue()),
@@ -209,7 +182,7 @@ TEST (Keyboard, MenusSwitchesAndTheXYPadTakeTheirKeys)
     k.processor.removeListener (&host);
     EXPECT_EQ (host.begun, 4);
     EXPECT_EQ (host.ended, 4);
-    EXPECT_EQ (host.outsideGesture, 0);
+    EXPECT_TRUE (host.outsideGesture.empty());
 }
 
 TEST (Keyboard, SpaceTogglesAGridCellAndTheHostHearsOfIt)
@@ -239,7 +212,7 @@ TEST (Keyboard, SpaceTogglesAGridCellAndTheHostHearsOfIt)
     EXPECT_EQ (k.value (tz::stutterOn), 1.0f); // painting a cell on switches the effect on, in one gesture
     EXPECT_EQ (host.nonParameterChanges, 1);
     EXPECT_EQ (host.begun, host.ended);
-    EXPECT_EQ (host.outsideGesture, 0);
+    EXPECT_TRUE (host.outsideGesture.empty());
 
     EXPECT_TRUE (k.window.press (Key::spaceKey));
     panel.refresh();
