@@ -357,7 +357,7 @@ void TazzleAudioProcessor::prepareToPlay (double sampleRate, int)
 
     bypassDelay.prepare (latencySamples);
     mixDelay.prepare (latencySamples);
-    mixDry.setSize (preparedChannels, chunkSize);
+    mixDry.setSize (preparedChannels, tz::chunkSize);
     mixDry.clear();
 
     resetRequested.store (false);
@@ -541,9 +541,9 @@ void TazzleAudioProcessor::processBlock (juce::AudioBuffer<float>& buffer, juce:
 
     std::array<float*, 2> chunkChannels {};
 
-    for (int offset = 0; offset < numSamples; offset += chunkSize)
+    for (int offset = 0; offset < numSamples; offset += tz::chunkSize)
     {
-        const int n = juce::jmin (chunkSize, numSamples - offset);
+        const int n = juce::jmin (tz::chunkSize, numSamples - offset);
         const double chunkStartBeat = blockStartBeat + offset / samplesPerBeat;
         const tz::Transport transport { bpm, chunkStartBeat, samplesPerBeat, playing };
 

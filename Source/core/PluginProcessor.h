@@ -7,6 +7,7 @@
 
 #include <juce_audio_processors/juce_audio_processors.h>
 
+#include "core/ChunkSize.h"
 #include "core/GainRamp.h"
 #include "core/LatencyDelay.h"
 #include "core/Parameters.h"
@@ -24,7 +25,6 @@ class TazzleAudioProcessor : public juce::AudioProcessor
 public:
     using GridRow = tz::GridRow;
 
-    static constexpr int chunkSize = 32;
     // What may still sound after the input stops: the delay at 95 % feedback repeating a bar at 40 BPM, into the
     // largest undamped reverb, with both gains at their tops, has fallen below -100 dBFS 28 minutes after a
     // full-scale burst.
@@ -233,7 +233,7 @@ private:
 
     tz::GainRamp inputGainRamp, mixRamp, outputGainRamp;
     tz::LatencyDelay bypassDelay, mixDelay;
-    std::array<std::array<float, chunkSize>, 2> dryChunk {};
+    std::array<std::array<float, tz::chunkSize>, 2> dryChunk {};
     juce::AudioBuffer<float> mixDry;
 
     std::atomic<int> uiGridStep { 0 };
