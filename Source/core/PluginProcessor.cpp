@@ -54,34 +54,6 @@ std::unique_ptr<juce::RangedAudioParameter> makeParameter (const tz::ParamInfo& 
         juce::AudioParameterFloatAttributes().withStringFromValueFunction (hostText).withValueFromStringFunction (
             [&info] (const juce::String& text) { return tz::textToValue (info, text); }));
 }
-
-bool allFinite (float* const* channels, int numChannels, int numSamples) noexcept
-{
-    // Any NaN or infinity makes the product of a sample and zero NaN; the sum then stays NaN.
-    float poison = 0.0f;
-    for (int ch = 0; ch < numChannels; ++ch)
-        for (int i = 0; i < numSamples; ++i)
-            poison += channels[ch][i] * 0.0f;
-    return poison == 0.0f;
-}
-
-// NaN or infinity from a broken upstream plug-in would poison every filter and buffer downstream.
-void replaceNonFinite (float* samples, int numSamples) noexcept
-{
-    for (int i = 0; i < numSamples; ++i)
-        if (! std::isfinite (samples[i]))
-            samples[i] = 0.0f;
-}
-
-// A gain that stays put over the chunk: the same products as the per-sample ramp gives, and none at unity.
-void applyGain (float* const* channels, int numChannels, int numSamples, float gain) noexcept
-{
-    if (gain == 1.0f)
-        return;
-    for (int ch = 0; ch < numChannels; ++ch)
-        for (int i = 0; i < numSamples; ++i)
-            channels[ch][i] *= gain;
-}
 } // namespace
 
 //==============================================================================
@@ -355,10 +327,8 @@ void TazzleAudioProcessor::prepareToPlay (double sampleRate, int)
         reportedLatency = latencySamples;
     }
 
-    bypassDelay.prepare (latencySamples);
-    mixDelay.prepare (latencySamples);
-    mixDry.setSize (preparedChannels, chunkSize);
-    mixDry.clear();
+    input.prepare (sampleRate, latencySamples);
+    output.prepare (sampleRate, latencySamples);
 
     resetRequested.store (false);
     startClean();
@@ -367,7 +337,7 @@ void TazzleAudioProcessor::prepareToPlay (double sampleRate, int)
 void TazzleAudioProcessor::resetEffects()
 {
     effects.resetAll();
-    mixDelay.clear();
+    input.clearMixDelay();
 }
 
 void TazzleAudioProcessor::startClean()
@@ -383,12 +353,10 @@ void TazzleAudioProcessor::startClean()
 
     effects.startClean (values);
 
-    inputGainRamp.reset();
-    mixRamp.reset();
-    outputGainRamp.reset();
+    input.reset();
+    output.reset();
 
     activeOrder = tz::unpackChainOrder (chainOrderBits.load());
-    orderFade = 1.0f;
 
     modSum.fill (0.0f);
     modTouched.fill (false);
@@ -397,10 +365,8 @@ void TazzleAudioProcessor::startClean()
     xyLast = { values[tz::xyX], values[tz::xyY] };
 
     seenGeneration = presetGeneration.load();
-    presetFade = 1.0f;
     cleanPending = false;
     running = false;
-    dryFade = 1.0f;
 }
 
 void TazzleAudioProcessor::runEffect (tz::EffectId id, float* const* channels, int numChannels, int numSamples,
@@ -447,53 +413,8 @@ void TazzleAudioProcessor::applyModulation()
 }
 
 //==============================================================================
-void TazzleAudioProcessor::processBlock (juce::AudioBuffer<float>& buffer, juce::MidiBuffer&)
+void TazzleAudioProcessor::takeStateChanges() noexcept
 {
-    juce::ScopedNoDenormals noDenormals;
-
-    const int numInputChannels = getTotalNumInputChannels();
-    for (int ch = numInputChannels; ch < buffer.getNumChannels(); ++ch)
-        buffer.clear (ch, 0, buffer.getNumSamples());
-
-    const int numChannels = juce::jmin (preparedChannels, buffer.getNumChannels());
-    const int numPresent = juce::jmin (2, buffer.getNumChannels());
-    const int numSamples = buffer.getNumSamples();
-
-    double bpm = tz::defaultBpm;
-    bool playing = false;
-
-    if (auto* hostPlayHead = getPlayHead())
-    {
-        if (const auto position = hostPlayHead->getPosition())
-        {
-            // A non-finite tempo or position (some hosts send NaN while stopped) counts as none: it would
-            // poison the clock and the modulators for good.
-            const auto hostBpm = position->getBpm();
-            bpm = tz::clampTempo (hostBpm && std::isfinite (*hostBpm) ? *hostBpm : tz::defaultBpm);
-
-            if (position->getIsPlaying())
-            {
-                if (const auto ppq = position->getPpqPosition(); ppq && std::isfinite (*ppq))
-                {
-                    playing = true;
-                    beatPos = *ppq;
-                }
-            }
-        }
-    }
-
-    const double samplesPerBeat = tz::samplesPerBeatFor (currentSampleRate, bpm);
-    const double blockStartBeat = beatPos;
-
-    const auto orderStep = (float) (1.0 / (0.003 * currentSampleRate));
-    const auto fadeStep = (float) (1.0 / (0.005 * currentSampleRate));
-    const double gainCoef = 1.0 - std::exp (-1.0 / (0.010 * currentSampleRate));
-    const double mixCoef = 1.0 - std::exp (-1.0 / (0.005 * currentSampleRate));
-
-    // A reset empties the latency delays, so a restart is silent for the latency; a fade-in that starts this far
-    // below zero (applied clamped at zero) begins with the restart's first sample instead of jumping to it.
-    const float fadeFromEmptyDelays = -fadeStep * (float) latencySamples;
-
     if (presetGeneration.load() != seenGeneration)
     {
         if (running)
@@ -517,183 +438,102 @@ void TazzleAudioProcessor::processBlock (juce::AudioBuffer<float>& buffer, juce:
         startClean();
         seenGeneration = generation;
         running = true;
-        dryFade = fadeFromEmptyDelays;
+        output.crossfadeFromDryAfterEmptyDelays();
         holdWhileStateChanges();
     }
+}
+
+// A clean start inside the block keeps the generation it had seen, so that a change made meanwhile gets its own
+// restart. It adopts the order stored now, which may be newer than the one the block read: that becomes the
+// requested order, or the chain would fade back into the old one.
+void TazzleAudioProcessor::restartWithinBlock (tz::ChainOrder& requestedOrder) noexcept
+{
+    resetEffects();
+    const int generation = seenGeneration;
+    startClean();
+    seenGeneration = generation;
+    output.fadeInFromEmptyDelays();
+    running = true;
+    requestedOrder = activeOrder;
+}
+
+void TazzleAudioProcessor::takeChunkValues (double chunkStartBeat, int numSamples, double samplesPerBeat) noexcept
+{
+    if (! cleanPending && ! takeSnapshot())
+    {
+        // A state change began during this block: the last whole snapshot plays on while the output fades.
+        seenGeneration = presetGeneration.load();
+        cleanPending = true;
+    }
+
+    std::copy_n (baseValues.begin(), values.size(), values.begin());
+
+    runModulation (chunkStartBeat + numSamples / samplesPerBeat, numSamples);
+    applyModulation();
+
+    xyLast = { values[tz::xyX], values[tz::xyY] };
+    uiXY[0].store (xyLast[0], std::memory_order_relaxed);
+    uiXY[1].store (xyLast[1], std::memory_order_relaxed);
+
+    gridStep = tz::gridStepAt (chunkStartBeat + numSamples / (2.0 * samplesPerBeat), values[tz::gridRate],
+                               values[tz::gridLength]);
+    uiGridStep.store (gridStep, std::memory_order_relaxed);
+}
+
+//==============================================================================
+void TazzleAudioProcessor::processBlock (juce::AudioBuffer<float>& buffer, juce::MidiBuffer&)
+{
+    juce::ScopedNoDenormals noDenormals;
+
+    for (int ch = getTotalNumInputChannels(); ch < buffer.getNumChannels(); ++ch)
+        buffer.clear (ch, 0, buffer.getNumSamples());
+
+    const int numChannels = juce::jmin (preparedChannels, buffer.getNumChannels());
+    const int numPresent = juce::jmin (2, buffer.getNumChannels());
+    const int numSamples = buffer.getNumSamples();
+
+    const auto clock = tz::readHostClock (getPlayHead(), beatPos);
+    const double samplesPerBeat = tz::samplesPerBeatFor (currentSampleRate, clock.bpm);
+
+    takeStateChanges();
 
     auto requestedOrder = tz::unpackChainOrder (chainOrderBits.load());
     if (onOrderRead)
         onOrderRead();
 
-    // A clean start inside the block keeps the generation it had seen, so that a change made meanwhile gets its
-    // own restart. It adopts the order stored now, which may be newer than the one read above: that becomes the
-    // requested order, or the chain would fade back into the old one.
-    const auto restartWithinBlock = [&]
+    for (int offset = 0; offset < numSamples; offset += tz::chunkSize)
     {
-        resetEffects();
-        const int generation = seenGeneration;
-        startClean();
-        seenGeneration = generation;
-        presetFade = fadeFromEmptyDelays;
-        running = true;
-        requestedOrder = activeOrder;
-    };
+        const int n = juce::jmin (tz::chunkSize, numSamples - offset);
+        const double chunkStartBeat = clock.startBeat + offset / samplesPerBeat;
+        const tz::Transport transport { clock.bpm, chunkStartBeat, samplesPerBeat, clock.playing };
 
-    std::array<float*, 2> chunkChannels {};
+        takeChunkValues (chunkStartBeat, n, samplesPerBeat);
 
-    for (int offset = 0; offset < numSamples; offset += chunkSize)
-    {
-        const int n = juce::jmin (chunkSize, numSamples - offset);
-        const double chunkStartBeat = blockStartBeat + offset / samplesPerBeat;
-        const tz::Transport transport { bpm, chunkStartBeat, samplesPerBeat, playing };
-
-        if (! cleanPending && ! takeSnapshot())
-        {
-            // A state change began during this block: the last whole snapshot plays on while the output fades.
-            seenGeneration = presetGeneration.load();
-            cleanPending = true;
-        }
-
-        std::copy_n (baseValues.begin(), values.size(), values.begin());
-
-        runModulation (chunkStartBeat + n / samplesPerBeat, n);
-        applyModulation();
-
-        xyLast = { values[tz::xyX], values[tz::xyY] };
-        uiXY[0].store (xyLast[0], std::memory_order_relaxed);
-        uiXY[1].store (xyLast[1], std::memory_order_relaxed);
-
-        gridStep =
-            tz::gridStepAt (chunkStartBeat + n / (2.0 * samplesPerBeat), values[tz::gridRate], values[tz::gridLength]);
-        uiGridStep.store (gridStep, std::memory_order_relaxed);
-
-        // Raw input, made safe, kept aside latency-aligned for the bypass crossfade.
-        std::array<float*, 2> presentChannels {};
+        std::array<float*, 2> present {}, channels {};
         for (int ch = 0; ch < numPresent; ++ch)
-        {
-            presentChannels[(size_t) ch] = buffer.getWritePointer (ch, offset);
-            replaceNonFinite (presentChannels[(size_t) ch], n);
-            std::copy_n (presentChannels[(size_t) ch], n, dryChunk[(size_t) ch].begin());
-        }
-        for (int ch = 0; ch < numChannels; ++ch)
-            chunkChannels[(size_t) ch] = presentChannels[(size_t) ch];
-
-        if (bypassDelay.isActive())
-        {
-            std::array<float*, 2> dryPointers { dryChunk[0].data(), dryChunk[1].data() };
-            bypassDelay.process (dryPointers.data(), numPresent, n);
-        }
-
-        inputGainRamp.beginChunk (tz::decibelsToGain (values[tz::inputGain]), n);
-        if (inputGainRamp.atRest())
-            applyGain (chunkChannels.data(), numChannels, n, (float) inputGainRamp.current);
-        else
-        {
-            for (int i = 0; i < n; ++i)
-            {
-                const float gain = inputGainRamp.next (gainCoef);
-                for (int ch = 0; ch < numChannels; ++ch)
-                    chunkChannels[(size_t) ch][i] *= gain;
-            }
-        }
-
-        for (int ch = 0; ch < numChannels; ++ch)
-            mixDry.copyFrom (ch, 0, chunkChannels[(size_t) ch], n);
-        if (mixDelay.isActive())
-            mixDelay.process (mixDry.getArrayOfWritePointers(), numChannels, n);
+            present[(size_t) ch] = buffer.getWritePointer (ch, offset);
+        std::copy_n (present.begin(), numChannels, channels.begin());
+        input.process (present.data(), numPresent, numChannels, n, values[tz::inputGain]);
 
         for (const int id : activeOrder)
-            runEffect ((tz::EffectId) id, chunkChannels.data(), numChannels, n, transport);
-
-        const float mixTarget = values[tz::mix] / 100.0f;
-        mixRamp.beginChunk (mixTarget, n);
-        if (! mixRamp.restsAtOrAbove (1.0f, mixTarget))
-        {
-            for (int i = 0; i < n; ++i)
-            {
-                const float m = mixRamp.next (mixCoef);
-                for (int ch = 0; ch < numChannels; ++ch)
-                {
-                    const float dry = mixDry.getSample (ch, i);
-                    auto& sample = chunkChannels[(size_t) ch][i];
-                    sample = dry + m * (sample - dry);
-                }
-            }
-        }
+            runEffect ((tz::EffectId) id, channels.data(), numChannels, n, transport);
 
         const bool orderChanging = requestedOrder != activeOrder && ! cleanPending;
-
-        outputGainRamp.beginChunk (tz::decibelsToGain (values[tz::outputGain]), n);
-        if (outputGainRamp.atRest() && ! orderChanging && orderFade >= 1.0f && ! cleanPending && presetFade >= 1.0f)
-            applyGain (chunkChannels.data(), numChannels, n, (float) outputGainRamp.current);
-        else
+        if (! output.process (channels.data(), numChannels, n, input, values[tz::mix], values[tz::outputGain],
+                              orderChanging, cleanPending))
         {
-            for (int i = 0; i < n; ++i)
-            {
-                float gain = outputGainRamp.next (gainCoef);
-
-                if (orderChanging)
-                {
-                    orderFade = juce::jmax (0.0f, orderFade - orderStep);
-                    gain *= orderFade;
-                }
-                else if (orderFade < 1.0f)
-                {
-                    orderFade = juce::jmin (1.0f, orderFade + orderStep);
-                    gain *= orderFade;
-                }
-
-                if (cleanPending)
-                {
-                    presetFade = juce::jmax (0.0f, presetFade - fadeStep);
-                    gain *= presetFade;
-                }
-                else if (presetFade < 1.0f)
-                {
-                    presetFade = juce::jmin (1.0f, presetFade + fadeStep);
-                    gain *= juce::jmax (0.0f, presetFade);
-                }
-
-                for (int ch = 0; ch < numChannels; ++ch)
-                    chunkChannels[(size_t) ch][i] *= gain;
-            }
-        }
-
-        if (dryFade < 1.0f)
-        {
-            for (int i = 0; i < n; ++i)
-            {
-                dryFade = juce::jmin (1.0f, dryFade + fadeStep);
-                const float processed = juce::jmax (0.0f, dryFade);
-                for (int ch = 0; ch < numChannels; ++ch)
-                {
-                    const float dry = dryChunk[(size_t) ch][(size_t) i];
-                    auto& sample = chunkChannels[(size_t) ch][i];
-                    sample = dry + processed * (sample - dry);
-                }
-            }
-        }
-
-        // Whatever went wrong upstream, the host gets silence and a clean restart that fades back in,
-        // instead of a track that stays dead.
-        if (! allFinite (chunkChannels.data(), numChannels, n))
-        {
-            for (int ch = 0; ch < numChannels; ++ch)
-                std::fill_n (chunkChannels[(size_t) ch], n, 0.0f);
-
-            restartWithinBlock();
+            restartWithinBlock (requestedOrder);
             holdWhileStateChanges();
             continue;
         }
 
-        if (orderChanging && orderFade <= 0.0f)
+        if (orderChanging && output.orderFadedOut())
             activeOrder = requestedOrder;
-
-        if (cleanPending && presetFade <= 0.0f && stateChangesInProgress.load() == 0)
-            restartWithinBlock();
+        if (cleanPending && output.restartFadedOut() && stateChangesInProgress.load() == 0)
+            restartWithinBlock (requestedOrder);
     }
 
-    beatPos = blockStartBeat + numSamples / samplesPerBeat;
+    beatPos = clock.startBeat + numSamples / samplesPerBeat;
 }
 
 void TazzleAudioProcessor::processBlockBypassed (juce::AudioBuffer<float>& buffer, juce::MidiBuffer&)
@@ -702,13 +542,8 @@ void TazzleAudioProcessor::processBlockBypassed (juce::AudioBuffer<float>& buffe
     for (int ch = numInputChannels; ch < buffer.getNumChannels(); ++ch)
         buffer.clear (ch, 0, buffer.getNumSamples());
 
-    if (latencySamples > 0)
-    {
-        const int numPresent = juce::jmin (2, buffer.getNumChannels());
-        for (int ch = 0; ch < numPresent; ++ch)
-            replaceNonFinite (buffer.getWritePointer (ch), buffer.getNumSamples());
-        bypassDelay.process (buffer.getArrayOfWritePointers(), numPresent, buffer.getNumSamples());
-    }
+    input.processBypassed (buffer.getArrayOfWritePointers(), juce::jmin (2, buffer.getNumChannels()),
+                           buffer.getNumSamples());
 
     resetRequested.store (true, std::memory_order_release);
 }
@@ -798,7 +633,7 @@ void TazzleAudioProcessor::holdWhileStateChanges() noexcept
     if (stateChangesInProgress.load() > 0)
     {
         cleanPending = true;
-        presetFade = 0.0f;
+        output.silence();
     }
 }
 

@@ -7,13 +7,14 @@
 
 #include <juce_audio_processors/juce_audio_processors.h>
 
-#include "core/GainRamp.h"
-#include "core/LatencyDelay.h"
 #include "core/Parameters.h"
 #include "core/Transport.h"
 #include "effects/EffectRack.h"
 #include "engine/ChainOrder.h"
+#include "engine/HostClock.h"
+#include "engine/InputStage.h"
 #include "engine/Modulators.h"
+#include "engine/OutputStage.h"
 #include "engine/Routes.h"
 #include "engine/StepGrid.h"
 #include "presets/UndoHistory.h"
@@ -24,7 +25,6 @@ class TazzleAudioProcessor : public juce::AudioProcessor
 public:
     using GridRow = tz::GridRow;
 
-    static constexpr int chunkSize = 32;
     // What may still sound after the input stops: the delay at 95 % feedback repeating a bar at 40 BPM, into the
     // largest undamped reverb, with both gains at their tops, has fallen below -100 dBFS 28 minutes after a
     // full-scale burst.
@@ -162,6 +162,9 @@ private:
                     const tz::Transport& transport);
     void resetEffects();
     void startClean();
+    void takeStateChanges() noexcept;
+    void restartWithinBlock (tz::ChainOrder& requestedOrder) noexcept;
+    void takeChunkValues (double chunkStartBeat, int numSamples, double samplesPerBeat) noexcept;
     void runModulation (double chunkEndBeat, int numSamples) noexcept;
     void applyModulation();
     void publishGridRows();
@@ -225,16 +228,10 @@ private:
     bool cleanPending = false;
     bool running = false;
     std::atomic<bool> resetRequested { false };
-    float orderFade = 1.0f;
-    float presetFade = 1.0f;
-    float dryFade = 1.0f;
 
+    tz::InputStage input;
     tz::EffectRack effects;
-
-    tz::GainRamp inputGainRamp, mixRamp, outputGainRamp;
-    tz::LatencyDelay bypassDelay, mixDelay;
-    std::array<std::array<float, chunkSize>, 2> dryChunk {};
-    juce::AudioBuffer<float> mixDry;
+    tz::OutputStage output;
 
     std::atomic<int> uiGridStep { 0 };
     std::array<std::atomic<float>, 2> uiXY {};

@@ -91,7 +91,7 @@ void DriveEffect::prepare (double newSampleRate, int)
 {
     sampleRate = newSampleRate;
 
-    oversampler.prepare (maxChunk);
+    oversampler.prepare (chunkSize);
     prepared = true;
 
     latency = oversampler.latencySamples();
@@ -122,16 +122,16 @@ void DriveEffect::process (float* const* channels, float* const* dry, int numCha
 {
     delayOnly (dry, numChannels, numSamples);
 
-    // The oversampler is sized for chunks of maxChunk; longer calls are split rather than overrun.
-    jassert (numSamples <= maxChunk);
+    // The oversampler is sized for one chunk; longer calls are split rather than overrun.
+    jassert (numSamples <= chunkSize);
     std::array<float*, maxChannels> piece {};
     const int pieceChannels = std::min (numChannels, maxChannels);
 
-    for (int start = 0; start < numSamples; start += maxChunk)
+    for (int start = 0; start < numSamples; start += chunkSize)
     {
         for (int ch = 0; ch < pieceChannels; ++ch)
             piece[(size_t) ch] = channels[ch] + start;
-        processPiece (piece.data(), pieceChannels, std::min (maxChunk, numSamples - start), values);
+        processPiece (piece.data(), pieceChannels, std::min (chunkSize, numSamples - start), values);
     }
 }
 

@@ -2,6 +2,7 @@
 
 #include <array>
 
+#include "core/ChunkSize.h"
 #include "core/GainRamp.h"
 #include "core/LatencyDelay.h"
 #include "core/Parameters.h"
@@ -40,7 +41,6 @@ public:
 
 private:
     static constexpr int maxChannels = 2;
-    static constexpr int maxChunk = 32;
 
     void processPiece (float* const* channels, int numChannels, int numSamples, const ParamValues& values) noexcept;
 

@@ -46,7 +46,7 @@ void EffectRack::prepare (double newSampleRate, int numChannels)
     reverseEffect.prepare (sampleRate, numChannels);
     grainEffect.prepare (sampleRate, numChannels);
 
-    dryBuffer.setSize (numChannels, maxChunk);
+    dryBuffer.setSize (numChannels, chunkSize);
     dryBuffer.clear();
 }
 
@@ -223,7 +223,8 @@ void EffectRack::run (EffectId id, float* const* channels, int numChannels, int 
             stillHeard ? reverseEffect.retrigger() : reverseEffect.trigger();
     }
 
-    std::array<float, maxChunk> curve; // the first numSamples, all written
+    std::array<float, chunkSize> curve; // the first numSamples, all written
+    jassert (numSamples <= chunkSize);
     bool fullyWet = true;
 
     // A level at rest stays exactly where it is: the per-sample glide below would only repeat it.

@@ -5,6 +5,7 @@
 
 #include <juce_audio_basics/juce_audio_basics.h>
 
+#include "core/ChunkSize.h"
 #include "effects/CrushEffect.h"
 #include "effects/DelayEffect.h"
 #include "effects/DriveEffect.h"
@@ -35,8 +36,6 @@ struct EffectSlot
 class EffectRack
 {
 public:
-    static constexpr int maxChunk = 32;
-
     void prepare (double sampleRate, int numChannels);
 
     // The plug-in latency: the drive's oversampling delay, applied whether it is on or off.

@@ -2,6 +2,7 @@
 
 #include <array>
 
+#include "core/ChunkSize.h"
 #include "core/GainRamp.h"
 #include "core/Parameters.h"
 #include "core/Transport.h"
@@ -22,7 +23,7 @@ public:
 private:
     static constexpr int maxChannels = 2;
     static constexpr int noType = -1;
-    static constexpr int maxPiece = 32;
+    static constexpr int maxPiece = chunkSize; // a chunk in one piece
 
     double sampleRate = 44100.0;
     float smoothCoef = 0.0f;

@@ -182,9 +182,9 @@ void GrainEffect::process (float* const* channels, int numChannels, int numSampl
     if (numChannels < 1)
         return;
 
-    for (int start = 0; start < numSamples; start += maxChunk)
+    for (int start = 0; start < numSamples; start += chunkSize)
         processChunk (channels[0] + start, numChannels > 1 ? channels[1] + start : nullptr,
-                      std::min (maxChunk, numSamples - start), values);
+                      std::min (chunkSize, numSamples - start), values);
 }
 
 void GrainEffect::processChunk (float* left, float* right, int numSamples, const ParamValues& values) noexcept
@@ -229,7 +229,7 @@ void GrainEffect::processChunk (float* left, float* right, int numSamples, const
 
     // The cloud, scaled and DC-blocked, into the chunk; what fed back at each sample is the output before it.
     // The blocker runs on locals, which stay in registers: the output stores could alias the members.
-    std::array<float, maxChunk> inLeft, inRight, fedBackLeft, fedBackRight; // the first numSamples, all written
+    std::array<float, chunkSize> inLeft, inRight, fedBackLeft, fedBackRight; // the first numSamples, all written
     float inL = dcInLeft, inR = dcInRight, outL = dcOutLeft, outR = dcOutRight;
     const float coefficient = dcCoefficient;
     for (int i = 0; i < numSamples; ++i)

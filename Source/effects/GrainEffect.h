@@ -3,6 +3,7 @@
 #include <array>
 #include <cstdint>
 
+#include "core/ChunkSize.h"
 #include "core/GainRamp.h"
 #include "core/Parameters.h"
 #include "core/Transport.h"
@@ -82,8 +83,6 @@ private:
         double rate, length, maxSprayOffset, forwardLead, backwardSpan;
     };
 
-    static constexpr int maxChunk = 32;
-
     // A grain due to start at `sample` of the current chunk, in pool slot `slot`.
     struct PendingSpawn
     {
@@ -101,8 +100,8 @@ private:
     double sampleRate = 44100.0;
     RecordBuffer recordBuffer;
     std::array<Grain, maxGrains> grains {};
-    std::array<PendingSpawn, maxChunk> pendingSpawns {};
-    std::array<float, maxChunk> cloudLeft {}, cloudRight {};
+    std::array<PendingSpawn, chunkSize> pendingSpawns {};
+    std::array<float, chunkSize> cloudLeft {}, cloudRight {};
     Rand48 random;
     double spawnCountdown = 0.0;
     int lastWriteIndex = 0;

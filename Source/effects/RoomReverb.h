@@ -5,6 +5,8 @@
 
 #include <juce_audio_basics/juce_audio_basics.h>
 
+#include "core/ChunkSize.h"
+
 namespace tz
 {
 
@@ -29,7 +31,7 @@ public:
     void processMono (float* samples, int numSamples) noexcept;
 
 private:
-    static constexpr int maxPiece = 32;
+    static constexpr int maxPiece = chunkSize; // a chunk in one piece
 
     // A delay line whose next samples due out, up to maxPiece of them, always lie in one run of memory: the
     // first maxPiece samples are mirrored past the end.

@@ -3,6 +3,7 @@
 #include <cmath>
 #include <vector>
 
+#include "core/ChunkSize.h"
 #include "support/AllocationCounter.h"
 #include "support/ProcessorHarness.h"
 
@@ -12,7 +13,7 @@ using tz::test::ProcessorHarness;
 
 constexpr double pi = 3.14159265358979323846;
 constexpr double samplesPerBeat = 24000.0; // 120 BPM at 48 kHz
-constexpr int chunk = 32;
+constexpr int chunk = tz::chunkSize;
 
 int sourceParam (int r) { return tz::routeParam (r, tz::routeField::source); }
 int targetParam (int r) { return tz::routeParam (r, tz::routeField::target); }

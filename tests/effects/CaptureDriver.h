@@ -6,6 +6,7 @@
 
 #include <juce_core/juce_core.h>
 
+#include "core/ChunkSize.h"
 #include "core/Parameters.h"
 #include "core/Transport.h"
 #include "effects/EffectTestSignals.h"
@@ -15,14 +16,12 @@ namespace tz::test
 
 using Channels = std::vector<Signal>;
 
-// Drives one capture effect the way the slot does: chunks of at most 32 samples, each with a transport
+// Drives one capture effect the way the slot does: chunks of at most a chunk, each with a transport
 // whose beat position has advanced by the samples already played. Triggers land on chunk starts.
 template <typename Effect>
 class CaptureDriver
 {
 public:
-    static constexpr int chunkSize = 32;
-
     CaptureDriver (double sampleRateToUse, double bpm, double firstBeat, int numChannelsToUse)
         : sampleRate (sampleRateToUse)
         , numChannels (numChannelsToUse)

@@ -4,6 +4,7 @@
 #include <cmath>
 #include <vector>
 
+#include "core/ChunkSize.h"
 #include "effects/DelayEffect.h"
 #include "support/AllocationCounter.h"
 
@@ -11,13 +12,13 @@ namespace
 {
 using Audio = std::vector<std::vector<float>>;
 
-constexpr int chunk = 32;
+constexpr int chunk = tz::chunkSize;
 constexpr int quarter = 8; // delay_time index of 1/4
 constexpr int oneBar = 12; // delay_time index of 1 Bar
 constexpr int eighthTriplet = 4;
 constexpr int sixteenth = 2;
 
-// Drives a delay the way the slot does: 32-sample chunks, a transport whose beat position runs on.
+// Drives a delay the way the slot does: whole chunks, a transport whose beat position runs on.
 struct DelayRig
 {
     explicit DelayRig (double sampleRate = 48000.0, int numChannels = 2)

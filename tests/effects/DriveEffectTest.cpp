@@ -32,7 +32,7 @@ Signal delayed (const Signal& input, int latency)
     return out;
 }
 
-// The drive slot of a rack, fed in chunks of 32 with the parameters each chunk's start position asks for.
+// The drive slot of a rack, fed in whole chunks with the parameters each chunk's start position asks for.
 template <typename ValuesAt>
 std::vector<Signal> renderRack (double rate, std::vector<Signal> channels, ValuesAt&& valuesAt, int* latency = nullptr)
 {
@@ -117,11 +117,11 @@ TEST (DriveEffect, DryCopyComesBackDelayedThroughResetsAndSleep)
     const auto values = driveValues (true, 50.0f, fold, 70.0f, 40.0f);
     const tz::Transport transport;
 
-    for (int start = 0, chunk = 0; start < (int) input.size(); start += 32, ++chunk)
+    for (int start = 0, chunk = 0; start < (int) input.size(); start += tz::chunkSize, ++chunk)
     {
-        std::array<float, 32> wetLeft {}, wetRight {}, dryLeft {}, dryRight {};
-        std::copy_n (input.begin() + start, 32, wetLeft.begin());
-        std::copy_n (input.begin() + start, 32, wetRight.begin());
+        std::array<float, tz::chunkSize> wetLeft {}, wetRight {}, dryLeft {}, dryRight {};
+        std::copy_n (input.begin() + start, tz::chunkSize, wetLeft.begin());
+        std::copy_n (input.begin() + start, tz::chunkSize, wetRight.begin());
         dryLeft = wetLeft;
         dryRight = wetLeft;
         std::array<float*, 2> wet { wetLeft.data(), wetRight.data() }, dry { dryLeft.data(), dryRight.data() };
@@ -131,12 +131,12 @@ TEST (DriveEffect, DryCopyComesBackDelayedThroughResetsAndSleep)
 
         if (chunk % 7 == 5)
         {
-            drive.delayOnly (wet.data(), 2, 32);
+            drive.delayOnly (wet.data(), 2, tz::chunkSize);
             dryLeft = wetLeft; // asleep, the audio itself is what passes through the delay
         }
         else
         {
-            drive.process (wet.data(), dry.data(), 2, 32, values, transport);
+            drive.process (wet.data(), dry.data(), 2, tz::chunkSize, values, transport);
             ASSERT_EQ (dryLeft, dryRight);
         }
         std::copy (dryLeft.begin(), dryLeft.end(), dryOut.begin() + start);
@@ -165,13 +165,13 @@ TEST (DriveEffect, ACleanStartLeavesNothingOfTheOldSignalInTheLatencyLine)
         };
 
         for (int chunk = 0; chunk < 10; ++chunk)
-            runChunk (noise (32, chunk), noise (32, 100 + chunk));
+            runChunk (noise (tz::chunkSize, chunk), noise (tz::chunkSize, 100 + chunk));
 
         rack.resetAll();
         rack.startClean (values);
-        const auto [left, right] = runChunk (Signal (32, 0.0f), Signal (32, 0.0f));
-        EXPECT_EQ (left, Signal (32, 0.0f)) << (on ? "on" : "asleep");
-        EXPECT_EQ (right, Signal (32, 0.0f)) << (on ? "on" : "asleep");
+        const auto [left, right] = runChunk (Signal (tz::chunkSize, 0.0f), Signal (tz::chunkSize, 0.0f));
+        EXPECT_EQ (left, Signal (tz::chunkSize, 0.0f)) << (on ? "on" : "asleep");
+        EXPECT_EQ (right, Signal (tz::chunkSize, 0.0f)) << (on ? "on" : "asleep");
     }
 }
 
@@ -328,7 +328,7 @@ TEST (DriveEffect, ProcessingAllocatesNothing)
 {
     tz::DriveEffect drive;
     drive.prepare (48000.0, 2);
-    auto left = noise (32, 1), right = noise (32, 2);
+    auto left = noise (tz::chunkSize, 1), right = noise (tz::chunkSize, 2);
     auto dryLeft = left, dryRight = right;
     std::array<float*, 2> wet { left.data(), right.data() }, dry { dryLeft.data(), dryRight.data() };
     const auto values = driveValues (true, 50.0f, tube, 60.0f, 20.0f);
@@ -337,8 +337,8 @@ TEST (DriveEffect, ProcessingAllocatesNothing)
     AllocationCounter allocations;
     for (int i = 0; i < 100; ++i)
     {
-        drive.process (wet.data(), dry.data(), 2, 32, values, transport);
-        drive.delayOnly (wet.data(), 1, 32);
+        drive.process (wet.data(), dry.data(), 2, tz::chunkSize, values, transport);
+        drive.delayOnly (wet.data(), 1, tz::chunkSize);
         drive.reset();
     }
     EXPECT_EQ (allocations.count(), 0u);

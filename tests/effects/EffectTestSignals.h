@@ -12,6 +12,7 @@
 #include <gtest/gtest.h>
 #include <juce_core/juce_core.h>
 
+#include "core/ChunkSize.h"
 #include "core/Parameters.h"
 #include "core/Transport.h"
 #include "effects/SimdSupport.h"
@@ -95,9 +96,9 @@ inline std::string simdPathName (const testing::TestParamInfo<SimdPath>& info)
     return "best";
 }
 
-// Feeds planar channels through `process (pointers, numChannels, n)` in chunks of at most 32 samples.
+// Feeds planar channels through `process (pointers, numChannels, n)` in chunks of at most a chunk.
 template <typename ProcessChunk>
-void inChunks (std::vector<Signal*> channels, ProcessChunk&& process, int chunk = 32)
+void inChunks (std::vector<Signal*> channels, ProcessChunk&& process, int chunk = chunkSize)
 {
     const int total = (int) channels.front()->size();
     std::array<float*, 2> pointers {};

@@ -7,13 +7,14 @@
 #include <functional>
 #include <vector>
 
+#include "core/ChunkSize.h"
 #include "effects/GrainEffect.h"
 #include "support/AllocationCounter.h"
 
 namespace
 {
 constexpr double rate = 48000.0;
-constexpr int chunkSize = 32;
+using tz::chunkSize;
 constexpr double pi = 3.14159265358979323846;
 
 enum Mode
@@ -49,7 +50,7 @@ struct Output
 
 using Input = std::function<float (long)>;
 
-// Drives one grain effect the way the processor does: chunks of at most 32 samples and a running clock.
+// Drives one grain effect the way the processor does: chunks of at most chunkSize samples and a running clock.
 class Driver
 {
 public:

@@ -5,6 +5,7 @@
 #include <cmath>
 #include <vector>
 
+#include "core/ChunkSize.h"
 #include "effects/ReverbEffect.h"
 #include "support/AllocationCounter.h"
 
@@ -13,7 +14,7 @@ namespace
 using Audio = std::vector<std::vector<float>>;
 
 constexpr double rate = 48000.0;
-constexpr int chunk = 32;
+constexpr int chunk = tz::chunkSize;
 
 struct ReverbRig
 {

@@ -2,6 +2,7 @@
 
 #include <juce_dsp/juce_dsp.h>
 
+#include "core/ChunkSize.h"
 #include "effects/EffectTestSignals.h"
 #include "effects/StereoOversampler.h"
 
@@ -9,7 +10,7 @@ namespace
 {
 using namespace tz::test;
 
-constexpr int maxChunk = 32;
+constexpr int maxChunk = tz::chunkSize;
 std::unique_ptr<juce::dsp::Oversampling<float>> makeReference (size_t numChannels)
 {
     auto reference = std::make_unique<juce::dsp::Oversampling<float>> (numChannels);

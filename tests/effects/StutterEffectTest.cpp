@@ -256,11 +256,11 @@ TEST (StutterEffect, ProcessesWithoutAllocating)
 
     const tz::test::AllocationCounter counter;
     driver.effect.trigger();
-    for (int offset = 0; offset < 2 * beat; offset += 32)
+    for (int offset = 0; offset < 2 * beat; offset += tz::chunkSize)
     {
         float* chunk[2] = { audio[0].data() + offset, audio[1].data() + offset };
-        driver.effect.process (chunk, 2, 32, driver.values, driver.transport);
-        driver.transport.ppq += 32.0 / driver.transport.samplesPerBeat;
+        driver.effect.process (chunk, 2, tz::chunkSize, driver.values, driver.transport);
+        driver.transport.ppq += tz::chunkSize / driver.transport.samplesPerBeat;
     }
     EXPECT_EQ (counter.count(), 0u);
 }

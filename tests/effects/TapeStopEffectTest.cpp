@@ -137,10 +137,10 @@ TEST (TapeStopEffect, ProcessesWithoutAllocating)
 
     const tz::test::AllocationCounter counter;
     driver.effect.trigger();
-    for (int offset = 0; offset < 12000; offset += 32)
+    for (int offset = 0; offset < 12000; offset += tz::chunkSize)
     {
         float* chunk[2] = { left.data() + offset, right.data() + offset };
-        driver.effect.process (chunk, 2, 32, driver.values, driver.transport);
+        driver.effect.process (chunk, 2, tz::chunkSize, driver.values, driver.transport);
     }
     EXPECT_EQ (counter.count(), 0u);
 }
