@@ -120,11 +120,11 @@ void UndoHistory::endStep (const juce::String& name, int mergeKey)
     if (! recording)
         return;
 
-    const auto made = std::move (*recording);
+    auto made = std::move (*recording);
     recording.reset();
 
     EditStep step;
-    step.parameters = made.parameters;
+    step.parameters = std::move (made.parameters);
     for (auto& change : step.parameters)
         change.after = processor.getParameters()[change.index]->getValue();
 

@@ -295,8 +295,8 @@ bool applyValueKey (TazzleAudioProcessor& processor, int p, const juce::KeyPress
     if (! value)
         return false;
 
-    // At either end the key is still this control's, with nothing left to change.
-    // Presses in a row on one control are one undo step, as turns of the wheel are.
+    // At either end the key is still this control's, with nothing left to change. Presses in a row on one
+    // control are one undo step, as turns of the wheel are.
     if (parameter.convertTo0to1 (*value) != parameter.getValue())
         UserAction (processor, {}, p).set (p, *value);
     return true;
