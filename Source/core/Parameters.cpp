@@ -75,25 +75,6 @@ const std::array<ParamDef, numFixedParams> paramDefs { {
     { xyY, "xy_y", "XY Y (Intensity)", K::Float, 0, 100, 100, 0, F::Percent, nullptr },
 } };
 
-const std::array<const char*, numEffects> effectKeys { "filter", "volume",  "crush",    "drive",   "delay",
-                                                       "reverb", "stutter", "tapestop", "reverse", "grain" };
-
-const std::array<const char*, numEffects> effectNames { "FILTER", "VOLUME",  "CRUSH",     "DRIVE",   "DELAY",
-                                                        "REVERB", "STUTTER", "TAPE STOP", "REVERSE", "GRAIN" };
-
-const std::array<EffectParams, numEffects> effectParams { {
-    { filterOn, filterMix },
-    { volumeOn, none },
-    { crushOn, crushMix },
-    { driveOn, driveMix },
-    { delayOn, delayMix },
-    { reverbOn, reverbMix },
-    { stutterOn, stutterMix },
-    { tapestopOn, tapestopMix },
-    { reverseOn, reverseMix },
-    { grainOn, grainMix },
-} };
-
 namespace
 {
     std::vector<ParamInfo> buildAllParams()

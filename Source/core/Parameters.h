@@ -167,6 +167,7 @@ ParamValues defaultParamValues();
 // Route target list: entry 0 is P::none, 1..35 the modulatable fixed rows.
 const std::vector<P>& modTargets();
 
+// The effect list: one id and one descriptor per effect. The rack's bodies (EffectBodies) follow this order.
 enum EffectId : int
 {
     filter,
@@ -184,12 +185,57 @@ constexpr int numEffects = 10;
 
 struct EffectParams
 {
-    P on, mix;
+    P on, mix; // mix: none when the effect is always fully wet
 };
 
-extern const std::array<const char*, numEffects> effectKeys;
-extern const std::array<const char*, numEffects> effectNames;
-extern const std::array<EffectParams, numEffects> effectParams;
+struct EffectDescriptor
+{
+    EffectId id;
+    const char* key;  // the prefix of its parameter IDs
+    const char* name; // as its pedal and the grid show it
+    EffectParams params;
+    bool oneShot;            // starts a capture whenever it becomes audible, and starts silent
+    bool recordsWhileAsleep; // keeps its input history (the drive: its latency line) running while off
+    int defaultPlace;        // its slot in a new chain
+};
+
+inline constexpr std::array<EffectDescriptor, numEffects> effectDescriptors { {
+    { filter, "filter", "FILTER", { filterOn, filterMix }, false, false, 3 },
+    { volume, "volume", "VOLUME", { volumeOn, none }, false, false, 6 },
+    { crush, "crush", "CRUSH", { crushOn, crushMix }, false, false, 5 },
+    { drive, "drive", "DRIVE", { driveOn, driveMix }, false, true, 4 },
+    { delay, "delay", "DELAY", { delayOn, delayMix }, false, false, 7 },
+    { reverb, "reverb", "REVERB", { reverbOn, reverbMix }, false, false, 8 },
+    { stutter, "stutter", "STUTTER", { stutterOn, stutterMix }, true, true, 0 },
+    { tapestop, "tapestop", "TAPE STOP", { tapestopOn, tapestopMix }, true, true, 9 },
+    { reverse, "reverse", "REVERSE", { reverseOn, reverseMix }, true, true, 1 },
+    { grain, "grain", "GRAIN", { grainOn, grainMix }, false, true, 2 },
+} };
+
+constexpr const EffectDescriptor& describe (EffectId id) noexcept { return effectDescriptors[(size_t) id]; }
+
+constexpr bool effectListIsInIdOrder() noexcept
+{
+    for (size_t e = 0; e < effectDescriptors.size(); ++e)
+        if (effectDescriptors[e].id != (EffectId) e)
+            return false;
+    return true;
+}
+static_assert (effectListIsInIdOrder(), "a descriptor out of EffectId order");
+
+// One column of the list, for code that reads a single field of every effect.
+template <typename Field>
+constexpr std::array<Field, numEffects> effectColumn (Field EffectDescriptor::*field) noexcept
+{
+    std::array<Field, numEffects> column {};
+    for (size_t e = 0; e < column.size(); ++e)
+        column[e] = effectDescriptors[e].*field;
+    return column;
+}
+
+inline constexpr auto effectKeys = effectColumn (&EffectDescriptor::key);
+inline constexpr auto effectNames = effectColumn (&EffectDescriptor::name);
+inline constexpr auto effectParams = effectColumn (&EffectDescriptor::params);
 
 // The effect whose key prefixes the ID of fixed row p, or -1.
 int effectOf (P p);

@@ -5,20 +5,6 @@
 namespace tz
 {
 
-bool isValidChainOrder (const ChainOrder& order) noexcept
-{
-    std::array<bool, numEffects> seen {};
-
-    for (const int id : order)
-    {
-        if (id < 0 || id >= numEffects || seen[(size_t) id])
-            return false;
-        seen[(size_t) id] = true;
-    }
-
-    return true;
-}
-
 ChainOrder decodeChainOrder (const juce::String& text)
 {
     ChainOrder order {};

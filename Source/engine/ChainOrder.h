@@ -13,10 +13,33 @@ namespace tz
 // Slot 0 runs first; each slot holds an EffectId.
 using ChainOrder = std::array<int, numEffects>;
 
-inline constexpr ChainOrder defaultChainOrder { stutter, reverse, grain, filter, drive,
-                                                crush,   volume,  delay, reverb, tapestop };
+// True when every effect appears exactly once.
+constexpr bool isValidChainOrder (const ChainOrder& order) noexcept
+{
+    std::array<bool, numEffects> seen {};
+
+    for (const int id : order)
+    {
+        if (id < 0 || id >= numEffects || seen[(size_t) id])
+            return false;
+        seen[(size_t) id] = true;
+    }
+
+    return true;
+}
+
+inline constexpr ChainOrder defaultChainOrder = []
+{
+    ChainOrder order {};
+    for (const auto& effect : effectDescriptors)
+        order[(size_t) effect.defaultPlace] = effect.id;
+    return order;
+}();
+static_assert (isValidChainOrder (defaultChainOrder), "two effects share a default place");
 
 // Slot i lives in bits 4i..4i+3, so one 64-bit atomic carries a whole order across threads.
+static_assert (numEffects <= 16);
+
 constexpr std::uint64_t packChainOrder (const ChainOrder& order) noexcept
 {
     std::uint64_t word = 0;
@@ -32,9 +55,6 @@ constexpr ChainOrder unpackChainOrder (std::uint64_t word) noexcept
         order[i] = (int) ((word >> (4 * i)) & 15);
     return order;
 }
-
-// True when every effect appears exactly once.
-bool isValidChainOrder (const ChainOrder& order) noexcept;
 
 // Lenient reader of the stored text: bad or repeated entries are dropped, missing effects appended.
 ChainOrder decodeChainOrder (const juce::String& text);

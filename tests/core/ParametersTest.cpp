@@ -1,3 +1,5 @@
+#include <algorithm>
+
 #include <gtest/gtest.h>
 
 #include "core/Parameters.h"
@@ -156,6 +158,28 @@ TEST (EffectTables, EffectOfFindsTheOwningEffect)
         {
             EXPECT_EQ (tz::effectOf (tz::effectParams[(size_t) e].mix), e);
         }
+    }
+}
+
+TEST (EffectTables, EveryDescriptorNamesItsOwnParameters)
+{
+    const auto& params = tz::allParams();
+    const auto idOf = [&params] (tz::P p) { return params[(size_t) p].id; };
+
+    for (const auto& effect : tz::effectDescriptors)
+    {
+        SCOPED_TRACE (effect.key);
+        const juce::String key (effect.key);
+        EXPECT_EQ (idOf (effect.params.on), key + "_on");
+        EXPECT_EQ (params[(size_t) effect.params.on].name.upToLastOccurrenceOf (" On", false, false).toUpperCase(),
+                   effect.name);
+
+        const auto mixRow = std::find_if (tz::paramDefs.begin(), tz::paramDefs.end(),
+                                          [&key] (const tz::ParamDef& d) { return key + "_mix" == d.id; });
+        if (effect.params.mix == tz::none)
+            EXPECT_EQ (mixRow, tz::paramDefs.end());
+        else
+            EXPECT_EQ (idOf (effect.params.mix), key + "_mix");
     }
 }
 
