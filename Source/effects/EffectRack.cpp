@@ -2,6 +2,8 @@
 
 #include <algorithm>
 #include <cmath>
+#include <type_traits>
+#include <utility>
 
 #include "engine/StepGrid.h"
 
@@ -28,6 +30,57 @@ namespace
     {
         return value < target ? juce::jmin (target, value + step) : juce::jmax (target, value - step);
     }
+
+    // Calls visitor (body, effect) with the body of `id` and its id as a std::integral_constant: a fold of one
+    // comparison per effect, dispatched statically as a switch would be.
+    template <typename Visitor, size_t... index>
+    void visitEffect (EffectBodies& bodies, EffectId id, Visitor&& visitor, std::index_sequence<index...>) noexcept
+    {
+        (void) ((id == (EffectId) index
+                 && (visitor (std::get<index> (bodies), std::integral_constant<EffectId, (EffectId) index> {}), true))
+                || ...);
+    }
+
+    template <typename Visitor>
+    void visitEffect (EffectBodies& bodies, EffectId id, Visitor&& visitor) noexcept
+    {
+        visitEffect (bodies, id, visitor, std::make_index_sequence<numEffects> {});
+    }
+
+    // Where the bodies' shapes differ: the one-shots trigger, some keep recording while asleep, and the drive's
+    // process takes the dry copy (to delay it by its latency) and, asleep, only runs its latency line.
+    template <typename Body>
+    using Trigger = decltype (std::declval<Body&>().trigger());
+    template <typename Body>
+    using Record = decltype (std::declval<Body&>().record (nullptr, 0, 0));
+    template <typename Body>
+    using DelayOnly = decltype (std::declval<Body&>().delayOnly (nullptr, 0, 0));
+    template <typename Body>
+    using ProcessWithDry = decltype (std::declval<Body&>().process (
+        nullptr, nullptr, 0, 0, std::declval<const ParamValues&>(), std::declval<const Transport&>()));
+
+    template <typename Body, template <typename> typename Member, typename = void>
+    constexpr bool has = false;
+    template <typename Body, template <typename> typename Member>
+    constexpr bool has<Body, Member, std::void_t<Member<Body>>> = true;
+
+    template <size_t index>
+    constexpr bool bodyMatchesDescriptor() noexcept
+    {
+        using Body = std::tuple_element_t<index, EffectBodies>;
+        const auto& effect = describe ((EffectId) index);
+        const bool oneShotMatches = effect.oneShot == has<Body, Trigger>;
+        const bool recordingMatches = effect.recordsWhileAsleep == (has<Body, Record> || has<Body, DelayOnly>);
+        return oneShotMatches && recordingMatches;
+    }
+
+    template <size_t... index>
+    constexpr bool bodiesMatchDescriptors (std::index_sequence<index...>) noexcept
+    {
+        return (bodyMatchesDescriptor<index>() && ...);
+    }
+    static_assert (bodiesMatchDescriptors (std::make_index_sequence<numEffects> {}),
+                   "a body out of EffectId order, or a descriptor that misdescribes its body");
 } // namespace
 
 void EffectRack::prepare (double newSampleRate, int numChannels)
@@ -35,16 +88,7 @@ void EffectRack::prepare (double newSampleRate, int numChannels)
     sampleRate = newSampleRate;
     tailCoef = (float) (1.0 - std::exp (-1.0 / (0.0015 * sampleRate)));
 
-    filterEffect.prepare (sampleRate, numChannels);
-    volumeEffect.prepare (sampleRate, numChannels);
-    crushEffect.prepare (sampleRate, numChannels);
-    driveEffect.prepare (sampleRate, numChannels);
-    delayEffect.prepare (sampleRate, numChannels);
-    reverbEffect.prepare (sampleRate, numChannels);
-    stutterEffect.prepare (sampleRate, numChannels);
-    tapeStopEffect.prepare (sampleRate, numChannels);
-    reverseEffect.prepare (sampleRate, numChannels);
-    grainEffect.prepare (sampleRate, numChannels);
+    std::apply ([this, numChannels] (auto&... body) { (body.prepare (sampleRate, numChannels), ...); }, bodies);
 
     dryBuffer.setSize (numChannels, chunkSize);
     dryBuffer.clear();
@@ -52,39 +96,7 @@ void EffectRack::prepare (double newSampleRate, int numChannels)
 
 void EffectRack::resetEffect (EffectId id) noexcept
 {
-    switch (id)
-    {
-        case filter:
-            filterEffect.reset();
-            break;
-        case volume:
-            volumeEffect.reset();
-            break;
-        case crush:
-            crushEffect.reset();
-            break;
-        case drive:
-            driveEffect.reset();
-            break;
-        case delay:
-            delayEffect.reset();
-            break;
-        case reverb:
-            reverbEffect.reset();
-            break;
-        case stutter:
-            stutterEffect.reset();
-            break;
-        case tapestop:
-            tapeStopEffect.reset();
-            break;
-        case reverse:
-            reverseEffect.reset();
-            break;
-        case grain:
-            grainEffect.reset();
-            break;
-    }
+    visitEffect (bodies, id, [] (auto& body, auto) { body.reset(); });
 }
 
 void EffectRack::resetAll() noexcept
@@ -93,7 +105,7 @@ void EffectRack::resetAll() noexcept
         resetEffect ((EffectId) id);
 
     // Unlike a wake, this is a new start: the old signal's last samples must not play into its fade-in.
-    driveEffect.clearLatencyDelay();
+    std::get<DriveEffect> (bodies).clearLatencyDelay();
 }
 
 void EffectRack::startClean (const ParamValues& values) noexcept
@@ -107,8 +119,7 @@ void EffectRack::startClean (const ParamValues& values) noexcept
         slot.gate = 1.0f;
         slot.onGain = on ? 1.0f : 0.0f;
         // The one-shot effects start from silence so that, when on, they trigger in the first chunk.
-        const bool oneShot = id == stutter || id == tapestop || id == reverse;
-        slot.level = oneShot ? 0.0f : mixOf (id, values) * slot.onGain;
+        slot.level = describe (id).oneShot ? 0.0f : mixOf (id, values) * slot.onGain;
         slot.tailPrimed = false;
         slot.idle = ! on;
     }
@@ -116,68 +127,49 @@ void EffectRack::startClean (const ParamValues& values) noexcept
 
 void EffectRack::recordWhileAsleep (EffectId id, float* const* channels, int numChannels, int numSamples) noexcept
 {
-    switch (id)
-    {
-        case stutter:
-            stutterEffect.record (channels, numChannels, numSamples);
-            break;
-        case tapestop:
-            tapeStopEffect.record (channels, numChannels, numSamples);
-            break;
-        case reverse:
-            reverseEffect.record (channels, numChannels, numSamples);
-            break;
-        case grain:
-            grainEffect.record (channels, numChannels, numSamples);
-            break;
-        case drive:
-            driveEffect.delayOnly (channels, numChannels, numSamples);
-            break;
-        case filter:
-        case volume:
-        case crush:
-        case delay:
-        case reverb:
-            break;
-    }
+    visitEffect (bodies, id,
+                 [=] (auto& body, auto effect)
+                 {
+                     using Body = std::decay_t<decltype (body)>;
+                     if constexpr (! describe (decltype (effect)::value).recordsWhileAsleep)
+                         return;
+                     else if constexpr (has<Body, DelayOnly>)
+                         body.delayOnly (channels, numChannels, numSamples);
+                     else
+                         body.record (channels, numChannels, numSamples);
+                 });
 }
 
-void EffectRack::runBody (EffectId id, float* const* channels, float* const* dry, int numChannels, int numSamples,
+void EffectRack::startCapture (EffectId id, bool stillHeard) noexcept
+{
+    visitEffect (bodies, id,
+                 [stillHeard] (auto& body, auto effect)
+                 {
+                     if constexpr (describe (decltype (effect)::value).oneShot)
+                         stillHeard ? body.retrigger() : body.trigger();
+                 });
+}
+
+void EffectRack::runBody (EffectId id, float* const* channels, int numChannels, int numSamples, bool mixing,
                           const Transport& transport, const ParamValues& values) noexcept
 {
-    switch (id)
-    {
-        case filter:
-            filterEffect.process (channels, numChannels, numSamples, values, transport);
-            break;
-        case volume:
-            volumeEffect.process (channels, numChannels, numSamples, values, transport);
-            break;
-        case crush:
-            crushEffect.process (channels, numChannels, numSamples, values, transport);
-            break;
-        case drive:
-            driveEffect.process (channels, dry, numChannels, numSamples, values, transport);
-            break;
-        case delay:
-            delayEffect.process (channels, numChannels, numSamples, values, transport);
-            break;
-        case reverb:
-            reverbEffect.process (channels, numChannels, numSamples, values, transport);
-            break;
-        case stutter:
-            stutterEffect.process (channels, numChannels, numSamples, values, transport);
-            break;
-        case tapestop:
-            tapeStopEffect.process (channels, numChannels, numSamples, values, transport);
-            break;
-        case reverse:
-            reverseEffect.process (channels, numChannels, numSamples, values, transport);
-            break;
-        case grain:
-            grainEffect.process (channels, numChannels, numSamples, values, transport);
-            break;
-    }
+    visitEffect (bodies, id,
+                 [&] (auto& body, auto)
+                 {
+                     using Body = std::decay_t<decltype (body)>;
+
+                     // The drive always gets its dry copy: its latency line must keep running for when mixing
+                     // resumes.
+                     if (mixing || has<Body, ProcessWithDry>)
+                         for (int ch = 0; ch < numChannels; ++ch)
+                             dryBuffer.copyFrom (ch, 0, channels[ch], numSamples);
+
+                     if constexpr (has<Body, ProcessWithDry>)
+                         body.process (channels, dryBuffer.getArrayOfWritePointers(), numChannels, numSamples, values,
+                                       transport);
+                     else
+                         body.process (channels, numChannels, numSamples, values, transport);
+                 });
 }
 
 void EffectRack::run (EffectId id, float* const* channels, int numChannels, int numSamples, const Transport& transport,
@@ -214,13 +206,7 @@ void EffectRack::run (EffectId id, float* const* channels, int numChannels, int 
     {
         // A level that dipped and came straight back still carries the last capture's fade-out: a cold start
         // would cut it off with a click, so the new capture crossfades from it.
-        const bool stillHeard = slot.tailPrimed && slot.tail > audibleThreshold;
-        if (id == stutter)
-            stillHeard ? stutterEffect.retrigger() : stutterEffect.trigger();
-        else if (id == tapestop)
-            stillHeard ? tapeStopEffect.retrigger() : tapeStopEffect.trigger();
-        else if (id == reverse)
-            stillHeard ? reverseEffect.retrigger() : reverseEffect.trigger();
+        startCapture (id, slot.tailPrimed && slot.tail > audibleThreshold);
     }
 
     std::array<float, chunkSize> curve; // the first numSamples, all written
@@ -256,13 +242,7 @@ void EffectRack::run (EffectId id, float* const* channels, int numChannels, int 
     }
 
     const bool mixing = numChannels >= 1 && ! fullyWet;
-
-    // The drive always gets its dry copy: its latency line must keep running for when mixing resumes.
-    if (mixing || id == drive)
-        for (int ch = 0; ch < numChannels; ++ch)
-            dryBuffer.copyFrom (ch, 0, channels[ch], numSamples);
-
-    runBody (id, channels, dryBuffer.getArrayOfWritePointers(), numChannels, numSamples, transport, values);
+    runBody (id, channels, numChannels, numSamples, mixing, transport, values);
 
     if (! mixing)
         return;

@@ -2,6 +2,7 @@
 
 #include <array>
 #include <cstdint>
+#include <tuple>
 
 #include <juce_audio_basics/juce_audio_basics.h>
 
@@ -19,6 +20,12 @@
 
 namespace tz
 {
+
+// The effect bodies in EffectId order. The rack reaches them by id through one compile-time visit, so the
+// audio thread makes no virtual call.
+using EffectBodies = std::tuple<FilterEffect, VolumeEffect, CrushEffect, DriveEffect, DelayEffect, ReverbEffect,
+                                StutterEffect, TapeStopEffect, ReverseEffect, GrainEffect>;
+static_assert (std::tuple_size_v<EffectBodies> == numEffects);
 
 // The fade, gate and sleep state every effect runs inside.
 struct EffectSlot
@@ -39,7 +46,7 @@ public:
     void prepare (double sampleRate, int numChannels);
 
     // The plug-in latency: the drive's oversampling delay, applied whether it is on or off.
-    int latencySamples() const noexcept { return driveEffect.latencySamples(); }
+    int latencySamples() const noexcept { return std::get<DriveEffect> (bodies).latencySamples(); }
 
     // Wipes every effect's state, the drive's latency delay included; the slots' fades and the record buffers
     // are kept.
@@ -56,19 +63,11 @@ public:
 private:
     void resetEffect (EffectId id) noexcept;
     void recordWhileAsleep (EffectId id, float* const* channels, int numChannels, int numSamples) noexcept;
-    void runBody (EffectId id, float* const* channels, float* const* dry, int numChannels, int numSamples,
+    void startCapture (EffectId id, bool stillHeard) noexcept;
+    void runBody (EffectId id, float* const* channels, int numChannels, int numSamples, bool mixing,
                   const Transport& transport, const ParamValues& values) noexcept;
 
-    FilterEffect filterEffect;
-    VolumeEffect volumeEffect;
-    CrushEffect crushEffect;
-    DriveEffect driveEffect;
-    DelayEffect delayEffect;
-    ReverbEffect reverbEffect;
-    StutterEffect stutterEffect;
-    TapeStopEffect tapeStopEffect;
-    ReverseEffect reverseEffect;
-    GrainEffect grainEffect;
+    EffectBodies bodies;
 
     std::array<EffectSlot, numEffects> slots {};
     juce::AudioBuffer<float> dryBuffer;
