@@ -7,6 +7,7 @@
 #include "ui/HostWrites.h"
 #include "ui/MainPanel.h"
 #include "ui/ParameterLink.h"
+#include "ui/theme/PedalLooks.h"
 #include "ui/theme/Theme.h"
 
 namespace tz::ui
@@ -517,11 +518,6 @@ namespace
         // Children go before the groups that hold them.
         std::vector<std::unique_ptr<Proxy>> parts;
     };
-
-    juce::String effectName (tz::EffectId effect)
-    {
-        return allParams()[(size_t) effectParams[(size_t) effect].on].name.upToLastOccurrenceOf (" On", false, false);
-    }
 } // namespace
 
 void describeMainPanel (MainPanel& panel, TazzleAudioProcessor& processor)
@@ -631,11 +627,11 @@ void describeGridView (GridView& grid, TazzleAudioProcessor& processor)
     for (int r = 0; r < numEffects; ++r)
     {
         auto& row = parts.add (grid, juce::AccessibilityRole::group);
-        row.title = [&grid, r] { return effectName (grid.effectInRow (r)) + " grid"; };
+        row.title = [&grid, r] { return theme::effectTitle (grid.effectInRow (r)) + " grid"; };
         rows.push_back (&row);
 
         auto& gridSwitch = parts.add (row, juce::AccessibilityRole::toggleButton);
-        gridSwitch.title = [&grid, r] { return effectName (grid.effectInRow (r)) + " Grid On"; };
+        gridSwitch.title = [&grid, r] { return theme::effectTitle (grid.effectInRow (r)) + " Grid On"; };
         gridSwitch.isOn = [&grid, &processor, r] { return processor.getGridRow (grid.effectInRow (r)).enabled; };
         gridSwitch.press = [&grid, r] { grid.toggleRowSwitch (r); };
         gridSwitch.setExplicitFocusOrder (1); // before the cells, as it is drawn

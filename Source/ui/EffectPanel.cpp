@@ -1,44 +1,12 @@
 #include "ui/EffectPanel.h"
 
-#include <array>
-
 #include "core/PluginProcessor.h"
 #include "presets/StateDocument.h"
 #include "ui/Accessibility.h"
 #include "ui/HostWrites.h"
+#include "ui/theme/PedalLooks.h"
 
 namespace theme = tz::theme;
-
-const PanelLayout& panelLayout (tz::EffectId effect)
-{
-    static const std::array<PanelLayout, tz::numEffects> layouts {
-        PanelLayout { { { tz::filterType, nullptr } },
-                      { { tz::filterCutoff, "CUTOFF" }, { tz::filterResonance, "RESO" }, { tz::filterMix, "MIX" } } },
-        PanelLayout { {}, { { tz::volumeLevel, "LEVEL" }, { tz::volumePan, "PAN" } } },
-        PanelLayout { {}, { { tz::crushBits, "BITS" }, { tz::crushRate, "RATE" }, { tz::crushMix, "MIX" } } },
-        PanelLayout { { { tz::driveType, nullptr } },
-                      { { tz::driveAmount, "AMOUNT" }, { tz::driveTone, "TONE" }, { tz::driveMix, "MIX" } } },
-        PanelLayout { { { tz::delayTime, "TIME" } },
-                      { { tz::delayFeedback, "FEEDBACK" },
-                        { tz::delayPingpong, "PING PONG" },
-                        { tz::delayTone, "TONE" },
-                        { tz::delayMix, "MIX" } } },
-        PanelLayout { {}, { { tz::reverbSize, "SIZE" }, { tz::reverbDamping, "DAMPING" }, { tz::reverbMix, "MIX" } } },
-        PanelLayout { { { tz::stutterLength, "SLICE" }, { tz::stutterHold, "EVERY" } },
-                      { { tz::stutterDecay, "DECAY" }, { tz::stutterPitch, "PITCH" }, { tz::stutterMix, "MIX" } } },
-        PanelLayout { { { tz::tapestopTime, "TIME" } },
-                      { { tz::tapestopCurve, "CURVE" }, { tz::tapestopMix, "MIX" } } },
-        PanelLayout { { { tz::reverseLength, "PIECE" } }, { { tz::reverseMix, "MIX" } } },
-        PanelLayout { { { tz::grainMode, nullptr } },
-                      { { tz::grainSize, "SIZE" },
-                        { tz::grainDensity, "DENSITY" },
-                        { tz::grainPitch, "PITCH" },
-                        { tz::grainSpray, "SPRAY" },
-                        { tz::grainFeedback, "FEEDBACK" },
-                        { tz::grainMix, "MIX" } } },
-    };
-    return layouts[(size_t) effect];
-}
 
 namespace
 {
@@ -91,7 +59,7 @@ EffectPanel::EffectPanel (TazzleAudioProcessor& proc, tz::EffectId id,
     tz::ui::makePressable (earlier, "Move " + displayName() + " earlier");
     tz::ui::makePressable (later, "Move " + displayName() + " later");
 
-    const auto& layout = panelLayout (effect);
+    const auto& layout = theme::pedalLook (effect).layout;
     for (const auto& entry : layout.menus)
     {
         LabelledMenu item { std::make_unique<ParamMenu> (
@@ -128,11 +96,7 @@ EffectPanel::EffectPanel (TazzleAudioProcessor& proc, tz::EffectId id,
 
 EffectPanel::~EffectPanel() = default;
 
-juce::String EffectPanel::displayName() const
-{
-    return tz::allParams()[(size_t) tz::effectParams[(size_t) effect].on].name.upToLastOccurrenceOf (" On", false,
-                                                                                                     false);
-}
+juce::String EffectPanel::displayName() const { return theme::effectTitle (effect); }
 
 std::unique_ptr<juce::AccessibilityHandler> EffectPanel::createAccessibilityHandler()
 {
@@ -145,11 +109,7 @@ bool EffectPanel::isFolded (TazzleAudioProcessor& processor, tz::EffectId effect
     return (mask >> (int) effect) & 1;
 }
 
-int EffectPanel::preferredWidth() const
-{
-    static constexpr std::array<int, tz::numEffects> widths { 150, 136, 150, 150, 158, 150, 158, 146, 136, 220 };
-    return widths[(size_t) effect];
-}
+int EffectPanel::preferredWidth() const { return theme::pedalLook (effect).width; }
 
 void EffectPanel::setPosition (int slot)
 {

@@ -15,20 +15,6 @@
 
 class TazzleAudioProcessor;
 
-// What a pedal shows: its choice parameters as menus, its continuous ones as knobs.
-struct PanelLayout
-{
-    struct Entry
-    {
-        tz::P parameter;
-        const char* caption; // nullptr: none
-    };
-
-    std::vector<Entry> menus, knobs;
-};
-
-const PanelLayout& panelLayout (tz::EffectId effect);
-
 // One pedal of the chain strip: switch, menus, knobs, and buttons to move or fold it. Dragging its header
 // moves the effect along the chain.
 class EffectPanel : public juce::Component

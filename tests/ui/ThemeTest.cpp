@@ -1,5 +1,9 @@
+#include <algorithm>
+#include <vector>
+
 #include <gtest/gtest.h>
 
+#include "ui/theme/PedalLooks.h"
 #include "ui/theme/TazzleLookAndFeel.h"
 #include "ui/theme/Theme.h"
 
@@ -53,6 +57,40 @@ TEST (Theme, ColourTablesWrap)
     EXPECT_EQ (theme::modColour (6), theme::modColour (0));
     EXPECT_EQ (theme::modColour (1), juce::Colour (0xffc2f25a));
     EXPECT_EQ (theme::modColour (5), juce::Colour (0xffffd84a));
+}
+
+// Each pedal shows every setting of its own effect once, choices as menus and the rest as knobs.
+TEST (Theme, EveryPedalShowsItsOwnEffectsSettings)
+{
+    const auto& params = tz::allParams();
+
+    for (int e = 0; e < tz::numEffects; ++e)
+    {
+        const auto effect = (tz::EffectId) e;
+        const auto& look = theme::pedalLook (effect);
+        SCOPED_TRACE (tz::describe (effect).key);
+        EXPECT_EQ (look.effect, effect);
+
+        std::vector<int> shown;
+        for (const auto& entry : look.layout.menus)
+        {
+            EXPECT_EQ (params[(size_t) entry.parameter].kind, tz::ParamKind::Choice) << entry.parameter;
+            shown.push_back (entry.parameter);
+        }
+        for (const auto& entry : look.layout.knobs)
+        {
+            EXPECT_EQ (params[(size_t) entry.parameter].kind, tz::ParamKind::Float) << entry.parameter;
+            shown.push_back (entry.parameter);
+        }
+
+        std::vector<int> settings;
+        for (int p = 0; p < tz::numFixedParams; ++p)
+            if (tz::effectOf ((tz::P) p) == e && p != tz::describe (effect).params.on)
+                settings.push_back (p);
+
+        std::sort (shown.begin(), shown.end());
+        EXPECT_EQ (shown, settings);
+    }
 }
 
 TEST (Theme, EmbeddedFaceIsUsedEverywhere)

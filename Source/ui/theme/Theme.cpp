@@ -4,19 +4,14 @@
 #include <cmath>
 
 #include "UiResources.h"
+#include "ui/theme/PedalLooks.h"
 
 namespace tz::theme
 {
 
 juce::Colour effectColour (int effect)
 {
-    static const std::array<juce::Colour, 10> colours {
-        juce::Colour (0xffff7a2f), juce::Colour (0xffffc94a), juce::Colour (0xffff5fa2), juce::Colour (0xffff4a3d),
-        juce::Colour (0xff4ab8ff), juce::Colour (0xffa98bff), juce::Colour (0xff45e0a6), juce::Colour (0xffd9a066),
-        juce::Colour (0xff7f9cff), juce::Colour (0xff3fd6e8),
-    };
-    const int n = (int) colours.size();
-    return colours[(size_t) (((effect % n) + n) % n)];
+    return pedalLook ((EffectId) (((effect % numEffects) + numEffects) % numEffects)).colour;
 }
 
 juce::Colour modColour (int source)

@@ -16,7 +16,8 @@ inline const juce::Colour accent { 0xffff7a2f };
 inline const juce::Colour text { 0xffe8e4dc };
 inline const juce::Colour dimText { 0xff8a8690 };
 
-// Indexed by effect (wraps every ten) and by modulation source (Mod 1..4, X, Y; wraps every six).
+// Indexed by effect (wraps every numEffects; the colours are the pedals' own) and by modulation source (Mod 1..4,
+// X, Y; wraps every six).
 juce::Colour effectColour (int effect);
 juce::Colour modColour (int source);
 
