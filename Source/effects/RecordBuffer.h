@@ -7,8 +7,6 @@
 
 #include <juce_dsp/juce_dsp.h>
 
-#include "effects/SimdSupport.h"
-
 namespace tz
 {
 
@@ -25,8 +23,8 @@ public:
     int write (float left, float right) noexcept;
 
     // Stores a stereo chunk, sample for sample the same as single writes, and returns the last index written,
-    // or -1 for none. On AVX-512 the filtered layers' cascade runs as a pipeline; `path` picks the version.
-    int write (const float* left, const float* right, int numSamples, SimdPath path = SimdPath::best) noexcept;
+    // or -1 for none.
+    int write (const float* left, const float* right, int numSamples) noexcept;
 
     // The same for planar channels; a single channel serves as both sides.
     int write (const float* const* channels, int numChannels, int numSamples) noexcept
@@ -117,9 +115,8 @@ private:
         std::array<Quad, numSections> older {};      // b0 x - a2 y of the sample before that
     };
 
-    void filterChunk (const float* left, const float* right, int numSamples, int firstIndex, SimdPath path) noexcept;
-    void storeFiltered (const float* left, const float* right, int numSamples, int index, Cascade& filter,
-                        SimdPath path) noexcept;
+    void filterChunk (const float* left, const float* right, int numSamples, int firstIndex) noexcept;
+    void storeFiltered (const float* left, const float* right, int numSamples, int index) noexcept;
 
     std::array<std::array<std::vector<float>, 2>, maxLayers> layers;
     Cascade cascade;

@@ -3,7 +3,6 @@
 #include <algorithm>
 #include <cmath>
 #include <limits>
-#include <optional>
 
 #include "effects/EffectTestSignals.h"
 #include "effects/RecordBuffer.h"
@@ -152,59 +151,6 @@ TEST (RecordBuffer, ChunkedWritesFilterExactlyAsSingleWrites)
                     << "chunks of " << chunk << ", layer " << layer << ", channel " << ch;
     }
 }
-
-class CascadePaths : public testing::TestWithParam<tz::SimdPath>
-{
-};
-
-TEST_P (CascadePaths, FilterAsThePlainPathDoesToTheBit)
-{
-    if (! tz::processorRuns (GetParam()))
-        GTEST_SKIP() << "this processor lacks the path";
-
-    // Noise, unusual values here and there (each resets the filters after its chunk), a stretch of zeros that
-    // lets the states fall into denormals, and a stretch of denormals. Chunks of every size around the pipeline's
-    // six samples of filling and draining, some crossing the end of the buffer.
-    auto left = tz::test::noise (3000, 1, 0.5f), right = tz::test::noise (3000, 2, 0.5f);
-    for (const size_t at : { 100u, 517u, 1003u })
-    {
-        tz::test::layUnusualValues (left, at);
-        tz::test::layUnusualValues (right, at + 5);
-    }
-    std::fill (left.begin() + 1500, left.begin() + 2200, 0.0f);
-    std::fill (right.begin() + 1500, right.begin() + 2200, 0.0f);
-    std::fill (left.begin() + 2200, left.begin() + 2300, 1.0e-39f);
-
-    for (const bool flushDenormals : { false, true })
-        for (const int chunk : { 1, 2, 3, 4, 5, 6, 7, 8, 9, 12, 13, 32, 33, 100 })
-        {
-            std::optional<juce::ScopedNoDenormals> flushing; // as the processor's blocks run
-            if (flushDenormals)
-                flushing.emplace();
-
-            RecordBuffer plain, wide;
-            plain.prepare (0.01, 48000.0, true); // 484 samples
-            wide.prepare (0.01, 48000.0, true);
-            for (int start = 0; start < (int) left.size(); start += chunk)
-            {
-                const int count = std::min (chunk, (int) left.size() - start);
-                plain.write (left.data() + start, right.data() + start, count, tz::SimdPath::plain);
-                wide.write (left.data() + start, right.data() + start, count, GetParam());
-            }
-
-            for (int layer = 1; layer < RecordBuffer::maxLayers; ++layer)
-                for (int ch = 0; ch < 2; ++ch)
-                {
-                    const auto at = tz::test::firstDifferentBits (wide.layer (layer, ch), plain.layer (layer, ch));
-                    ASSERT_EQ (at, -1) << "chunks of " << chunk << ", layer " << layer << ", channel " << ch
-                                       << (flushDenormals ? ", denormals flushed" : "") << ": "
-                                       << wide.layer (layer, ch)[(size_t) at] << " against "
-                                       << plain.layer (layer, ch)[(size_t) at];
-                }
-        }
-}
-
-INSTANTIATE_TEST_SUITE_P (WidePaths, CascadePaths, testing::Values (tz::SimdPath::avx512), tz::test::simdPathName);
 
 // Gain in dB of a sine at `frequency` through layer `layer`, measured after the filters settle.
 double layerGainDb (int layer, double frequency)
