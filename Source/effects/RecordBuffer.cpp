@@ -13,6 +13,7 @@ void RecordBuffer::prepare (double seconds, double sampleRate, bool withFiltered
     size = (int) std::ceil (seconds * sampleRate) + 4;
     numLayers = withFilteredLayers ? maxLayers : 1;
     writePos = 0;
+    unfilteredSamples = 0;
 
     for (auto& layerChannels : layers)
         for (auto& channel : layerChannels)
@@ -116,9 +117,28 @@ int RecordBuffer::write (const float* left, const float* right, int numSamples) 
     if (numSamples <= 0)
         return -1;
 
-    const int firstIndex = writePos;
+    jassert (unfilteredSamples == 0);
+    const int firstIndex = storeUnfiltered (left, right, numSamples);
+    if (numLayers > 1)
+        filterChunk (left, right, numSamples, firstIndex);
 
-    // In runs up to the end of the buffer, so that the write head wraps only between them.
+    return writePos == 0 ? size - 1 : writePos - 1;
+}
+
+void RecordBuffer::writeUnfiltered (const float* const* channels, int numChannels, int numSamples) noexcept
+{
+    if (numChannels < 1 || numSamples <= 0)
+        return;
+
+    storeUnfiltered (channels[0], channels[numChannels > 1 ? 1 : 0], numSamples);
+    unfilteredSamples = std::min (unfilteredSamples + numSamples, size);
+}
+
+// Into layer 0, in runs up to the end of the buffer, so that the write head wraps only between them. Returns the
+// first index written.
+int RecordBuffer::storeUnfiltered (const float* left, const float* right, int numSamples) noexcept
+{
+    const int firstIndex = writePos;
     for (int done = 0; done < numSamples;)
     {
         const int run = std::min (numSamples - done, size - writePos);
@@ -127,11 +147,31 @@ int RecordBuffer::write (const float* left, const float* right, int numSamples) 
         done += run;
         writePos = writePos + run < size ? writePos + run : 0;
     }
+    return firstIndex;
+}
 
-    if (numLayers > 1)
-        filterChunk (left, right, numSamples, firstIndex);
+void RecordBuffer::catchUpFilters (int reach) noexcept
+{
+    int count = unfilteredSamples;
+    unfilteredSamples = 0;
+    if (numLayers == 1 || count == 0)
+        return;
 
-    return writePos == 0 ? size - 1 : writePos - 1;
+    if (count > reach + settleSamples)
+    {
+        count = std::min (reach + settleSamples, size);
+        cascade.bx1 = cascade.y1 = cascade.older = {};
+    }
+
+    // Layer 0 holds the input at the very indices the filtered layers take it to.
+    for (int index = writePos - count < 0 ? writePos - count + size : writePos - count; count > 0;)
+    {
+        const int run = std::min (count, size - index);
+        storeFiltered (layers[0][0].data() + index, layers[0][1].data() + index, run, index);
+        count -= run;
+        index = 0;
+    }
+    restartPoisonedFilters();
 }
 
 void RecordBuffer::filterChunk (const float* left, const float* right, int numSamples, int firstIndex) noexcept
@@ -143,7 +183,11 @@ void RecordBuffer::filterChunk (const float* left, const float* right, int numSa
         done += run;
         index = 0;
     }
+    restartPoisonedFilters();
+}
 
+void RecordBuffer::restartPoisonedFilters() noexcept
+{
     // A non-finite input leaves NaN in the filters, which would fill the layers for good: start them afresh.
     Quad poison = Quad::expand (0.0f);
     for (size_t j = 0; j < numSections; ++j)

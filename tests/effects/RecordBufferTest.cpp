@@ -152,6 +152,64 @@ TEST (RecordBuffer, ChunkedWritesFilterExactlyAsSingleWrites)
     }
 }
 
+TEST (RecordBuffer, FiltersCaughtUpAfterAWaitMatchThoseThatRanAllAlong)
+{
+    constexpr int reach = 300, chunk = 32;
+    const struct
+    {
+        const char* name;
+        int waited;     // samples written unfiltered
+        bool bitForBit; // short enough to be filtered whole
+    } cases[] = {
+        { "a short wait", reach + RecordBuffer::settleSamples - 20, true },
+        { "a long wait", 20000, false },
+        { "longer than the buffer", 60000, false },
+    };
+
+    for (const auto& c : cases)
+    {
+        const auto left = tz::test::noise (3000 + c.waited + 2000, 1, 0.5f);
+        const auto right = tz::test::noise ((int) left.size(), 2, 0.5f);
+        RecordBuffer always, caughtUp;
+        always.prepare (0.5, 48000.0, true); // 24004 samples
+        caughtUp.prepare (0.5, 48000.0, true);
+
+        const auto writeFrom = [&] (size_t from, size_t to, bool filtered)
+        {
+            for (size_t start = from; start < to; start += chunk)
+            {
+                const int count = (int) std::min ((size_t) chunk, to - start);
+                const float* channels[] = { left.data() + start, right.data() + start };
+                always.write (channels, 2, count);
+                if (filtered)
+                    caughtUp.write (channels, 2, count);
+                else
+                    caughtUp.writeUnfiltered (channels, 2, count);
+            }
+        };
+
+        writeFrom (0, 3000, true);
+        writeFrom (3000, 3000 + (size_t) c.waited, false);
+        caughtUp.catchUpFilters (reach);
+        writeFrom (3000 + (size_t) c.waited, left.size(), true);
+
+        // The reach before the catch-up and everything written after it.
+        const int newest = always.writePosition();
+        for (int layer = 1; layer < RecordBuffer::maxLayers; ++layer)
+            for (int ch = 0; ch < 2; ++ch)
+                for (int back = 1; back <= reach + 2000; ++back)
+                {
+                    const auto i = (size_t) ((newest - back + always.capacity()) % always.capacity());
+                    const float expected = always.layer (layer, ch)[i], actual = caughtUp.layer (layer, ch)[i];
+                    if (c.bitForBit)
+                        ASSERT_EQ (actual, expected) << c.name << ", layer " << layer << ", " << back << " back";
+                    else
+                        ASSERT_NEAR (actual, expected, 1.0e-6f)
+                            << c.name << ", layer " << layer << ", " << back << " back";
+                }
+    }
+}
+
 // Gain in dB of a sine at `frequency` through layer `layer`, measured after the filters settle.
 double layerGainDb (int layer, double frequency)
 {
