@@ -205,6 +205,8 @@ private:
     tz::ParamValues values {};
     std::array<float, tz::numFixedParams> modSum {};
     std::array<bool, tz::numFixedParams> modTouched {};
+    std::array<std::uint16_t, tz::numFixedParams> modulatedParams {}; // the values modulation moved this chunk
+    size_t numModulated = 0;
     std::array<float, tz::numModulators> modOut {};
     std::array<float, 2> xySmooth {};
     std::array<float, 2> xyLast {};

@@ -66,6 +66,7 @@ namespace
     template <int curve>
     void shapeSteadilyOn (SimdPath path, float* samples, int count, float gain, float norm) noexcept
     {
+        // AVX2: drive_heaviest 4.52 -> 3.78 ms/s, drive 4.69 -> 4.01 (medians of 3 x 3 runs, noise about 5 %).
         if (path != SimdPath::plain && processorHasAvx2())
             shapeSteadilyWide<curve> (samples, count, gain, norm);
         else

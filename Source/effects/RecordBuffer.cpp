@@ -5,10 +5,6 @@
 
 #include <juce_core/juce_core.h>
 
-#if TAZZLE_AVX2_PATHS
-#include <immintrin.h>
-#endif
-
 namespace tz
 {
 
@@ -17,6 +13,7 @@ void RecordBuffer::prepare (double seconds, double sampleRate, bool withFiltered
     size = (int) std::ceil (seconds * sampleRate) + 4;
     numLayers = withFilteredLayers ? maxLayers : 1;
     writePos = 0;
+    unfilteredSamples = 0;
 
     for (auto& layerChannels : layers)
         for (auto& channel : layerChannels)
@@ -55,8 +52,7 @@ void RecordBuffer::prepare (double seconds, double sampleRate, bool withFiltered
 namespace
 {
     // One section on its four lanes: y[n] = b0 (x[n] + 2 x[n-1] + x[n-2]) - a1 y[n-1] - a2 y[n-2], summed so that
-    // the previous output waits for one multiply and one subtraction. The wide version below does the same
-    // arithmetic lane for lane.
+    // the previous output waits for one multiply and one subtraction.
     template <typename Cascade, typename Quad>
     forcedinline Quad runSection (Cascade& c, size_t j, Quad x) noexcept
     {
@@ -70,8 +66,8 @@ namespace
 
     // Runs the cascade section after section over a stereo run, storing lanes 0..3 to out[0..3].
     template <typename Cascade>
-    forcedinline void lowPassPlain (Cascade& c, const float* left, const float* right, int numSamples,
-                                    float* const* out) noexcept
+    forcedinline void lowPass (Cascade& c, const float* left, const float* right, int numSamples,
+                               float* const* out) noexcept
     {
         using Quad = typename decltype (c.b0)::value_type;
 
@@ -90,140 +86,17 @@ namespace
         c = local;
     }
 
-#if TAZZLE_AVX2_PATHS
-    // The four sections of the four lanes in one sixteen-lane register, section j in lanes 4j .. 4j + 3, run as a
-    // pipeline: in step n section j filters sample n - 2j, taking the output section j - 1 gave two steps before,
-    // so the sections never wait on one another within a step, and each step waits on the one before only for
-    // a section's own recurrence. Filling and draining the pipeline, only the sections with a sample to filter
-    // move on, so the states between chunks are those of the plain cascade.
-    struct WideCascade
-    {
-        __m512 b0, a1, a2, bx1, y1, older;
-        __m512 earlier = _mm512_setzero_ps(); // y1 as it was before the last step
-
-        // Lanes 4k .. 4k + 3. (The zeroing forms of these intrinsics keep GCC 12 from warning about the
-        // undefined vector the plain ones start from.)
-        template <int k>
-        TAZZLE_AVX512_FUNCTION static __m128 quarter (__m512 v) noexcept
-        {
-            return _mm512_maskz_extractf32x4_ps ((__mmask8) 0xF, v, k);
-        }
-
-        // The four sections' vectors of one coefficient or state, lying one after the other.
-        template <typename Quads>
-        TAZZLE_AVX512_FUNCTION static __m512 load (const Quads& quads) noexcept
-        {
-            static_assert (sizeof (Quads) == 64);
-            return _mm512_loadu_ps (reinterpret_cast<const float*> (quads.data()));
-        }
-
-        template <typename Quads>
-        TAZZLE_AVX512_FUNCTION static void save (__m512 v, Quads& quads) noexcept
-        {
-            _mm512_storeu_ps (reinterpret_cast<float*> (quads.data()), v);
-        }
-
-        // One step with `input` (its four lanes repeated) entering section 0; the lanes outside `moving` keep
-        // their states.
-        template <bool allMoving>
-        TAZZLE_AVX512_FUNCTION void step (__m512 input, __mmask16 moving) noexcept
-        {
-            // Lanes 0..3 take the new sample, the rest what the section before gave two steps ago.
-            const __m512 x = _mm512_castsi512_ps (_mm512_maskz_alignr_epi32 (
-                (__mmask16) 0xFFFF, _mm512_castps_si512 (earlier), _mm512_castps_si512 (input), 12));
-            earlier = y1;
-            const __m512 bx = _mm512_mul_ps (b0, x);
-            const __m512 y = _mm512_sub_ps (_mm512_add_ps (bx, _mm512_add_ps (_mm512_add_ps (bx1, bx1), older)),
-                                            _mm512_mul_ps (a1, y1));
-            const __m512 nextOlder = _mm512_sub_ps (bx1, _mm512_mul_ps (a2, y1));
-
-            if constexpr (allMoving)
-            {
-                older = nextOlder;
-                bx1 = bx;
-                y1 = y;
-            }
-            else
-            {
-                older = _mm512_mask_mov_ps (older, moving, nextOlder);
-                bx1 = _mm512_mask_mov_ps (bx1, moving, bx);
-                y1 = _mm512_mask_mov_ps (y1, moving, y);
-            }
-        }
-
-        TAZZLE_AVX512_FUNCTION static __m512 input (const float* left, const float* right, int n) noexcept
-        {
-            return _mm512_setr4_ps (left[n], right[n], left[n], right[n]);
-        }
-
-        // A step while the pipeline fills or drains: only the sections with a sample to filter move.
-        TAZZLE_AVX512_FUNCTION void partStep (const float* left, const float* right, int numSamples, int n,
-                                              float* const* out) noexcept
-        {
-            const int first = std::max (0, (n - numSamples + 2) / 2), last = std::min (3, n / 2);
-            const auto moving = (__mmask16) (((1u << (4 * last + 4)) - 1u) & ~((1u << (4 * first)) - 1u));
-            step<false> (n < numSamples ? input (left, right, n) : _mm512_setzero_ps(), moving);
-            if (last == 3 && n - 6 < numSamples)
-                store (out, n - 6);
-        }
-
-        // Section 3's latest output to out[0..3] at `i`.
-        TAZZLE_AVX512_FUNCTION void store (float* const* out, int i) const noexcept
-        {
-            alignas (16) float low[4];
-            _mm_store_ps (low, quarter<3> (y1));
-            for (int lane = 0; lane < 4; ++lane)
-                out[lane][i] = low[lane];
-        }
-    };
-
-    template <typename Cascade>
-    TAZZLE_AVX512_FUNCTION void lowPassWide (Cascade& c, const float* left, const float* right, int numSamples,
-                                             float* const* out) noexcept
-    {
-        WideCascade cascade { WideCascade::load (c.b0),  WideCascade::load (c.a1), WideCascade::load (c.a2),
-                              WideCascade::load (c.bx1), WideCascade::load (c.y1), WideCascade::load (c.older) };
-
-        // Step n moves the sections j with 0 <= n - 2j < numSamples; section 3 gives sample n - 6. The pipeline
-        // fills, runs whole, then drains.
-        int n = 0;
-        for (; n < std::min (6, numSamples); ++n)
-            cascade.partStep (left, right, numSamples, n, out);
-        for (; n < numSamples; ++n)
-        {
-            cascade.step<true> (WideCascade::input (left, right, n), 0xFFFF);
-            cascade.store (out, n - 6);
-        }
-        for (; n < numSamples + 6; ++n)
-            cascade.partStep (left, right, numSamples, n, out);
-
-        WideCascade::save (cascade.bx1, c.bx1);
-        WideCascade::save (cascade.y1, c.y1);
-        WideCascade::save (cascade.older, c.older);
-    }
-#endif
 } // namespace
 
-// Low-passes a stereo run into the filtered layers from `index` on, filtering with `filter`.
-forcedinline void RecordBuffer::storeFiltered (const float* left, const float* right, int numSamples, int index,
-                                               Cascade& filter, SimdPath path) noexcept
+// Low-passes a stereo run into the filtered layers from `index` on.
+forcedinline void RecordBuffer::storeFiltered (const float* left, const float* right, int numSamples,
+                                               int index) noexcept
 {
     float* const out[] = { layers[1][0].data() + index, layers[1][1].data() + index, layers[2][0].data() + index,
                            layers[2][1].data() + index };
-
-#if TAZZLE_AVX2_PATHS
-    // A single sample would spend most of the pipeline's steps filling and draining it, unless asked to.
-    const bool wide = path == SimdPath::avx512 || (path == SimdPath::best && numSamples > 1);
-    if (wide && processorHasAvx512())
-    {
-        lowPassWide (filter, left, right, numSamples, out);
-        return;
-    }
-#else
-    juce::ignoreUnused (path);
-#endif
-
-    lowPassPlain (filter, left, right, numSamples, out);
+    // An AVX-512 pipeline of the four sections gained nothing beyond the noise (idle 1.29 ms/s without, 1.33 with):
+    // the processor overlaps the sections of successive samples by itself.
+    lowPass (cascade, left, right, numSamples, out);
 }
 
 int RecordBuffer::write (float left, float right) noexcept
@@ -232,21 +105,40 @@ int RecordBuffer::write (float left, float right) noexcept
     layers[0][0][(size_t) index] = left;
     layers[0][1][(size_t) index] = right;
     if (numLayers > 1)
-        storeFiltered (&left, &right, 1, index, cascade, SimdPath::best);
+        storeFiltered (&left, &right, 1, index);
 
     if (++writePos >= size)
         writePos = 0;
     return index;
 }
 
-int RecordBuffer::write (const float* left, const float* right, int numSamples, SimdPath path) noexcept
+int RecordBuffer::write (const float* left, const float* right, int numSamples) noexcept
 {
     if (numSamples <= 0)
         return -1;
 
-    const int firstIndex = writePos;
+    jassert (unfilteredSamples == 0);
+    const int firstIndex = storeUnfiltered (left, right, numSamples);
+    if (numLayers > 1)
+        filterChunk (left, right, numSamples, firstIndex);
 
-    // In runs up to the end of the buffer, so that the write head wraps only between them.
+    return writePos == 0 ? size - 1 : writePos - 1;
+}
+
+void RecordBuffer::writeUnfiltered (const float* const* channels, int numChannels, int numSamples) noexcept
+{
+    if (numChannels < 1 || numSamples <= 0)
+        return;
+
+    storeUnfiltered (channels[0], channels[numChannels > 1 ? 1 : 0], numSamples);
+    unfilteredSamples = std::min (unfilteredSamples + numSamples, size);
+}
+
+// Into layer 0, in runs up to the end of the buffer, so that the write head wraps only between them. Returns the
+// first index written.
+int RecordBuffer::storeUnfiltered (const float* left, const float* right, int numSamples) noexcept
+{
+    const int firstIndex = writePos;
     for (int done = 0; done < numSamples;)
     {
         const int run = std::min (numSamples - done, size - writePos);
@@ -255,24 +147,47 @@ int RecordBuffer::write (const float* left, const float* right, int numSamples, 
         done += run;
         writePos = writePos + run < size ? writePos + run : 0;
     }
-
-    if (numLayers > 1)
-        filterChunk (left, right, numSamples, firstIndex, path);
-
-    return writePos == 0 ? size - 1 : writePos - 1;
+    return firstIndex;
 }
 
-void RecordBuffer::filterChunk (const float* left, const float* right, int numSamples, int firstIndex,
-                                SimdPath path) noexcept
+void RecordBuffer::catchUpFilters (int reach) noexcept
+{
+    int count = unfilteredSamples;
+    unfilteredSamples = 0;
+    if (numLayers == 1 || count == 0)
+        return;
+
+    if (count > reach + settleSamples)
+    {
+        count = std::min (reach + settleSamples, size);
+        cascade.bx1 = cascade.y1 = cascade.older = {};
+    }
+
+    // Layer 0 holds the input at the very indices the filtered layers take it to.
+    for (int index = writePos - count < 0 ? writePos - count + size : writePos - count; count > 0;)
+    {
+        const int run = std::min (count, size - index);
+        storeFiltered (layers[0][0].data() + index, layers[0][1].data() + index, run, index);
+        count -= run;
+        index = 0;
+    }
+    restartPoisonedFilters();
+}
+
+void RecordBuffer::filterChunk (const float* left, const float* right, int numSamples, int firstIndex) noexcept
 {
     for (int done = 0, index = firstIndex; done < numSamples;)
     {
         const int run = std::min (numSamples - done, size - index);
-        storeFiltered (left + done, right + done, run, index, cascade, path);
+        storeFiltered (left + done, right + done, run, index);
         done += run;
         index = 0;
     }
+    restartPoisonedFilters();
+}
 
+void RecordBuffer::restartPoisonedFilters() noexcept
+{
     // A non-finite input leaves NaN in the filters, which would fill the layers for good: start them afresh.
     Quad poison = Quad::expand (0.0f);
     for (size_t j = 0; j < numSections; ++j)

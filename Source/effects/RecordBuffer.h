@@ -7,8 +7,6 @@
 
 #include <juce_dsp/juce_dsp.h>
 
-#include "effects/SimdSupport.h"
-
 namespace tz
 {
 
@@ -25,14 +23,25 @@ public:
     int write (float left, float right) noexcept;
 
     // Stores a stereo chunk, sample for sample the same as single writes, and returns the last index written,
-    // or -1 for none. On AVX-512 the filtered layers' cascade runs as a pipeline; `path` picks the version.
-    int write (const float* left, const float* right, int numSamples, SimdPath path = SimdPath::best) noexcept;
+    // or -1 for none.
+    int write (const float* left, const float* right, int numSamples) noexcept;
 
     // The same for planar channels; a single channel serves as both sides.
     int write (const float* const* channels, int numChannels, int numSamples) noexcept
     {
         return numChannels < 1 ? -1 : write (channels[0], channels[numChannels > 1 ? 1 : 0], numSamples);
     }
+
+    // Stores a chunk in the unfiltered layer only, for an owner that reads the filtered layers no further back
+    // than a little before the write head: catchUpFilters() must run before the next filtered write or read.
+    void writeUnfiltered (const float* const* channels, int numChannels, int numSamples) noexcept;
+
+    // Filters what writeUnfiltered() stored, or at least its last `reach` samples: after a long wait, the cascade
+    // starts from rest `settleSamples` before those, which it forgets below float precision (its slowest poles
+    // lie at radius 0.89, so 384 samples take their memory below 1e-19). A short wait is filtered whole, as
+    // if it had been written filtered.
+    void catchUpFilters (int reach) noexcept;
+    static constexpr int settleSamples = 384;
 
     int capacity() const noexcept { return size; }
     int writePosition() const noexcept { return writePos; }
@@ -117,15 +126,17 @@ private:
         std::array<Quad, numSections> older {};      // b0 x - a2 y of the sample before that
     };
 
-    void filterChunk (const float* left, const float* right, int numSamples, int firstIndex, SimdPath path) noexcept;
-    void storeFiltered (const float* left, const float* right, int numSamples, int index, Cascade& filter,
-                        SimdPath path) noexcept;
+    int storeUnfiltered (const float* left, const float* right, int numSamples) noexcept;
+    void filterChunk (const float* left, const float* right, int numSamples, int firstIndex) noexcept;
+    void restartPoisonedFilters() noexcept;
+    void storeFiltered (const float* left, const float* right, int numSamples, int index) noexcept;
 
     std::array<std::array<std::vector<float>, 2>, maxLayers> layers;
     Cascade cascade;
     int size = 0;
     int writePos = 0;
     int numLayers = 1;
+    int unfilteredSamples = 0; // written by writeUnfiltered() since the filters last ran, up to the capacity
 };
 
 } // namespace tz

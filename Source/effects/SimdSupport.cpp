@@ -1,5 +1,8 @@
 #include "effects/SimdSupport.h"
 
+#include <cstdlib>
+#include <cstring>
+
 namespace tz
 {
 
@@ -7,13 +10,15 @@ namespace
 {
     // Asked once, when the library loads, so the audio thread only reads flags.
 #if TAZZLE_AVX2_PATHS
-    const bool hasAvx2 = []
+    const SimdPath limit = simdLimitFrom (std::getenv ("TAZZLE_SIMD_LIMIT"));
+    const bool hasAvx2 = limit != SimdPath::plain &&
+        []
     {
         __builtin_cpu_init();
         return __builtin_cpu_supports ("avx2") != 0;
     }();
-    const bool hasAvx512 =
-        hasAvx2 && __builtin_cpu_supports ("avx512f") != 0 && __builtin_cpu_supports ("avx512vl") != 0;
+    const bool hasAvx512 = hasAvx2 && limit == SimdPath::best && __builtin_cpu_supports ("avx512f") != 0
+        && __builtin_cpu_supports ("avx512vl") != 0;
 #else
     constexpr bool hasAvx2 = false, hasAvx512 = false;
 #endif
@@ -36,6 +41,15 @@ bool processorRuns (SimdPath path) noexcept
             break;
     }
     return true;
+}
+
+SimdPath simdLimitFrom (const char* value) noexcept
+{
+    if (value != nullptr && std::strcmp (value, "none") == 0)
+        return SimdPath::plain;
+    if (value != nullptr && std::strcmp (value, "avx2") == 0)
+        return SimdPath::avx2;
+    return SimdPath::best;
 }
 
 } // namespace tz

@@ -34,4 +34,9 @@ enum class SimdPath
 // Whether `path` runs on this processor (plain and best always do).
 bool processorRuns (SimdPath path) noexcept;
 
+// The widest version allowed by the value of TAZZLE_SIMD_LIMIT, a measuring aid that lets a wide processor time
+// the narrower versions: "avx2" stops at AVX2, "none" keeps to the baseline, anything else (or nothing) allows
+// all (`best`). Read once, when the library loads.
+SimdPath simdLimitFrom (const char* value) noexcept;
+
 } // namespace tz

@@ -43,7 +43,9 @@ void StutterEffect::retrigger() noexcept
 
 void StutterEffect::record (const float* const* channels, int numChannels, int numSamples) noexcept
 {
-    recordBuffer.write (channels, numChannels, numSamples);
+    // A voice starts at the sample being written and reads back only its lead-in before that: the filtered layers
+    // catch up with just that much when the effect wakes.
+    recordBuffer.writeUnfiltered (channels, numChannels, numSamples);
 }
 
 // Both channels of the voice: the layer, the read positions and the fade are worked out once for the two.
@@ -122,6 +124,7 @@ void StutterEffect::process (float* const* channels, int numChannels, int numSam
     // where they touch it (a fresh capture, read at a whole position) the later taps carry zero weight.
     const int firstIndex = recordBuffer.writePosition();
     const int capacity = recordBuffer.capacity();
+    recordBuffer.catchUpFilters ((int) std::ceil (crossfadeLength) + 4); // the lead-in and the interpolator's taps
     recordBuffer.write (channels, numChannels, numSamples);
 
     const ChunkSpans repeats (transport, freeHold ? 1.0 : holdBeats, numSamples);

@@ -12,7 +12,29 @@ namespace
 
     // Summing the progress steps leaves a rounding error far below one sample's worth.
     constexpr double stoppedProgress = 1.0 - 1.0e-9;
+
+    // How far the speed's series reaches past its anchor, as a fraction of the progress left there. Its first
+    // term left out is below 0.012 u^5 for exponents 1 to 3, under 4e-13 of the speed: far below float rounding.
+    constexpr double seriesReach = 1.0 / 128.0;
 } // namespace
+
+// (1 - p)^e = (1 - a)^e (1 - u)^e with u = (p - a) / (1 - a), and (1 - u)^e from its binomial series: one pow per
+// anchor instead of one per sample. Anchors come every 1/128 of the progress left: a stop of two bars at 48 kHz
+// takes about a thousand, against 192 000 samples.
+double TapeStopEffect::Head::speed (double exponent) noexcept
+{
+    const double u = (progress - anchorProgress) * anchorScale;
+    if (exponent == anchorExponent && u <= seriesReach)
+        return anchorSpeed * (1.0 - u * (series[0] - u * (series[1] - u * (series[2] - u * series[3]))));
+
+    const double e = exponent;
+    anchorProgress = progress;
+    anchorScale = 1.0 / (1.0 - progress);
+    anchorSpeed = std::pow (1.0 - progress, e);
+    anchorExponent = e;
+    series = { e, e * (e - 1.0) / 2.0, e * (e - 1.0) * (e - 2.0) / 6.0, e * (e - 1.0) * (e - 2.0) * (e - 3.0) / 24.0 };
+    return anchorSpeed;
+}
 
 void TapeStopEffect::prepare (double newSampleRate, int)
 {
@@ -81,7 +103,7 @@ std::array<float, 2> TapeStopEffect::play (Head& h, int newestIndex, bool stereo
     const float right = stereo ? gain * readBehind (1, newestIndex, h.lag) : left;
 
     // The write head moves on by one sample, the read head by its current speed.
-    h.lag += 1.0 - std::pow (1.0 - h.progress, exponent);
+    h.lag += 1.0 - h.speed (exponent);
     h.progress += step;
     return { left, right };
 }

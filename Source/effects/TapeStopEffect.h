@@ -38,6 +38,13 @@ private:
     {
         double lag = 0.0; // how far the read head trails the newest sample written
         double progress = 0.0;
+
+        // The speed (1 - progress)^exponent, worked out exactly at an anchor and from a short series beyond it.
+        double anchorProgress = 0.0, anchorSpeed = 1.0, anchorScale = 1.0; // scale: 1 / (1 - anchorProgress)
+        double anchorExponent = 0.0;                                       // none yet: every exponent is at least 1
+        std::array<double, 4> series {};
+
+        double speed (double exponent) noexcept;
     };
 
     float readBehind (int channel, int newestIndex, double lag) const noexcept;

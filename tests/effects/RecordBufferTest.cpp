@@ -3,7 +3,6 @@
 #include <algorithm>
 #include <cmath>
 #include <limits>
-#include <optional>
 
 #include "effects/EffectTestSignals.h"
 #include "effects/RecordBuffer.h"
@@ -153,58 +152,63 @@ TEST (RecordBuffer, ChunkedWritesFilterExactlyAsSingleWrites)
     }
 }
 
-class CascadePaths : public testing::TestWithParam<tz::SimdPath>
+TEST (RecordBuffer, FiltersCaughtUpAfterAWaitMatchThoseThatRanAllAlong)
 {
-};
-
-TEST_P (CascadePaths, FilterAsThePlainPathDoesToTheBit)
-{
-    if (! tz::processorRuns (GetParam()))
-        GTEST_SKIP() << "this processor lacks the path";
-
-    // Noise, unusual values here and there (each resets the filters after its chunk), a stretch of zeros that
-    // lets the states fall into denormals, and a stretch of denormals. Chunks of every size around the pipeline's
-    // six samples of filling and draining, some crossing the end of the buffer.
-    auto left = tz::test::noise (3000, 1, 0.5f), right = tz::test::noise (3000, 2, 0.5f);
-    for (const size_t at : { 100u, 517u, 1003u })
+    constexpr int reach = 300, chunk = 32;
+    const struct
     {
-        tz::test::layUnusualValues (left, at);
-        tz::test::layUnusualValues (right, at + 5);
-    }
-    std::fill (left.begin() + 1500, left.begin() + 2200, 0.0f);
-    std::fill (right.begin() + 1500, right.begin() + 2200, 0.0f);
-    std::fill (left.begin() + 2200, left.begin() + 2300, 1.0e-39f);
+        const char* name;
+        int waited;     // samples written unfiltered
+        bool bitForBit; // short enough to be filtered whole
+    } cases[] = {
+        { "a short wait", reach + RecordBuffer::settleSamples - 20, true },
+        { "a long wait", 20000, false },
+        { "longer than the buffer", 60000, false },
+    };
 
-    for (const bool flushDenormals : { false, true })
-        for (const int chunk : { 1, 2, 3, 4, 5, 6, 7, 8, 9, 12, 13, 32, 33, 100 })
+    for (const auto& c : cases)
+    {
+        const auto left = tz::test::noise (3000 + c.waited + 2000, 1, 0.5f);
+        const auto right = tz::test::noise ((int) left.size(), 2, 0.5f);
+        RecordBuffer always, caughtUp;
+        always.prepare (0.5, 48000.0, true); // 24004 samples
+        caughtUp.prepare (0.5, 48000.0, true);
+
+        const auto writeFrom = [&] (size_t from, size_t to, bool filtered)
         {
-            std::optional<juce::ScopedNoDenormals> flushing; // as the processor's blocks run
-            if (flushDenormals)
-                flushing.emplace();
-
-            RecordBuffer plain, wide;
-            plain.prepare (0.01, 48000.0, true); // 484 samples
-            wide.prepare (0.01, 48000.0, true);
-            for (int start = 0; start < (int) left.size(); start += chunk)
+            for (size_t start = from; start < to; start += chunk)
             {
-                const int count = std::min (chunk, (int) left.size() - start);
-                plain.write (left.data() + start, right.data() + start, count, tz::SimdPath::plain);
-                wide.write (left.data() + start, right.data() + start, count, GetParam());
+                const int count = (int) std::min ((size_t) chunk, to - start);
+                const float* channels[] = { left.data() + start, right.data() + start };
+                always.write (channels, 2, count);
+                if (filtered)
+                    caughtUp.write (channels, 2, count);
+                else
+                    caughtUp.writeUnfiltered (channels, 2, count);
             }
+        };
 
-            for (int layer = 1; layer < RecordBuffer::maxLayers; ++layer)
-                for (int ch = 0; ch < 2; ++ch)
+        writeFrom (0, 3000, true);
+        writeFrom (3000, 3000 + (size_t) c.waited, false);
+        caughtUp.catchUpFilters (reach);
+        writeFrom (3000 + (size_t) c.waited, left.size(), true);
+
+        // The reach before the catch-up and everything written after it.
+        const int newest = always.writePosition();
+        for (int layer = 1; layer < RecordBuffer::maxLayers; ++layer)
+            for (int ch = 0; ch < 2; ++ch)
+                for (int back = 1; back <= reach + 2000; ++back)
                 {
-                    const auto at = tz::test::firstDifferentBits (wide.layer (layer, ch), plain.layer (layer, ch));
-                    ASSERT_EQ (at, -1) << "chunks of " << chunk << ", layer " << layer << ", channel " << ch
-                                       << (flushDenormals ? ", denormals flushed" : "") << ": "
-                                       << wide.layer (layer, ch)[(size_t) at] << " against "
-                                       << plain.layer (layer, ch)[(size_t) at];
+                    const auto i = (size_t) ((newest - back + always.capacity()) % always.capacity());
+                    const float expected = always.layer (layer, ch)[i], actual = caughtUp.layer (layer, ch)[i];
+                    if (c.bitForBit)
+                        ASSERT_EQ (actual, expected) << c.name << ", layer " << layer << ", " << back << " back";
+                    else
+                        ASSERT_NEAR (actual, expected, 1.0e-6f)
+                            << c.name << ", layer " << layer << ", " << back << " back";
                 }
-        }
+    }
 }
-
-INSTANTIATE_TEST_SUITE_P (WidePaths, CascadePaths, testing::Values (tz::SimdPath::avx512), tz::test::simdPathName);
 
 // Gain in dB of a sine at `frequency` through layer `layer`, measured after the filters settle.
 double layerGainDb (int layer, double frequency)

@@ -144,6 +144,29 @@ TEST (StutterEffect, PitchedRepeatsReadTheFilteredLayerAtTheirSpeed)
     EXPECT_GT (layerDifference, 0.1); // the noise has enough above 0.2 x fs to tell the layers apart
 }
 
+TEST (StutterEffect, AWokenStutterReadsTheFilteredHistoryOfOneThatStayedAwake)
+{
+    // Asleep, the stutter keeps only the plain layer current. Pitched repeats read the filtered layers, their
+    // lead-in from before the trigger, so waking must bring back what an awake stutter would have filtered.
+    for (const float pitch : { 12.0f, 24.0f })
+    {
+        Driver awake (rate, 120.0, 0.0, 1), woken (rate, 120.0, 0.0, 1);
+        setStutter (awake, lengthSixteenth, holdFree, pitch);
+        setStutter (woken, lengthSixteenth, holdFree, pitch);
+
+        const Signal history = noise (30000, 8);
+        awake.process (history); // awake but not triggered: it passes its input and records all layers
+        woken.record (history);
+        awake.effect.trigger();
+        woken.effect.trigger();
+
+        const Signal input = noise (3 * sixteenth, 9);
+        const Signal expected = awake.process (input), output = woken.process (input);
+        for (size_t t = 0; t < output.size(); ++t)
+            ASSERT_NEAR (output[t], expected[t], 1.0e-6f) << "pitch " << pitch << " at " << t;
+    }
+}
+
 TEST (StutterEffect, DecayHalvesEveryRepeatThroughATwoMillisecondGlide)
 {
     Driver driver (rate, 120.0, 0.0, 1);

@@ -102,6 +102,38 @@ TEST (TapeStopEffect, ReadHeadFollowsTheSpeedCurve)
     }
 }
 
+TEST (TapeStopEffect, ReadHeadFollowsCurvesBetweenTheWholePowers)
+{
+    constexpr double stopLength = 24000.0; // 1/4 at 120 BPM
+    constexpr double slope = 1.0e-5;
+    constexpr int start = 1024, fadeStarts = 21600;
+
+    // The read head's travel after j samples is the sum of (1 - m/N)^e for m < j, here summed term by term.
+    for (const float curve : { 25.0f, 75.0f, 100.0f })
+    {
+        const double exponent = 1.0 + 2.0 * curve / 100.0;
+        Driver driver (rate, 120.0, 0.0, 1);
+        driver.values[tz::tapestopTime] = timeQuarter;
+        driver.values[tz::tapestopCurve] = curve;
+
+        Signal input ((size_t) start + fadeStarts);
+        for (size_t t = 0; t < input.size(); ++t)
+            input[t] = (float) (slope * (double) t);
+
+        driver.record (Signal (input.begin(), input.begin() + start));
+        driver.effect.trigger();
+        const Signal output = driver.process (Signal (input.begin() + start, input.end()));
+
+        double travel = 0.0;
+        for (int j = 0; j < (int) output.size(); ++j)
+        {
+            const double tolerance = j < 400 ? 0.08 : 0.005;
+            ASSERT_NEAR (output[(size_t) j] / slope, start + travel, tolerance) << "curve " << curve << " at " << j;
+            travel += std::pow (1.0 - j / stopLength, exponent);
+        }
+    }
+}
+
 TEST (TapeStopEffect, StaysSilentUntilTheNextTrigger)
 {
     Driver driver (rate, 120.0, 0.0, 2);
