@@ -119,6 +119,14 @@ bool TazzleAudioProcessor::isBusesLayoutSupported (const BusesLayout& layouts) c
 juce::AudioProcessorEditor* TazzleAudioProcessor::createEditor() { return new TazzleAudioProcessorEditor (*this); }
 
 //==============================================================================
+tz::ParamValues TazzleAudioProcessor::currentValues() const noexcept
+{
+    tz::ParamValues plain {};
+    for (size_t p = 0; p < plain.size(); ++p)
+        plain[p] = rawValues[p]->load();
+    return plain;
+}
+
 void TazzleAudioProcessor::setValue (int p, float plainValue)
 {
     setNormalisedValue (p, params[(size_t) p]->convertTo0to1 (plainValue));

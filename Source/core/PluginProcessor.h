@@ -69,6 +69,8 @@ public:
 
     // Plain value of parameter p as the host sees it (unmodulated).
     float getValue (int p) const noexcept { return rawValues[(size_t) p]->load(); }
+    // Every parameter's plain value as the host sees it, for the editor to run the engine's functions on.
+    tz::ParamValues currentValues() const noexcept;
 
     // Writes a plain value through the host parameter, so the host hears about it.
     void setValue (int p, float plainValue);

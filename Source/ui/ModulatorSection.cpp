@@ -7,6 +7,7 @@
 #include "engine/Modulators.h"
 #include "ui/Accessibility.h"
 #include "ui/HostWrites.h"
+#include "ui/XYPad.h"
 
 namespace theme = tz::theme;
 
@@ -50,13 +51,13 @@ juce::StringArray ModulatorSection::Tab::lines() const
                                                 "SQUARE", "RANDOM",   "SMOOTH RND" };
     const auto rates = choicesOf (tz::modParam (modulator, tz::modField::rate));
 
-    juce::String mode = steps ? juce::String ("STEPS")
-                              : shapeNames[tz::choiceIndex (modField (engine, modulator, tz::modField::shape), 7)];
+    juce::String mode = steps
+        ? juce::String ("STEPS")
+        : shapeNames[tz::choiceIndex (modField (engine, modulator, tz::modField::shape), tz::lfoShape::count)];
     mode << "  " << rates[tz::choiceIndex (modField (engine, modulator, tz::modField::rate), rates.size())];
 
-    if (const float factor = tz::xySpeedFor (engine.getValue (tz::xyX)); follows && factor != 1.0f)
-        mode << (factor > 1.0f ? " x" + juce::String (juce::roundToInt (factor))
-                               : " /" + juce::String (juce::roundToInt (1.0f / factor)));
+    if (const float x = engine.getValue (tz::xyX); follows && tz::xySpeedFor (x) != 1.0f)
+        mode << " " << XYPad::speedLabel (x);
 
     const int routes = routeCount (engine, modulator);
     const juce::String targets =
@@ -361,9 +362,9 @@ double ModulatorSection::displayPosition (int modulator) const
     if (! s.stepMode)
         return beats - std::floor (beats);
 
-    const auto at = tz::stepPositionAt (beats + s.length * s.phase / 100.0, s.swing);
-    const auto step = (int) (((at.step % s.length) + s.length) % s.length);
-    return (step + juce::jlimit (0.0, 1.0, at.fraction)) / tz::numModSteps;
+    const auto at = tz::playingStepAt (processor.currentValues(), modulator, processor.getUiModBeat (modulator),
+                                       tz::xySpeedFor (processor.getValue (tz::xyX)));
+    return (at.step + at.through) / tz::numModSteps;
 }
 
 void ModulatorSection::refresh()

@@ -82,10 +82,13 @@ juce::Point<float> XYPad::positionOf (juce::Point<float> values) const
 
 juce::Point<float> XYPad::puckCentre() const { return positionOf (effectiveXY()); }
 
-juce::String XYPad::speedLabel (float x)
+juce::String XYPad::speedLabel (float x) { return zoneLabel (tz::xySpeedZone (x)); }
+
+juce::String XYPad::zoneLabel (int zone)
 {
-    static const juce::StringArray labels { "/4", "/2", "x1", "x2", "x4" };
-    return labels[juce::jlimit (0, 4, (int) (x / 20.0f))];
+    const float factor = tz::xySpeedOfZone (zone);
+    return factor < 1.0f ? "/" + juce::String (juce::roundToInt (1.0f / factor))
+                         : "x" + juce::String (juce::roundToInt (factor));
 }
 
 void XYPad::setFromPosition (juce::Point<float> position)
@@ -253,22 +256,22 @@ void XYPad::paint (juce::Graphics& g)
 
             theme::drawScreen (g, { 18.0f, 44.0f, juce::jmax (w - 36.0f, 0.0f), 172.0f }, 6.0f);
 
-            const float zoneWidth = pw / 5.0f;
-            const int zone = juce::jlimit (0, 4, (int) (x / 20.0f));
+            const float zoneWidth = pw / (float) tz::numXySpeeds;
+            const int zone = tz::xySpeedZone (x);
             bg.setColour (xColour.withAlpha ((juce::uint8) 0x0f));
             bg.fillRect (valueLeft + (float) zone * zoneWidth, valueBottom - valueHeight, zoneWidth, valueHeight);
 
-            for (int i = 1; i < 5; ++i)
+            for (int i = 1; i < tz::numXySpeeds; ++i)
             {
                 bg.setColour (juce::Colours::white.withAlpha ((juce::uint8) (i % 2 == 0 ? 0x17 : 0x0d)));
                 bg.fillRect (valueLeft + (float) i * zoneWidth, valueBottom - valueHeight, 1.0f, valueHeight);
-                bg.fillRect (valueLeft, valueBottom - valueHeight * (float) i / 5.0f, pw, 1.0f);
+                bg.fillRect (valueLeft, valueBottom - valueHeight * (float) i / (float) tz::numXySpeeds, pw, 1.0f);
             }
 
             bg.setFont (theme::nexa (9.0f));
             bg.setColour (theme::dimText);
-            for (int i = 0; i < 5; ++i)
-                bg.drawText (speedLabel ((float) i * 20.0f),
+            for (int i = 0; i < tz::numXySpeeds; ++i)
+                bg.drawText (zoneLabel (i),
                              juce::Rectangle<float> (valueLeft + (float) i * zoneWidth, 219.0f, zoneWidth, 12.0f),
                              juce::Justification::centred, false);
         });

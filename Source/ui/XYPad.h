@@ -41,7 +41,9 @@ public:
     // X and Y as the engine applies them (0..100), modulation included.
     juce::Point<float> effectiveXY() const;
 
+    // The speed factor of the modulators that follow the pad, as its zones name it: for X, and for a zone.
     static juce::String speedLabel (float x);
+    static juce::String zoneLabel (int zone);
     static juce::String hintText() { return "X and Y can also move any knob:\n+ X / + Y, or right-click a knob."; }
 
     juce::TextButton& getXButton() noexcept { return xButton; }
