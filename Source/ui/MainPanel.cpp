@@ -187,7 +187,7 @@ void MainPanel::resized()
 
 void MainPanel::layoutChain()
 {
-    cachedFolded = processor.getParameterState().state.getProperty (tz::stateIds::folded, 0);
+    cachedFolded = processor.getFoldedEffects();
 
     int openWidth = 0, total = 0;
     for (auto& panel : effectPanels)
@@ -235,7 +235,7 @@ void MainPanel::refresh()
                 knob->refreshModulation();
     }
 
-    const int folded = processor.getParameterState().state.getProperty (tz::stateIds::folded, 0);
+    const int folded = processor.getFoldedEffects();
     if (orderChanged || folded != cachedFolded)
         layoutChain();
 
@@ -523,10 +523,7 @@ void MainPanel::filesDropped (const juce::StringArray& files, int, int)
 }
 
 //==============================================================================
-float MainPanel::storedScale() const
-{
-    return (float) processor.getParameterState().state.getProperty (tz::stateIds::uiScale, 0.85);
-}
+float MainPanel::storedScale() const { return processor.getUiScale (0.85f); }
 
 float MainPanel::scaleFitting (juce::Rectangle<int> area)
 {

@@ -66,29 +66,24 @@ juce::StringArray ModulatorSection::Tab::lines() const
     return { "MOD " + juce::String (modulator + 1), mode, targets };
 }
 
-juce::String ModulatorSection::Tab::describe() const
-{
-    const auto& engine = owner.processor;
-    juce::String text = lines().joinIntoString ("|");
-    text << "|" << (modField (engine, modulator, tz::modField::followsXY) > 0.5f ? "xy" : "") << "|"
-         << (owner.selected == modulator ? "selected" : "");
-
-    // The miniature's inputs.
-    for (const int k : { tz::modField::shape, tz::modField::length, tz::modField::phase })
-        text << "|" << modField (engine, modulator, k);
-    for (int i = 0; i < tz::numModSteps; ++i)
-        text << "|" << modField (engine, modulator, tz::modField::firstStep + i) << "/"
-             << modField (engine, modulator, tz::modField::firstStepShape + i);
-    return text;
-}
-
 bool ModulatorSection::Tab::refresh()
 {
-    auto now = describe();
-    if (now == shown)
+    // Its modulator's fields, the route sources (its count of targets) and X (the speed it follows).
+    const auto& engine = owner.processor;
+    std::uint32_t revision = engine.getParameterRevision (tz::modParam (modulator, 0), tz::modParam (modulator + 1, 0))
+        + engine.getParameterRevision (tz::xyX, tz::xyX + 1);
+    for (int r = 0; r < tz::numRoutes; ++r)
+    {
+        const int source = tz::routeParam (r, tz::routeField::source);
+        revision += engine.getParameterRevision (source, source + 1);
+    }
+
+    const int selected = owner.selected == modulator ? 1 : 0;
+    if (revision == shownRevision && selected == shownSelected)
         return false;
 
-    shown = std::move (now);
+    shownRevision = revision;
+    shownSelected = selected;
     repaint();
     return true;
 }
@@ -193,6 +188,7 @@ void ModulatorSection::Tab::paint (juce::Graphics& g)
 //==============================================================================
 ModulatorSection::ModulatorSection (TazzleAudioProcessor& proc)
     : processor (proc)
+    , routeList (proc, rowHeight, 8)
 {
     for (int m = 0; m < (int) tabs.size(); ++m)
     {
@@ -233,8 +229,6 @@ ModulatorSection::ModulatorSection (TazzleAudioProcessor& proc)
     };
     addAndMakeVisible (addButton);
 
-    routeList.setViewedComponent (&routeContainer, false);
-    routeList.setScrollBarsShown (true, false);
     addAndMakeVisible (routeList);
 
     buildControls();
@@ -332,7 +326,7 @@ void ModulatorSection::buildControls()
 
     tz::ui::describeModulatorSection (*this, processor);
     stepsMode = isStepMode();
-    shownSignature = "-";
+    routeList.showSources (1u << (m + 1));
     refresh();
     resized();
     repaint();
@@ -342,16 +336,6 @@ void ModulatorSection::repaintTabs()
 {
     for (auto& tab : tabs)
         tab->refresh();
-}
-
-juce::String ModulatorSection::routeSignature() const
-{
-    juce::String signature;
-    for (int r = 0; r < tz::numRoutes; ++r)
-        if (juce::roundToInt (processor.getValue (tz::routeParam (r, tz::routeField::source))) == selected + 1)
-            signature << r << ":" << juce::roundToInt (processor.getValue (tz::routeParam (r, tz::routeField::target)))
-                      << ",";
-    return signature;
 }
 
 double ModulatorSection::displayPosition (int modulator) const
@@ -377,25 +361,8 @@ void ModulatorSection::refresh()
             stepEditor->repaint();
     }
 
-    if (auto signature = routeSignature(); signature != shownSignature)
-    {
-        shownSignature = std::move (signature);
-        routeRows.clear();
-        for (int r = 0; r < tz::numRoutes; ++r)
-        {
-            if (juce::roundToInt (processor.getValue (tz::routeParam (r, tz::routeField::source))) != selected + 1)
-                continue;
-
-            auto row = std::make_unique<RouteRow> (processor, r);
-            row->setBounds (0, rowHeight * (int) routeRows.size(), juce::jmax (0, routeList.getWidth() - 8), rowHeight);
-            routeContainer.addAndMakeVisible (*row);
-            routeRows.push_back (std::move (row));
-        }
-        matchRouteRowText (routeRows);
-        routeContainer.setSize (juce::jmax (0, routeList.getWidth() - 8),
-                                juce::jmax (1, rowHeight * (int) routeRows.size()));
+    if (routeList.refresh())
         repaint (routeList.getBounds().withY (0).withBottom (getHeight()));
-    }
 
     if (stepEditor != nullptr)
     {
@@ -422,10 +389,6 @@ void ModulatorSection::resized()
     const int listX = w - margin - listWidth;
     addButton.setBounds (listX + listWidth - 110, margin, 110, 22);
     routeList.setBounds (listX, margin + 22 + 8, listWidth, juce::jmax (0, margin + d - (margin + 30)));
-    for (size_t i = 0; i < routeRows.size(); ++i)
-        routeRows[i]->setBounds (0, rowHeight * (int) i, juce::jmax (0, listWidth - 8), rowHeight);
-    matchRouteRowText (routeRows);
-    routeContainer.setSize (juce::jmax (0, listWidth - 8), juce::jmax (1, rowHeight * (int) routeRows.size()));
 
     const int middleX = margin + tabW + 10;
     const int middleRight = listX - 10;
@@ -492,7 +455,7 @@ void ModulatorSection::paint (juce::Graphics& g)
     g.setFont (theme::nexa (12.0f));
     g.drawText ("TARGETS", list.getX(), margin, 120, 22, juce::Justification::centredLeft, false);
 
-    if (routeRows.empty())
+    if (routeList.getRows().empty())
     {
         g.setColour (theme::dimText);
         g.setFont (theme::nexa (11.0f));

@@ -10,7 +10,7 @@ TazzleAudioProcessorEditor::TazzleAudioProcessorEditor (TazzleAudioProcessor& p)
     , mainPanel (p, [this] (float scale) { setScale (scale); })
 {
     tooltipWindow.setName ("tooltip");
-    const float stored = processor.getParameterState().state.getProperty (tz::stateIds::uiScale, defaultScale);
+    const float stored = processor.getUiScale (defaultScale);
 
     setLookAndFeel (&lookAndFeel);
     addAndMakeVisible (mainPanel);
@@ -41,7 +41,7 @@ void TazzleAudioProcessorEditor::resized()
     // Only the width counts: the aspect ratio is fixed, and hosts may round the height differently.
     const float scale = juce::jlimit (minScale, maxScale, (float) getWidth() / (float) MainPanel::designWidth);
     mainPanel.setTransform (juce::AffineTransform::scale (scale));
-    processor.getParameterState().state.setProperty (tz::stateIds::uiScale, scale, nullptr);
+    processor.setUiScale (scale);
 }
 
 void TazzleAudioProcessorEditor::mouseDown (const juce::MouseEvent&)

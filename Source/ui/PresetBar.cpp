@@ -359,9 +359,7 @@ bool PresetBar::saveAs (const juce::String& presetName, const juce::String& cate
     const auto saved = library.save (state, trimmed, category);
     if (saved.wasOk())
     {
-        state.setProperty (tz::stateIds::presetName, trimmed, nullptr);
-        state.setProperty (tz::stateIds::presetCategory, category, nullptr);
-        state.setProperty (tz::stateIds::presetPack, juce::String(), nullptr);
+        processor.setSavedAs (trimmed, category);
         processor.setPresetFile (library.fileFor (trimmed, category));
     }
     else if (reportFailure)

@@ -13,16 +13,14 @@ namespace
 constexpr float valueLeft = 24.0f, valueBottom = 210.0f, valueHeight = 160.0f;
 constexpr int routeRowHeight = 28;
 
-bool isPadSource (int sourceValue)
-{
-    return sourceValue == tz::routeSource::x + 1 || sourceValue == tz::routeSource::y + 1;
-}
+std::pair<int, int> readoutOf (juce::Point<float> xy) { return { tz::xySpeedZone (xy.x), juce::roundToInt (xy.y) }; }
 } // namespace
 
 XYPad::XYPad (TazzleAudioProcessor& proc)
     : processor (proc)
     , xLink (proc, tz::xyX, [] (float) {})
     , yLink (proc, tz::xyY, [] (float) {})
+    , routeList (proc, routeRowHeight, 6)
 {
     const auto chooseTarget = [this] (int source, juce::TextButton& button)
     {
@@ -41,8 +39,7 @@ XYPad::XYPad (TazzleAudioProcessor& proc)
     addAndMakeVisible (xButton);
     addAndMakeVisible (yButton);
 
-    routeList.setViewedComponent (&routeContainer, false);
-    routeList.setScrollBarsShown (true, false);
+    routeList.showSources ((1u << (tz::routeSource::x + 1)) | (1u << (tz::routeSource::y + 1)));
     addAndMakeVisible (routeList);
     setBufferedToImage (true);
 }
@@ -142,32 +139,8 @@ void XYPad::mouseDoubleClick (const juce::MouseEvent& e)
 //==============================================================================
 void XYPad::refresh()
 {
-    juce::String signature;
-    for (int r = 0; r < tz::numRoutes; ++r)
-        if (const int source = juce::roundToInt (processor.getValue (tz::routeParam (r, tz::routeField::source)));
-            isPadSource (source))
-            signature << r << ":" << source << ":"
-                      << juce::roundToInt (processor.getValue (tz::routeParam (r, tz::routeField::target))) << ",";
-
-    if (signature != shownSignature)
-    {
-        shownSignature = signature;
-        routeRows.clear();
-        const int width = juce::jmax (0, routeList.getWidth() - 6);
-        for (int r = 0; r < tz::numRoutes; ++r)
-        {
-            if (! isPadSource (juce::roundToInt (processor.getValue (tz::routeParam (r, tz::routeField::source)))))
-                continue;
-
-            auto row = std::make_unique<RouteRow> (processor, r);
-            row->setBounds (0, routeRowHeight * (int) routeRows.size(), width, routeRowHeight);
-            routeContainer.addAndMakeVisible (*row);
-            routeRows.push_back (std::move (row));
-        }
-        matchRouteRowText (routeRows);
-        routeContainer.setSize (width, juce::jmax (1, routeRowHeight * (int) routeRows.size()));
+    if (routeList.refresh())
         repaint (routeList.getBounds());
-    }
 
     const auto position = effectiveXY() / 100.0f;
     const bool moved = position.getDistanceFrom (lastPosition) > 0.0005f;
@@ -183,7 +156,7 @@ void XYPad::refresh()
         repaint (before.getUnion (trailAndPuckArea()).getSmallestIntegerContainer());
 
         const auto xy = effectiveXY();
-        if (const auto readout = speedLabel (xy.x) + juce::String (juce::roundToInt (xy.y)); readout != shownReadout)
+        if (const auto readout = readoutOf (xy); readout != shownReadout)
         {
             shownReadout = readout;
             repaint (0, 0, getWidth(), 219 + 12); // the title row, the pad with its zone tint and the zone labels
@@ -213,7 +186,6 @@ void XYPad::resized()
     xButton.setBounds (18, 238, buttonWidth, 22);
     yButton.setBounds (w - 18 - buttonWidth, 238, buttonWidth, 22);
     routeList.setBounds (18, 266, juce::jmax (0, w - 36), juce::jmax (0, h - 287));
-    shownSignature = "-";
 }
 
 //==============================================================================
@@ -226,7 +198,7 @@ void XYPad::paint (juce::Graphics& g)
 
     // Everything but the trail and the puck changes only with the readout (zone and intensity), so it is kept as
     // an image and the puck moves over it.
-    if (const auto readout = speedLabel (x) + juce::String (juce::roundToInt (y)); readout != bodyReadout)
+    if (const auto readout = readoutOf (xy); readout != bodyReadout)
     {
         bodyReadout = readout;
         face.invalidate();
@@ -300,7 +272,7 @@ void XYPad::paint (juce::Graphics& g)
     g.setColour (juce::Colours::white.withAlpha ((juce::uint8) 0xcc));
     g.drawEllipse (puckBody, 1.0f);
 
-    if (routeRows.empty())
+    if (routeList.getRows().empty())
     {
         g.setColour (theme::dimText);
         g.setFont (theme::nexa (10.0f));
