@@ -115,9 +115,8 @@ void ModulatorSection::Tab::paint (juce::Graphics& g)
     {
         g.setColour (juce::Colours::black.withAlpha ((juce::uint8) 0x80));
         g.fillRoundedRectangle (area.reduced (1.0f).translated (0.0f, 2.0f), 6.0f);
-        const auto top = isMouseOver() ? juce::Colour (0xff3a3a42) : juce::Colour (0xff303037);
-        g.setGradientFill (
-            juce::ColourGradient::vertical (top, area.getY(), juce::Colour (0xff1c1c21), area.getBottom()));
+        const auto top = isMouseOver() ? theme::raisedTop : theme::tabTop;
+        g.setGradientFill (juce::ColourGradient::vertical (top, area.getY(), theme::faceBottom, area.getBottom()));
         g.fillRoundedRectangle (area.reduced (1.0f), 6.0f);
         g.setColour (juce::Colours::white.withAlpha ((juce::uint8) 0x1a));
         g.fillRect (area.getX() + 6.0f, area.getY() + 1.5f, juce::jmax (area.getWidth() - 12.0f, 0.0f), 1.0f);

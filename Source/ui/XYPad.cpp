@@ -266,8 +266,8 @@ void XYPad::paint (juce::Graphics& g)
         g.fillEllipse (juce::Rectangle<float> (2.0f * radius, 2.0f * radius).withCentre (puck));
     }
     const auto puckBody = juce::Rectangle<float> (16.0f, 16.0f).withCentre (puck);
-    g.setGradientFill (juce::ColourGradient (juce::Colour (0xffffe2c4), puckBody.getTopLeft(),
-                                             theme::accent.darker (0.3f), puckBody.getBottomRight(), false));
+    g.setGradientFill (juce::ColourGradient (theme::puckHighlight, puckBody.getTopLeft(), theme::accent.darker (0.3f),
+                                             puckBody.getBottomRight(), false));
     g.fillEllipse (puckBody);
     g.setColour (juce::Colours::white.withAlpha ((juce::uint8) 0xcc));
     g.drawEllipse (puckBody, 1.0f);
