@@ -78,12 +78,12 @@ bool ModulatorSection::Tab::refresh()
         revision += engine.getParameterRevision (source, source + 1);
     }
 
-    const int selected = owner.selected == modulator ? 1 : 0;
-    if (revision == shownRevision && selected == shownSelected)
+    const int isSelected = owner.selected == modulator ? 1 : 0;
+    if (revision == shownRevision && isSelected == shownSelected)
         return false;
 
     shownRevision = revision;
-    shownSelected = selected;
+    shownSelected = isSelected;
     repaint();
     return true;
 }

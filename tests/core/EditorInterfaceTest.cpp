@@ -74,7 +74,7 @@ TEST (EditorInterface, ParameterRevisionsMoveWithTheirParametersOnly)
 {
     TazzleAudioProcessor processor;
     const auto revision = [&processor] (int p) { return processor.getParameterRevision (p, p + 1); };
-    const int route = tz::routeParam (3, tz::routeField::depth);
+    constexpr int route = tz::routeParam (3, tz::routeField::depth);
 
     const auto cutoffBefore = revision (tz::filterCutoff), routeBefore = revision (route);
 
@@ -83,6 +83,6 @@ TEST (EditorInterface, ParameterRevisionsMoveWithTheirParametersOnly)
     EXPECT_EQ (revision (route), routeBefore);
 
     // A write from another thread, as a host's automation, moves it as well.
-    std::thread ([&processor, route] { processor.getHostParameter (route).setValueNotifyingHost (0.9f); }).join();
+    std::thread ([&processor] { processor.getHostParameter (route).setValueNotifyingHost (0.9f); }).join();
     EXPECT_NE (revision (route), routeBefore);
 }
