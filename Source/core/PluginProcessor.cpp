@@ -73,13 +73,12 @@ TazzleAudioProcessor::TazzleAudioProcessor()
         jassert (rawValues[p] != nullptr && params[p] != nullptr);
     }
 
-    for (size_t g = 0; g < paramGroupListeners.size(); ++g)
-    {
-        paramGroupListeners[g].changedGroups = &changedGroups;
-        paramGroupListeners[g].bit = 1u << g;
-    }
     for (size_t p = 0; p < infos.size(); ++p)
-        parameterState.addParameterListener (infos[p].id, &paramGroupListeners[p / paramsPerGroup]);
+    {
+        paramListeners[p].changedGroups = &changedGroups;
+        paramListeners[p].bit = 1u << (p / paramsPerGroup);
+        parameterState.addParameterListener (infos[p].id, &paramListeners[p]);
+    }
 
     for (auto& modulated : uiModulated)
         modulated.store (-1.0f);
@@ -95,7 +94,7 @@ TazzleAudioProcessor::~TazzleAudioProcessor()
 {
     const auto& infos = tz::allParams();
     for (size_t p = 0; p < infos.size(); ++p)
-        parameterState.removeParameterListener (infos[p].id, &paramGroupListeners[p / paramsPerGroup]);
+        parameterState.removeParameterListener (infos[p].id, &paramListeners[p]);
 }
 
 juce::AudioProcessorValueTreeState::ParameterLayout TazzleAudioProcessor::createParameterLayout()
@@ -119,6 +118,22 @@ bool TazzleAudioProcessor::isBusesLayoutSupported (const BusesLayout& layouts) c
 juce::AudioProcessorEditor* TazzleAudioProcessor::createEditor() { return new TazzleAudioProcessorEditor (*this); }
 
 //==============================================================================
+tz::ParamValues TazzleAudioProcessor::currentValues() const noexcept
+{
+    tz::ParamValues plain {};
+    for (size_t p = 0; p < plain.size(); ++p)
+        plain[p] = rawValues[p]->load();
+    return plain;
+}
+
+std::uint32_t TazzleAudioProcessor::getParameterRevision (int first, int end) const noexcept
+{
+    std::uint32_t revision = 0;
+    for (int p = first; p < end; ++p)
+        revision += paramListeners[(size_t) p].revision.load (std::memory_order_acquire);
+    return revision;
+}
+
 void TazzleAudioProcessor::setValue (int p, float plainValue)
 {
     setNormalisedValue (p, params[(size_t) p]->convertTo0to1 (plainValue));
@@ -139,7 +154,7 @@ void TazzleAudioProcessor::setChainOrder (const tz::ChainOrder& order)
         return;
 
     chainOrderBits.store (tz::packChainOrder (order));
-    parameterState.state.setProperty (chainOrderProperty, tz::encodeChainOrder (order), nullptr);
+    setStateProperty (chainOrderProperty, tz::encodeChainOrder (order));
 }
 
 void TazzleAudioProcessor::moveEffect (tz::EffectId id, int delta)
@@ -178,7 +193,7 @@ void TazzleAudioProcessor::publishGridRows()
     for (size_t e = 0; e < words.size(); ++e)
         words[e] = gridWords[e].load();
 
-    parameterState.state.setProperty (gridProperty, tz::encodeGrid (words), nullptr);
+    setStateProperty (gridProperty, tz::encodeGrid (words));
 }
 
 void TazzleAudioProcessor::loadGridFromState()
@@ -272,13 +287,18 @@ void TazzleAudioProcessor::toggleLock (tz::P p)
     if (! wasLocked)
         items.add (id);
 
-    parameterState.state.setProperty (lockedProperty, items.joinIntoString (","), nullptr);
+    setStateProperty (lockedProperty, items.joinIntoString (","));
 }
 
 //==============================================================================
 void TazzleAudioProcessor::getStateInformation (juce::MemoryBlock& destData)
 {
-    if (const auto xml = parameterState.copyState().createXml())
+    juce::ValueTree copy;
+    {
+        const juce::ScopedLock locked (stateLock);
+        copy = parameterState.copyState();
+    }
+    if (const auto xml = copy.createXml())
         copyXmlToBinary (*xml, destData);
 }
 
@@ -295,7 +315,10 @@ void TazzleAudioProcessor::setStateInformation (const void* data, int sizeInByte
     // Every step of the undo history was made on the state the host now replaces.
     ++hostRestores;
     beginStateChange();
-    parameterState.replaceState (juce::ValueTree::fromXml (*xml));
+    {
+        const juce::ScopedLock locked (stateLock);
+        parameterState.replaceState (juce::ValueTree::fromXml (*xml));
+    }
 
     // The parameter state skips a value that its parameter already reads after snapping, which leaves a host's
     // raw value in place (a switch at 0.77 reads as on). Put each parameter exactly on the value restored.
@@ -310,6 +333,56 @@ void TazzleAudioProcessor::setStateInformation (const void* data, int sizeInByte
     loadChainOrderFromState();
     loadGridFromState();
     endStateChange();
+}
+
+//==============================================================================
+void TazzleAudioProcessor::setStateProperty (const juce::Identifier& property, const juce::var& value)
+{
+    const juce::ScopedLock locked (stateLock);
+    parameterState.state.setProperty (property, value, nullptr);
+}
+
+juce::var TazzleAudioProcessor::getStateProperty (const juce::Identifier& property, const juce::var& fallback) const
+{
+    return parameterState.state.getProperty (property, fallback);
+}
+
+float TazzleAudioProcessor::getUiScale (float fallback) const
+{
+    return (float) getStateProperty (tz::stateIds::uiScale, fallback);
+}
+
+void TazzleAudioProcessor::setUiScale (double scale) { setStateProperty (tz::stateIds::uiScale, scale); }
+
+int TazzleAudioProcessor::getFoldedEffects() const { return getStateProperty (tz::stateIds::folded, 0); }
+
+void TazzleAudioProcessor::setFoldedEffects (int mask) { setStateProperty (tz::stateIds::folded, mask); }
+
+void TazzleAudioProcessor::setSavedAs (const juce::String& name, const juce::String& category)
+{
+    setStateProperty (tz::stateIds::presetName, name);
+    setStateProperty (tz::stateIds::presetCategory, category);
+    setStateProperty (tz::stateIds::presetPack, juce::String());
+}
+
+void TazzleAudioProcessor::setPresetName (const juce::String& name)
+{
+    setStateProperty (tz::stateIds::presetName, name);
+}
+
+void TazzleAudioProcessor::restoreStateProperty (const juce::Identifier& property, const juce::var& value)
+{
+    const juce::ScopedLock locked (stateLock);
+    if (value.isVoid())
+        parameterState.state.removeProperty (property, nullptr);
+    else
+        parameterState.state.setProperty (property, value, nullptr);
+}
+
+void TazzleAudioProcessor::restorePresetOrigin (const juce::String& category, const juce::String& pack)
+{
+    setStateProperty (tz::stateIds::presetCategory, category);
+    setStateProperty (tz::stateIds::presetPack, pack);
 }
 
 //==============================================================================
@@ -674,16 +747,14 @@ void TazzleAudioProcessor::loadPreset (const juce::XmlElement& preset)
             param->endChangeGesture();
     }
 
-    auto& state = parameterState.state;
-    state.setProperty (tz::stateIds::chainOrder, preset.getStringAttribute (tz::stateIds::chainOrder), nullptr);
-    state.setProperty (tz::stateIds::grid, preset.getStringAttribute (tz::stateIds::grid), nullptr);
+    setStateProperty (tz::stateIds::chainOrder, preset.getStringAttribute (tz::stateIds::chainOrder));
+    setStateProperty (tz::stateIds::grid, preset.getStringAttribute (tz::stateIds::grid));
     loadChainOrderFromState();
     loadGridFromState();
 
-    state.setProperty (tz::stateIds::presetName, preset.getStringAttribute (tz::stateIds::presetName, "Untitled"),
-                       nullptr);
-    state.setProperty (tz::stateIds::presetCategory, preset.getStringAttribute (tz::stateIds::presetCategory), nullptr);
-    state.setProperty (tz::stateIds::presetPack, juce::String(), nullptr);
+    setStateProperty (tz::stateIds::presetName, preset.getStringAttribute (tz::stateIds::presetName, "Untitled"));
+    setStateProperty (tz::stateIds::presetCategory, preset.getStringAttribute (tz::stateIds::presetCategory));
+    setStateProperty (tz::stateIds::presetPack, juce::String());
 
     endStateChange();
 }
@@ -696,7 +767,7 @@ bool TazzleAudioProcessor::loadPresetFile (const juce::File& file)
         return false;
 
     loadPreset (*document);
-    parameterState.state.setProperty (tz::stateIds::presetPack, tz::packOfPresetFile (file, presetFolder()), nullptr);
+    setStateProperty (tz::stateIds::presetPack, tz::packOfPresetFile (file, presetFolder()));
     setPresetFile (file);
     return true;
 }
@@ -704,8 +775,8 @@ bool TazzleAudioProcessor::loadPresetFile (const juce::File& file)
 void TazzleAudioProcessor::resetToInit()
 {
     loadPreset (tz::initPatchDocument());
-    parameterState.state.setProperty (tz::stateIds::presetCategory, juce::String(), nullptr);
-    parameterState.state.setProperty (tz::stateIds::presetPack, juce::String(), nullptr);
+    setStateProperty (tz::stateIds::presetCategory, juce::String());
+    setStateProperty (tz::stateIds::presetPack, juce::String());
 }
 
 juce::String TazzleAudioProcessor::getPresetName() const

@@ -69,6 +69,13 @@ public:
 
     // Plain value of parameter p as the host sees it (unmodulated).
     float getValue (int p) const noexcept { return rawValues[(size_t) p]->load(); }
+    juce::RangedAudioParameter& getHostParameter (int p) const noexcept { return *params[(size_t) p]; }
+
+    // Moves on with every change of a parameter in [first, end), on whichever thread made it; read before the
+    // values, a revision a view has seen means it has seen those values. Lock-free.
+    std::uint32_t getParameterRevision (int first, int end) const noexcept;
+    // Every parameter's plain value as the host sees it, for the editor to run the engine's functions on.
+    tz::ParamValues currentValues() const noexcept;
 
     // Writes a plain value through the host parameter, so the host hears about it.
     void setValue (int p, float plainValue);
@@ -82,6 +89,21 @@ public:
     // editor's refresh takes the mark and tells the host once, so a drag is one notification, not one per move.
     void markNonParameterChange() noexcept { nonParameterChangePending = true; }
     bool takeNonParameterChange() noexcept { return std::exchange (nonParameterChangePending, false); }
+
+    // The saved state beyond the parameters that only the editor writes: the window scale, the folded effects
+    // (a bit per effect), and the name and category a patch was saved as (from no pack). Every write of the
+    // state's properties takes the state's lock, as the host's save does, so a host saving on another thread
+    // never copies a tree half-written.
+    float getUiScale (float fallback) const;
+    void setUiScale (double scale);
+    int getFoldedEffects() const;
+    void setFoldedEffects (int mask);
+    void setSavedAs (const juce::String& name, const juce::String& category);
+    void setPresetName (const juce::String& name);
+    // Puts back the category and pack a patch had, after a preset that was only tried out.
+    void restorePresetOrigin (const juce::String& category, const juce::String& pack);
+    // Sets a property of the saved state back to a value an undo step noted; a void value removes it.
+    void restoreStateProperty (const juce::Identifier& property, const juce::var& value);
 
     // The user actions made in any editor of this instance, to undo and redo. Message thread only.
     tz::UndoHistory& getUndoHistory() noexcept { return undoHistory; }
@@ -175,30 +197,36 @@ private:
         return bounds[p].usable (rawValues[p]->load (order));
     }
     void holdWhileStateChanges() noexcept;
+    void setStateProperty (const juce::Identifier& property, const juce::var& value);
+    juce::var getStateProperty (const juce::Identifier& property, const juce::var& fallback = {}) const;
 
     juce::AudioProcessorValueTreeState parameterState;
+    juce::CriticalSection stateLock;
     std::array<std::atomic<float>*, tz::numParams> rawValues {};
     // A host can hand a parameter any float, NaN included: every value is made usable as it is taken.
     std::array<tz::ParamBounds, tz::numParams> bounds {};
 
     // The snapshot reads again only the groups of parameters that changed since it last ran. The tree calls a
-    // group's listener after storing the new raw value, so a snapshot that sees the group's bit sees the value.
+    // parameter's listener after storing the new raw value, so a snapshot that sees the group's bit sees the
+    // value, and a view that sees the revision sees it too.
     static constexpr int paramsPerGroup = 32;
     static constexpr int numParamGroups = (tz::numParams + paramsPerGroup - 1) / paramsPerGroup;
 
-    struct ParamGroupListener : juce::AudioProcessorValueTreeState::Listener
+    struct ParamListener : juce::AudioProcessorValueTreeState::Listener
     {
         std::atomic<std::uint32_t>* changedGroups = nullptr;
         std::uint32_t bit = 0;
+        std::atomic<std::uint32_t> revision { 0 };
 
         void parameterChanged (const juce::String&, float) override
         {
             changedGroups->fetch_or (bit, std::memory_order_release);
+            revision.fetch_add (1, std::memory_order_release);
         }
     };
 
     std::atomic<std::uint32_t> changedGroups { 0 };
-    std::array<ParamGroupListener, numParamGroups> paramGroupListeners {};
+    std::array<ParamListener, tz::numParams> paramListeners {};
     std::array<juce::RangedAudioParameter*, tz::numParams> params {};
 
     std::array<float, tz::numParams + tz::numEffects> baseValues {};

@@ -12,28 +12,6 @@ namespace
     constexpr double twoPi = 6.283185307179586476925;
     constexpr double pi = 3.141592653589793238463;
 
-    enum LfoShape : int
-    {
-        sine,
-        triangle,
-        sawUp,
-        sawDown,
-        square,
-        random,
-        smoothRandom,
-        numLfoShapes
-    };
-
-    enum StepShape : int
-    {
-        stepSquare,
-        rampDown,
-        rampUp,
-        curve,
-        glide,
-        numStepShapes
-    };
-
     float field (const ParamValues& values, int modulator, int k) noexcept
     {
         return values[(size_t) modParam (modulator, k)];
@@ -55,19 +33,19 @@ namespace
 
         switch (shape)
         {
-            case sine:
+            case lfoShape::sine:
                 return 0.5 - 0.5 * std::cos (twoPi * phi);
-            case triangle:
+            case lfoShape::triangle:
                 return 1.0 - std::abs (2.0 * phi - 1.0);
-            case sawUp:
+            case lfoShape::sawUp:
                 return phi;
-            case sawDown:
+            case lfoShape::sawDown:
                 return 1.0 - phi;
-            case square:
+            case lfoShape::square:
                 return phi < 0.5 ? 1.0 : 0.0;
-            case random:
+            case lfoShape::random:
                 return modRandom (modulator, cycle);
-            case smoothRandom:
+            case lfoShape::smoothRandom:
             default:
             {
                 const double from = modRandom (modulator, cycle);
@@ -77,41 +55,63 @@ namespace
         }
     }
 
-    double stepValue (const ParamValues& values, int modulator, double position, int numSteps) noexcept
+    double stepValue (const ParamValues& values, int modulator, const PlayingStep& at, int numSteps) noexcept
     {
-        const auto at = stepPositionAt (position, field (values, modulator, modField::swing));
-        const auto j = (int) (((at.step % numSteps) + numSteps) % numSteps);
-        const double through = at.fraction < 0.0 ? 0.0 : (at.fraction > 1.0 ? 1.0 : at.fraction);
+        const int next = (at.step + 1) % numSteps;
+        return stepShapeValue (
+            choiceIndex (field (values, modulator, modField::firstStepShape + at.step), stepShape::count),
+            field (values, modulator, modField::firstStep + at.step) / 100.0,
+            field (values, modulator, modField::firstStep + next) / 100.0, at.through);
+    }
 
-        const double level = field (values, modulator, modField::firstStep + j) / 100.0;
+    int stepCount (const ParamValues& values, int modulator) noexcept
+    {
+        return juce::jmax (1, choiceIndex (field (values, modulator, modField::length), numModSteps + 1));
+    }
 
-        switch (choiceIndex (field (values, modulator, modField::firstStepShape + j), numStepShapes))
-        {
-            case rampDown:
-                return level * (1.0 - through);
-            case rampUp:
-                return level * through;
-            case curve:
-                return level * std::pow (1.0 - through, 3.0);
-            case glide:
-            {
-                const int next = (j + 1) % numSteps;
-                const double nextLevel = field (values, modulator, modField::firstStep + next) / 100.0;
-                return level + (nextLevel - level) * through;
-            }
-            case stepSquare:
-            default:
-                return level;
-        }
+    double cycleBeats (const ParamValues& values, int modulator, float xySpeed) noexcept
+    {
+        double cycle = lookupBeats (modRateBeats, field (values, modulator, modField::rate));
+        if (followsXY (values, modulator))
+            cycle /= xySpeed;
+        return cycle;
+    }
+
+    PlayingStep playingStepIn (double position, float swingPercent, int numSteps) noexcept
+    {
+        const auto at = stepPositionAt (position, swingPercent);
+        return { (int) (((at.step % numSteps) + numSteps) % numSteps),
+                 at.fraction < 0.0 ? 0.0 : (at.fraction > 1.0 ? 1.0 : at.fraction) };
     }
 } // namespace
 
-float xySpeedFor (float x) noexcept
+double stepShapeValue (int shape, double level, double nextLevel, double through) noexcept
 {
-    static constexpr std::array<float, 5> factors { 0.25f, 0.5f, 1.0f, 2.0f, 4.0f };
-    const auto index = (int) (x / 20.0f);
-    return factors[(size_t) juce::jlimit (0, 4, index)];
+    switch (shape)
+    {
+        case stepShape::rampDown:
+            return level * (1.0 - through);
+        case stepShape::rampUp:
+            return level * through;
+        case stepShape::curve:
+            return level * std::pow (1.0 - through, 3.0);
+        case stepShape::glide:
+            return level + (nextLevel - level) * through;
+        case stepShape::square:
+        default:
+            return level;
+    }
 }
+
+int xySpeedZone (float x) noexcept { return juce::jlimit (0, numXySpeeds - 1, (int) (x / (100.0f / numXySpeeds))); }
+
+float xySpeedOfZone (int zone) noexcept
+{
+    static constexpr std::array<float, numXySpeeds> factors { 0.25f, 0.5f, 1.0f, 2.0f, 4.0f };
+    return factors[(size_t) juce::jlimit (0, numXySpeeds - 1, zone)];
+}
+
+float xySpeedFor (float x) noexcept { return xySpeedOfZone (xySpeedZone (x)); }
 
 double modRandom (int modulator, std::int64_t cycle) noexcept
 {
@@ -142,22 +142,23 @@ bool followsXY (const ParamValues& values, int modulator) noexcept
     return field (values, modulator, modField::followsXY) > 0.5f;
 }
 
+PlayingStep playingStepAt (const ParamValues& values, int modulator, double beat, float xySpeed) noexcept
+{
+    const int steps = stepCount (values, modulator);
+    const double phase = field (values, modulator, modField::phase) / 100.0;
+    return playingStepIn (beat / cycleBeats (values, modulator, xySpeed) + steps * phase,
+                          field (values, modulator, modField::swing), steps);
+}
+
 double modulatorValue (const ParamValues& values, int modulator, double beat, float xySpeed) noexcept
 {
-    double cycle = lookupBeats (modRateBeats, field (values, modulator, modField::rate));
-    if (followsXY (values, modulator))
-        cycle /= xySpeed;
+    if (field (values, modulator, modField::mode) > 0.5f)
+        return stepValue (values, modulator, playingStepAt (values, modulator, beat, xySpeed),
+                          stepCount (values, modulator));
 
     const double phase = field (values, modulator, modField::phase) / 100.0;
-
-    if (field (values, modulator, modField::mode) > 0.5f)
-    {
-        const int steps = juce::jmax (1, choiceIndex (field (values, modulator, modField::length), numModSteps + 1));
-        return stepValue (values, modulator, beat / cycle + steps * phase, steps);
-    }
-
-    const int shape = choiceIndex (field (values, modulator, modField::shape), numLfoShapes);
-    return lfoValue (shape, beat / cycle + phase, modulator);
+    const int shape = choiceIndex (field (values, modulator, modField::shape), lfoShape::count);
+    return lfoValue (shape, beat / cycleBeats (values, modulator, xySpeed) + phase, modulator);
 }
 
 float modSmoothingCoefficient (float smoothPercent, int numSamples, double sampleRate) noexcept

@@ -367,14 +367,13 @@ void makeRandomPatch (TazzleAudioProcessor& processor, juce::Random& random)
 
     wireXYPad (b);
 
-    processor.getParameterState().state.setProperty (stateIds::presetName, "Random", nullptr);
+    processor.setPresetName ("Random");
     processor.endStateChange();
 }
 
 void makeVariation (TazzleAudioProcessor& processor, juce::Random& random)
 {
     Draws d (random);
-    auto& state = processor.getParameterState();
     const auto& infos = allParams();
 
     for (int e = 0; e < numEffects; ++e)
@@ -390,8 +389,8 @@ void makeVariation (TazzleAudioProcessor& processor, juce::Random& random)
             if (info.kind != ParamKind::Float || ! info.id.startsWith (prefix) || d.u() < 0.35f)
                 continue;
 
-            const auto* param = state.getParameter (info.id);
-            processor.setNormalisedValue (p, juce::jlimit (0.0f, 1.0f, param->getValue() + 0.16f * (d.u() - 0.5f)));
+            const float normalised = processor.getHostParameter (p).getValue();
+            processor.setNormalisedValue (p, juce::jlimit (0.0f, 1.0f, normalised + 0.16f * (d.u() - 0.5f)));
         }
     }
 
@@ -440,7 +439,7 @@ void makeVariation (TazzleAudioProcessor& processor, juce::Random& random)
 
     const auto name = processor.getPresetName();
     if (! name.endsWith ("*"))
-        state.state.setProperty (stateIds::presetName, name + " *", nullptr);
+        processor.setPresetName (name + " *");
 }
 
 } // namespace tz

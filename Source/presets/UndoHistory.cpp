@@ -236,14 +236,9 @@ void UndoHistory::apply (const EditStep& step, bool forward)
     for (const auto& change : step.parameters)
         hostParameters[change.index]->endChangeGesture();
 
-    auto& state = processor.getParameterState().state;
     for (const auto& attribute : step.attributes)
     {
-        const auto& value = forward ? attribute.after : attribute.before;
-        if (value.isVoid())
-            state.removeProperty (attribute.id, nullptr);
-        else
-            state.setProperty (attribute.id, value, nullptr);
+        processor.restoreStateProperty (attribute.id, forward ? attribute.after : attribute.before);
 
         // The same hand-over to the audio thread as any edit of the order or the grid.
         if (attribute.id == stateIds::chainOrder)

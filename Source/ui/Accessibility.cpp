@@ -64,7 +64,7 @@ namespace
         }
 
     private:
-        juce::RangedAudioParameter& param() const { return hostParameter (processor, parameter); }
+        juce::RangedAudioParameter& param() const { return processor.getHostParameter (parameter); }
 
         TazzleAudioProcessor& processor;
         const int parameter;
@@ -291,7 +291,7 @@ std::optional<float> keyedValue (const juce::RangedAudioParameter& parameter, co
 
 bool applyValueKey (TazzleAudioProcessor& processor, int p, const juce::KeyPress& key)
 {
-    auto& parameter = hostParameter (processor, p);
+    auto& parameter = processor.getHostParameter (p);
     const auto value = keyedValue (parameter, key);
     if (! value)
         return false;
@@ -723,14 +723,14 @@ void describeStepEditor (StepEditor& editor, TazzleAudioProcessor& processor)
         // As a click on the shape cell: the next shape, round to the first.
         shape.press = [&processor, shapeParameter]
         {
-            auto& param = hostParameter (processor, shapeParameter);
+            auto& param = processor.getHostParameter (shapeParameter);
             const int next = (juce::roundToInt (param.convertFrom0to1 (param.getValue())) + 1) % 5;
             UserAction (processor).set (shapeParameter, (float) next);
         };
         shapes.push_back (&shape);
     }
 
-    auto& mode = hostParameter (processor, modParam (m, modField::mode));
+    auto& mode = processor.getHostParameter (modParam (m, modField::mode));
     // The mode from the parameter itself: the processor's own reading may not have caught up yet.
     parts.layOut = [&editor, &group, &mode, levels, shapes]
     {

@@ -47,10 +47,9 @@ EffectPanel::EffectPanel (TazzleAudioProcessor& proc, tz::EffectId id,
     {
         tz::ui::UserAction action (processor);
         action.changedOtherState();
-        auto& state = processor.getParameterState().state;
-        const int mask = state.getProperty (tz::stateIds::folded, 0);
+        const int mask = processor.getFoldedEffects();
         const int bit = 1 << (int) effect;
-        state.setProperty (tz::stateIds::folded, folded ? (mask & ~bit) : (mask | bit), nullptr);
+        processor.setFoldedEffects (folded ? (mask & ~bit) : (mask | bit));
         if (onFoldChanged)
             onFoldChanged();
     };
@@ -105,7 +104,7 @@ std::unique_ptr<juce::AccessibilityHandler> EffectPanel::createAccessibilityHand
 
 bool EffectPanel::isFolded (TazzleAudioProcessor& processor, tz::EffectId effect)
 {
-    const int mask = processor.getParameterState().state.getProperty (tz::stateIds::folded, 0);
+    const int mask = processor.getFoldedEffects();
     return (mask >> (int) effect) & 1;
 }
 

@@ -12,11 +12,6 @@
 namespace tz::ui
 {
 
-inline juce::RangedAudioParameter& hostParameter (TazzleAudioProcessor& processor, int p)
-{
-    return *processor.getParameterState().getParameter (allParams()[(size_t) p].id);
-}
-
 // One user action, from a click to its end or from a press to its release. Every parameter written while it is
 // open, by the editor or by the processor on its behalf (a route added, a preset or random patch applied), is
 // changed inside that parameter's gesture: begun before its first write, all ended together when the action

@@ -117,7 +117,7 @@ juce::PopupMenu Knob::buildModulationMenu() const
     // own actions and report no code of ours.
     if (auto* editor = findParentComponentOfClass<juce::AudioProcessorEditor>())
         if (auto* host = editor->getHostContext())
-            if (const auto hostMenu = host->getContextMenuForParameter (&tz::ui::hostParameter (processor, parameter)))
+            if (const auto hostMenu = host->getContextMenuForParameter (&processor.getHostParameter (parameter)))
             {
                 const auto items = hostMenu->getEquivalentPopupMenu();
                 menu.addSeparator();

@@ -9,30 +9,19 @@
 #include "ui/HostWrites.h"
 #include "ui/Menus.h"
 #include "ui/PluginEditor.h"
+#include "ui/PresetFolderActions.h"
+#include "ui/SettingsMenu.h"
 #include "ui/theme/Theme.h"
 #include "updates/Settings.h"
 
 namespace theme = tz::theme;
-
-namespace
-{
-constexpr int windowSizes[] = { 60, 65, 70, 75, 80, 85, 90, 100, 110, 125 };
-constexpr int automaticCheckDelayMs = 3000;
-
-const juce::URL& vendorSite()
-{
-    static const juce::URL site { JucePlugin_ManufacturerWebsite };
-    return site;
-}
-
-bool isPresetPack (const juce::String& path) { return path.endsWithIgnoreCase (".tzpack"); }
-} // namespace
 
 MainPanel::MainPanel (TazzleAudioProcessor& proc, std::function<void (float)> scaleSetter)
     : processor (proc)
     , setScale (std::move (scaleSetter))
     // Not through the image cache: its timer would be destroyed on whatever thread deletes the last instance.
     , logo (juce::ImageFileFormat::loadFrom (UiResources::QuarrowLogo_png, (size_t) UiResources::QuarrowLogo_pngSize))
+    , updates (proc.getUpdateChecker())
     , modulatorSection (proc)
     , gridView (proc)
     , xyPad (proc)
@@ -40,9 +29,9 @@ MainPanel::MainPanel (TazzleAudioProcessor& proc, std::function<void (float)> sc
     , presetBrowser (proc)
 {
     addChildComponent (updateNotice);
-    updateNotice.onSkip = [this] (const juce::String& version) {
-        reportSettingsFailure (tz::updates::saveSettings ({ { tz::updates::keys::skippedVersion, version } }, true));
-    };
+    updateNotice.onSkip = [this] (const juce::String& version) { updates.skip (version); };
+    updates.showNotice = [this] (const tz::updates::Release& release) { updateNotice.show (release); };
+    updates.showMessage = [this] (const juce::String& text) { showUpdateMessage (text); };
     usableScreenArea = [this]
     {
         const auto& displays = juce::Desktop::getInstance().getDisplays();
@@ -147,10 +136,7 @@ MainPanel::MainPanel (TazzleAudioProcessor& proc, std::function<void (float)> sc
     announcedPresetName = processor.getPresetName();
     setSize (designWidth, designHeight);
 
-    // What the last check found, at once and without any network access.
-    const auto stored = tz::updates::storedRelease();
-    if (tz::updates::offersUpdate (stored, tz::updates::getSetting (tz::updates::keys::skippedVersion, {})))
-        updateNotice.show (stored);
+    updates.showStoredRelease();
 }
 
 MainPanel::~MainPanel() { announceToHost(); }
@@ -187,7 +173,7 @@ void MainPanel::resized()
 
 void MainPanel::layoutChain()
 {
-    cachedFolded = processor.getParameterState().state.getProperty (tz::stateIds::folded, 0);
+    cachedFolded = processor.getFoldedEffects();
 
     int openWidth = 0, total = 0;
     for (auto& panel : effectPanels)
@@ -235,7 +221,7 @@ void MainPanel::refresh()
                 knob->refreshModulation();
     }
 
-    const int folded = processor.getParameterState().state.getProperty (tz::stateIds::folded, 0);
+    const int folded = processor.getFoldedEffects();
     if (orderChanged || folded != cachedFolded)
         layoutChain();
 
@@ -364,61 +350,9 @@ void MainPanel::parentHierarchyChanged()
     }
 }
 
-void MainPanel::startAutomaticUpdateCheck()
-{
-    if (! tz::updates::isAutomaticCheckDue (juce::Time::currentTimeMillis()))
-        return;
+void MainPanel::startAutomaticUpdateCheck() { updates.startAutomaticCheck(); }
 
-    juce::Timer::callAfterDelay (automaticCheckDelayMs,
-                                 [safeThis = juce::Component::SafePointer<MainPanel> (this)]
-                                 {
-                                     if (safeThis != nullptr)
-                                         safeThis->checkForUpdates (false);
-                                 });
-}
-
-void MainPanel::checkForUpdates (bool manual)
-{
-    processor.getUpdateChecker().check (
-        [safeThis = juce::Component::SafePointer<MainPanel> (this), manual] (bool ok,
-                                                                             const tz::updates::Release& release)
-        {
-            // Remembered even when the panel has closed meanwhile.
-            if (ok)
-                tz::updates::storeRelease (release, juce::Time::currentTimeMillis());
-            if (safeThis != nullptr)
-                safeThis->handleUpdateResult (ok, release, manual);
-        });
-}
-
-void MainPanel::handleUpdateResult (bool ok, const tz::updates::Release& release, bool manual)
-{
-    namespace updates = tz::updates;
-    if (ok)
-    {
-        const auto skipped = manual ? juce::String() : updates::getSetting (updates::keys::skippedVersion, {});
-        if (updates::offersUpdate (release, skipped))
-        {
-            updateNotice.show (release);
-            return;
-        }
-    }
-
-    if (! manual)
-        return;
-
-    const auto server = updates::serverAddress();
-    showUpdateMessage (ok ? updates::latestVersionMessage()
-                           : updates::switchesChecksOff (server)
-                           ? updates::switchedOffMessage()
-                           : updates::unreachableMessage (updates::hostOf (server)));
-}
-
-void MainPanel::reportSettingsFailure (const juce::Result& saved)
-{
-    if (saved.failed())
-        showUpdateMessage ("Tazzle could not save its settings.\n\n" + saved.getErrorMessage());
-}
+void MainPanel::checkForUpdates (bool manual) { updates.check (manual); }
 
 void MainPanel::showModulatorsPage (bool showModulators)
 {
@@ -440,7 +374,7 @@ void MainPanel::paintBackground (juce::Graphics& g)
     const float W = (float) getWidth(), H = (float) getHeight();
     const auto whole = getLocalBounds().toFloat();
 
-    g.setGradientFill (juce::ColourGradient::vertical (juce::Colour (0xff1d1d22), 0.0f, juce::Colour (0xff0e0e11), H));
+    g.setGradientFill (juce::ColourGradient::vertical (theme::backdropTop, 0.0f, theme::backdropBottom, H));
     g.fillRect (whole);
     juce::Path wholePath;
     wholePath.addRectangle (whole);
@@ -450,8 +384,7 @@ void MainPanel::paintBackground (juce::Graphics& g)
     juce::Path platePath;
     platePath.addRoundedRectangle (plate, 6.0f);
     juce::DropShadow (juce::Colours::black.withAlpha ((juce::uint8) 0xb2), 10, { 0, 4 }).drawForPath (g, platePath);
-    g.setGradientFill (
-        juce::ColourGradient::vertical (juce::Colour (0xff3a3a42), 6.0f, juce::Colour (0xff1d1d22), 56.0f));
+    g.setGradientFill (juce::ColourGradient::vertical (theme::raisedTop, 6.0f, theme::backdropTop, 56.0f));
     g.fillPath (platePath);
     {
         const juce::Graphics::ScopedSaveState saved (g);
@@ -510,7 +443,7 @@ void MainPanel::paintBackground (juce::Graphics& g)
 bool MainPanel::isInterestedInFileDrag (const juce::StringArray& files)
 {
     for (const auto& path : files)
-        if (isPresetPack (path))
+        if (tz::ui::isPresetPack (path))
             return true;
     return false;
 }
@@ -518,46 +451,25 @@ bool MainPanel::isInterestedInFileDrag (const juce::StringArray& files)
 void MainPanel::filesDropped (const juce::StringArray& files, int, int)
 {
     for (const auto& path : files)
-        if (isPresetPack (path))
+        if (tz::ui::isPresetPack (path))
             presetBar.installPresetPack (juce::File (path));
 }
 
 //==============================================================================
-float MainPanel::storedScale() const
-{
-    return (float) processor.getParameterState().state.getProperty (tz::stateIds::uiScale, 0.85);
-}
+float MainPanel::storedScale() const { return processor.getUiScale (tz::ui::window::defaultScale); }
 
 float MainPanel::scaleFitting (juce::Rectangle<int> area)
 {
     const float fit =
         juce::jmin ((float) area.getWidth() / (float) designWidth, (float) area.getHeight() / (float) designHeight);
-    return juce::jlimit (TazzleAudioProcessorEditor::minScale, TazzleAudioProcessorEditor::maxScale, fit);
+    return juce::jlimit (tz::ui::window::minScale, tz::ui::window::maxScale, fit);
 }
 
 float MainPanel::largestFittingScale() const { return scaleFitting (usableScreenArea()); }
 
 juce::PopupMenu MainPanel::buildSettingsMenu() const
 {
-    juce::PopupMenu sizes;
-    const float scale = storedScale(), largest = largestFittingScale();
-    // Sizes larger than the screen would put SETTINGS, the MASTER pedal and the resize corner off it.
-    for (const int percent : windowSizes)
-        sizes.addItem (percent, juce::String (percent) + " %", (float) percent / 100.0f <= largest + 0.0001f,
-                       std::abs (scale - (float) percent / 100.0f) < 0.01f);
-
-    juce::PopupMenu menu;
-    menu.addSubMenu ("Window size", sizes);
-    menu.addSeparator();
-    menu.addItem (installPackCode, "Install preset pack...");
-    menu.addItem (showPresetsFolderCode, "Show presets folder");
-    menu.addSectionHeader ("UPDATES");
-    menu.addItem (checkUpdatesCode, "Check for updates now");
-    menu.addItem (autoUpdateCode, "Check for updates automatically", true, tz::updates::isAutomaticCheckOn());
-    menu.addSeparator();
-    menu.addItem (webSiteCode, vendorSite().getDomain());
-    menu.addItem (versionCode, juce::String ("Tazzle ") + JucePlugin_VersionString + " by Quarrow", false);
-    return menu;
+    return tz::ui::settingsMenu::build ({ storedScale(), largestFittingScale(), tz::updates::isAutomaticCheckOn() });
 }
 
 void MainPanel::showSettingsMenu()
@@ -572,32 +484,9 @@ void MainPanel::showSettingsMenu()
 
 void MainPanel::handleSettingsMenuResult (int code)
 {
-    if (code >= 1 && code <= 125)
-    {
-        if (setScale)
-            setScale ((float) code / 100.0f);
-    }
-    else if (code == installPackCode)
-    {
-        presetBar.choosePresetPack();
-    }
-    else if (code == showPresetsFolderCode)
-    {
-        const auto folder = TazzleAudioProcessor::presetFolder();
-        folder.createDirectory();
-        if (folder.isDirectory())
-            folder.startAsProcess();
-    }
-    else if (code == checkUpdatesCode)
-    {
-        checkForUpdates (true);
-    }
-    else if (code == autoUpdateCode)
-    {
-        reportSettingsFailure (tz::updates::setAutomaticCheck (! tz::updates::isAutomaticCheckOn()));
-    }
-    else if (code == webSiteCode)
-    {
-        vendorSite().launchInDefaultBrowser();
-    }
+    tz::ui::settingsMenu::handleResult (code,
+                                        { setScale, [this] { presetBar.choosePresetPack(); }, tz::ui::showPresetsFolder,
+                                          [this] { checkForUpdates (true); },
+                                          [this] { updates.toggleAutomaticCheck(); },
+                                          [] { tz::updates::vendorSite().launchInDefaultBrowser(); } });
 }

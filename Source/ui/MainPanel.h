@@ -18,9 +18,11 @@
 #include "ui/ModulatorSection.h"
 #include "ui/PresetBar.h"
 #include "ui/PresetBrowser.h"
+#include "ui/UpdateNotice.h"
+#include "ui/WindowSize.h"
 #include "ui/XYPad.h"
 #include "ui/theme/Theme.h"
-#include "updates/UpdateNotice.h"
+#include "updates/UpdateController.h"
 
 class TazzleAudioProcessor;
 
@@ -28,7 +30,7 @@ class TazzleAudioProcessor;
 class MainPanel : public juce::Component, public juce::FileDragAndDropTarget
 {
 public:
-    static constexpr int designWidth = 1600, designHeight = 820;
+    static constexpr int designWidth = tz::ui::window::designWidth, designHeight = tz::ui::window::designHeight;
 
     MainPanel (TazzleAudioProcessor& processor, std::function<void (float)> setScale);
     ~MainPanel() override;
@@ -57,19 +59,10 @@ public:
     float largestFittingScale() const;
     static float scaleFitting (juce::Rectangle<int> area);
 
+    // The SETTINGS menu as this panel stands, and what its choices do here.
     void showSettingsMenu();
     juce::PopupMenu buildSettingsMenu() const;
     void handleSettingsMenuResult (int code);
-
-    enum SettingsCode
-    {
-        installPackCode = 2000,
-        showPresetsFolderCode = 2001,
-        checkUpdatesCode = 4000,
-        autoUpdateCode = 4001,
-        webSiteCode = 1000,
-        versionCode = 1001
-    };
 
     void showModulatorsPage (bool showModulators);
 
@@ -100,8 +93,6 @@ public:
 
 private:
     void parentHierarchyChanged() override;
-    void handleUpdateResult (bool ok, const tz::updates::Release& release, bool manual);
-    void reportSettingsFailure (const juce::Result& saved);
     void paintBackground (juce::Graphics&);
     // Moves the dragged effect live to the chain slot under x (in the chain content).
     void moveDraggedEffect (tz::EffectId dragged, int x);
@@ -115,6 +106,7 @@ private:
     tz::theme::PaintCache background { true };
 
     UpdateNotice updateNotice;
+    tz::updates::UpdateController updates;
     juce::Viewport chainViewport;
     juce::Component chainContent;
     std::array<std::unique_ptr<EffectPanel>, tz::numEffects> effectPanels;

@@ -7,6 +7,7 @@
 #include "engine/Modulators.h"
 #include "ui/Accessibility.h"
 #include "ui/HostWrites.h"
+#include "ui/XYPad.h"
 
 namespace theme = tz::theme;
 
@@ -50,13 +51,13 @@ juce::StringArray ModulatorSection::Tab::lines() const
                                                 "SQUARE", "RANDOM",   "SMOOTH RND" };
     const auto rates = choicesOf (tz::modParam (modulator, tz::modField::rate));
 
-    juce::String mode = steps ? juce::String ("STEPS")
-                              : shapeNames[tz::choiceIndex (modField (engine, modulator, tz::modField::shape), 7)];
+    juce::String mode = steps
+        ? juce::String ("STEPS")
+        : shapeNames[tz::choiceIndex (modField (engine, modulator, tz::modField::shape), tz::lfoShape::count)];
     mode << "  " << rates[tz::choiceIndex (modField (engine, modulator, tz::modField::rate), rates.size())];
 
-    if (const float factor = tz::xySpeedFor (engine.getValue (tz::xyX)); follows && factor != 1.0f)
-        mode << (factor > 1.0f ? " x" + juce::String (juce::roundToInt (factor))
-                               : " /" + juce::String (juce::roundToInt (1.0f / factor)));
+    if (const float x = engine.getValue (tz::xyX); follows && tz::xySpeedFor (x) != 1.0f)
+        mode << " " << XYPad::speedLabel (x);
 
     const int routes = routeCount (engine, modulator);
     const juce::String targets =
@@ -65,29 +66,24 @@ juce::StringArray ModulatorSection::Tab::lines() const
     return { "MOD " + juce::String (modulator + 1), mode, targets };
 }
 
-juce::String ModulatorSection::Tab::describe() const
-{
-    const auto& engine = owner.processor;
-    juce::String text = lines().joinIntoString ("|");
-    text << "|" << (modField (engine, modulator, tz::modField::followsXY) > 0.5f ? "xy" : "") << "|"
-         << (owner.selected == modulator ? "selected" : "");
-
-    // The miniature's inputs.
-    for (const int k : { tz::modField::shape, tz::modField::length, tz::modField::phase })
-        text << "|" << modField (engine, modulator, k);
-    for (int i = 0; i < tz::numModSteps; ++i)
-        text << "|" << modField (engine, modulator, tz::modField::firstStep + i) << "/"
-             << modField (engine, modulator, tz::modField::firstStepShape + i);
-    return text;
-}
-
 bool ModulatorSection::Tab::refresh()
 {
-    auto now = describe();
-    if (now == shown)
+    // Its modulator's fields, the route sources (its count of targets) and X (the speed it follows).
+    const auto& engine = owner.processor;
+    std::uint32_t revision = engine.getParameterRevision (tz::modParam (modulator, 0), tz::modParam (modulator + 1, 0))
+        + engine.getParameterRevision (tz::xyX, tz::xyX + 1);
+    for (int r = 0; r < tz::numRoutes; ++r)
+    {
+        const int source = tz::routeParam (r, tz::routeField::source);
+        revision += engine.getParameterRevision (source, source + 1);
+    }
+
+    const int isSelected = owner.selected == modulator ? 1 : 0;
+    if (revision == shownRevision && isSelected == shownSelected)
         return false;
 
-    shown = std::move (now);
+    shownRevision = revision;
+    shownSelected = isSelected;
     repaint();
     return true;
 }
@@ -119,9 +115,8 @@ void ModulatorSection::Tab::paint (juce::Graphics& g)
     {
         g.setColour (juce::Colours::black.withAlpha ((juce::uint8) 0x80));
         g.fillRoundedRectangle (area.reduced (1.0f).translated (0.0f, 2.0f), 6.0f);
-        const auto top = isMouseOver() ? juce::Colour (0xff3a3a42) : juce::Colour (0xff303037);
-        g.setGradientFill (
-            juce::ColourGradient::vertical (top, area.getY(), juce::Colour (0xff1c1c21), area.getBottom()));
+        const auto top = isMouseOver() ? theme::raisedTop : theme::tabTop;
+        g.setGradientFill (juce::ColourGradient::vertical (top, area.getY(), theme::faceBottom, area.getBottom()));
         g.fillRoundedRectangle (area.reduced (1.0f), 6.0f);
         g.setColour (juce::Colours::white.withAlpha ((juce::uint8) 0x1a));
         g.fillRect (area.getX() + 6.0f, area.getY() + 1.5f, juce::jmax (area.getWidth() - 12.0f, 0.0f), 1.0f);
@@ -192,6 +187,7 @@ void ModulatorSection::Tab::paint (juce::Graphics& g)
 //==============================================================================
 ModulatorSection::ModulatorSection (TazzleAudioProcessor& proc)
     : processor (proc)
+    , routeList (proc, rowHeight, 8)
 {
     for (int m = 0; m < (int) tabs.size(); ++m)
     {
@@ -232,8 +228,6 @@ ModulatorSection::ModulatorSection (TazzleAudioProcessor& proc)
     };
     addAndMakeVisible (addButton);
 
-    routeList.setViewedComponent (&routeContainer, false);
-    routeList.setScrollBarsShown (true, false);
     addAndMakeVisible (routeList);
 
     buildControls();
@@ -331,7 +325,7 @@ void ModulatorSection::buildControls()
 
     tz::ui::describeModulatorSection (*this, processor);
     stepsMode = isStepMode();
-    shownSignature = "-";
+    routeList.showSources (1u << (m + 1));
     refresh();
     resized();
     repaint();
@@ -343,16 +337,6 @@ void ModulatorSection::repaintTabs()
         tab->refresh();
 }
 
-juce::String ModulatorSection::routeSignature() const
-{
-    juce::String signature;
-    for (int r = 0; r < tz::numRoutes; ++r)
-        if (juce::roundToInt (processor.getValue (tz::routeParam (r, tz::routeField::source))) == selected + 1)
-            signature << r << ":" << juce::roundToInt (processor.getValue (tz::routeParam (r, tz::routeField::target)))
-                      << ",";
-    return signature;
-}
-
 double ModulatorSection::displayPosition (int modulator) const
 {
     const auto s = StepEditor::settingsOf (processor, modulator);
@@ -361,9 +345,9 @@ double ModulatorSection::displayPosition (int modulator) const
     if (! s.stepMode)
         return beats - std::floor (beats);
 
-    const auto at = tz::stepPositionAt (beats + s.length * s.phase / 100.0, s.swing);
-    const auto step = (int) (((at.step % s.length) + s.length) % s.length);
-    return (step + juce::jlimit (0.0, 1.0, at.fraction)) / tz::numModSteps;
+    const auto at = tz::playingStepAt (processor.currentValues(), modulator, processor.getUiModBeat (modulator),
+                                       tz::xySpeedFor (processor.getValue (tz::xyX)));
+    return (at.step + at.through) / tz::numModSteps;
 }
 
 void ModulatorSection::refresh()
@@ -376,25 +360,8 @@ void ModulatorSection::refresh()
             stepEditor->repaint();
     }
 
-    if (auto signature = routeSignature(); signature != shownSignature)
-    {
-        shownSignature = std::move (signature);
-        routeRows.clear();
-        for (int r = 0; r < tz::numRoutes; ++r)
-        {
-            if (juce::roundToInt (processor.getValue (tz::routeParam (r, tz::routeField::source))) != selected + 1)
-                continue;
-
-            auto row = std::make_unique<RouteRow> (processor, r);
-            row->setBounds (0, rowHeight * (int) routeRows.size(), juce::jmax (0, routeList.getWidth() - 8), rowHeight);
-            routeContainer.addAndMakeVisible (*row);
-            routeRows.push_back (std::move (row));
-        }
-        matchRouteRowText (routeRows);
-        routeContainer.setSize (juce::jmax (0, routeList.getWidth() - 8),
-                                juce::jmax (1, rowHeight * (int) routeRows.size()));
+    if (routeList.refresh())
         repaint (routeList.getBounds().withY (0).withBottom (getHeight()));
-    }
 
     if (stepEditor != nullptr)
     {
@@ -421,10 +388,6 @@ void ModulatorSection::resized()
     const int listX = w - margin - listWidth;
     addButton.setBounds (listX + listWidth - 110, margin, 110, 22);
     routeList.setBounds (listX, margin + 22 + 8, listWidth, juce::jmax (0, margin + d - (margin + 30)));
-    for (size_t i = 0; i < routeRows.size(); ++i)
-        routeRows[i]->setBounds (0, rowHeight * (int) i, juce::jmax (0, listWidth - 8), rowHeight);
-    matchRouteRowText (routeRows);
-    routeContainer.setSize (juce::jmax (0, listWidth - 8), juce::jmax (1, rowHeight * (int) routeRows.size()));
 
     const int middleX = margin + tabW + 10;
     const int middleRight = listX - 10;
@@ -491,7 +454,7 @@ void ModulatorSection::paint (juce::Graphics& g)
     g.setFont (theme::nexa (12.0f));
     g.drawText ("TARGETS", list.getX(), margin, 120, 22, juce::Justification::centredLeft, false);
 
-    if (routeRows.empty())
+    if (routeList.getRows().empty())
     {
         g.setColour (theme::dimText);
         g.setFont (theme::nexa (11.0f));

@@ -9,7 +9,7 @@
 #include "ui/Knob.h"
 #include "ui/ParamMenu.h"
 #include "ui/ParameterLink.h"
-#include "ui/RouteRow.h"
+#include "ui/RouteList.h"
 #include "ui/StepEditor.h"
 #include "ui/theme/Theme.h"
 
@@ -26,9 +26,8 @@ public:
     public:
         Tab (ModulatorSection& owner, int modulator);
 
-        // What the tab shows, as text; the tab repaints only when it changes.
-        juce::String describe() const;
         juce::StringArray lines() const;
+        // Repaints when anything the tab shows may have changed since it last looked; true when it did.
         bool refresh();
 
         void paint (juce::Graphics&) override;
@@ -40,7 +39,9 @@ public:
     private:
         ModulatorSection& owner;
         const int modulator;
-        juce::String shown;
+        // The revision of the parameters it shows and whether it was selected, when it last painted.
+        std::uint32_t shownRevision = 0;
+        int shownSelected = -1;
     };
 
     explicit ModulatorSection (TazzleAudioProcessor& processor);
@@ -68,8 +69,8 @@ public:
     ParamMenu& getLengthMenu() noexcept { return *lengthMenu; }
     juce::TextButton& getFollowsXYButton() noexcept { return followsXY; }
     Knob& getKnob (int k) noexcept { return *knobs[(size_t) k]; }
-    const std::vector<std::unique_ptr<RouteRow>>& getRouteRows() const noexcept { return routeRows; }
-    juce::Viewport& getRouteList() noexcept { return routeList; }
+    const std::vector<std::unique_ptr<RouteRow>>& getRouteRows() const noexcept { return routeList.getRows(); }
+    RouteList& getRouteList() noexcept { return routeList; }
 
     // The display position of a modulator (0..1 across its step editor) at the beat it was last computed for.
     double displayPosition (int modulator) const;
@@ -78,7 +79,6 @@ public:
 
 private:
     bool isStepMode() const;
-    juce::String routeSignature() const;
 
     TazzleAudioProcessor& processor;
     int selected = 0;
@@ -94,10 +94,7 @@ private:
     std::unique_ptr<StepEditor> stepEditor;
 
     juce::TextButton addButton { "+ ADD TARGET" };
-    juce::Viewport routeList;
-    juce::Component routeContainer;
-    std::vector<std::unique_ptr<RouteRow>> routeRows;
-    juce::String shownSignature { "-" };
+    RouteList routeList;
 
     tz::theme::PaintCache body;
     int bodyFor = -1;

@@ -33,7 +33,7 @@ struct ParameterLink::Poll : private juce::Timer
 ParameterLink::ParameterLink (TazzleAudioProcessor& proc, int parameterIndex, std::function<void (float)> showValue)
     : processor (proc)
     , index (parameterIndex)
-    , parameter (hostParameter (proc, parameterIndex))
+    , parameter (proc.getHostParameter (parameterIndex))
     , show (std::move (showValue))
 {
     poller->add (*this);

@@ -10,7 +10,7 @@ TazzleAudioProcessorEditor::TazzleAudioProcessorEditor (TazzleAudioProcessor& p)
     , mainPanel (p, [this] (float scale) { setScale (scale); })
 {
     tooltipWindow.setName ("tooltip");
-    const float stored = processor.getParameterState().state.getProperty (tz::stateIds::uiScale, defaultScale);
+    const float stored = processor.getUiScale (tz::ui::window::defaultScale);
 
     setLookAndFeel (&lookAndFeel);
     addAndMakeVisible (mainPanel);
@@ -20,7 +20,11 @@ TazzleAudioProcessorEditor::TazzleAudioProcessorEditor (TazzleAudioProcessor& p)
     mainPanel.addMouseListener (this, true);
 
     setResizable (true, true);
-    setResizeLimits (960, 492, 2000, 1025);
+    namespace window = tz::ui::window;
+    setResizeLimits (juce::roundToInt ((float) window::designWidth * window::minScale),
+                     juce::roundToInt ((float) window::designHeight * window::minScale),
+                     juce::roundToInt ((float) window::designWidth * window::maxScale),
+                     juce::roundToInt ((float) window::designHeight * window::maxScale));
     getConstrainer()->setFixedAspectRatio ((double) MainPanel::designWidth / MainPanel::designHeight);
 
     // A scale stored on a larger screen opens at the largest that fits this one.
@@ -39,9 +43,10 @@ TazzleAudioProcessorEditor::~TazzleAudioProcessorEditor()
 void TazzleAudioProcessorEditor::resized()
 {
     // Only the width counts: the aspect ratio is fixed, and hosts may round the height differently.
-    const float scale = juce::jlimit (minScale, maxScale, (float) getWidth() / (float) MainPanel::designWidth);
+    const float scale = juce::jlimit (tz::ui::window::minScale, tz::ui::window::maxScale,
+                                      (float) getWidth() / (float) MainPanel::designWidth);
     mainPanel.setTransform (juce::AffineTransform::scale (scale));
-    processor.getParameterState().state.setProperty (tz::stateIds::uiScale, scale, nullptr);
+    processor.setUiScale (scale);
 }
 
 void TazzleAudioProcessorEditor::mouseDown (const juce::MouseEvent&)
@@ -69,7 +74,7 @@ std::unique_ptr<juce::ComponentTraverser> TazzleAudioProcessorEditor::createKeyb
 
 void TazzleAudioProcessorEditor::setScale (float scale)
 {
-    const float s = juce::jlimit (minScale, maxScale, scale);
+    const float s = juce::jlimit (tz::ui::window::minScale, tz::ui::window::maxScale, scale);
     setSize (juce::roundToInt ((float) MainPanel::designWidth * s),
              juce::roundToInt ((float) MainPanel::designHeight * s));
     resized();

@@ -4,14 +4,13 @@
 
 #include "core/PluginProcessor.h"
 #include "ui/MainPanel.h"
+#include "ui/WindowSize.h"
 #include "ui/theme/TazzleLookAndFeel.h"
 
 // The window: owns the look and feel and the scale, and keeps the main panel in step with the processor.
 class TazzleAudioProcessorEditor : public juce::AudioProcessorEditor, private juce::Timer
 {
 public:
-    static constexpr float minScale = 0.6f, maxScale = 1.25f, defaultScale = 0.85f;
-
     explicit TazzleAudioProcessorEditor (TazzleAudioProcessor& processor);
     ~TazzleAudioProcessorEditor() override;
 

@@ -7,6 +7,7 @@
 #include "presets/StateDocument.h"
 #include "ui/HostWrites.h"
 #include "ui/Menus.h"
+#include "ui/PresetFolderActions.h"
 #include "ui/theme/TazzleLookAndFeel.h"
 #include "ui/theme/Theme.h"
 
@@ -290,12 +291,7 @@ void PresetBar::handlePresetMenuResult (int code, const std::vector<Entry>& entr
     else if (code == saveCode)
         showSaveDialog();
     else if (code == showFolderCode)
-    {
-        const auto& root = library.getRoot();
-        root.createDirectory();
-        if (root.isDirectory())
-            root.startAsProcess();
-    }
+        tz::ui::showPresetsFolder();
     else if (code == installPackCode)
         choosePresetPack();
     else if (isEntry)
@@ -359,9 +355,7 @@ bool PresetBar::saveAs (const juce::String& presetName, const juce::String& cate
     const auto saved = library.save (state, trimmed, category);
     if (saved.wasOk())
     {
-        state.setProperty (tz::stateIds::presetName, trimmed, nullptr);
-        state.setProperty (tz::stateIds::presetCategory, category, nullptr);
-        state.setProperty (tz::stateIds::presetPack, juce::String(), nullptr);
+        processor.setSavedAs (trimmed, category);
         processor.setPresetFile (library.fileFor (trimmed, category));
     }
     else if (reportFailure)
@@ -375,17 +369,12 @@ bool PresetBar::saveAs (const juce::String& presetName, const juce::String& cate
 //==============================================================================
 void PresetBar::choosePresetPack()
 {
-    packChooser = std::make_unique<juce::FileChooser> (
-        "Install a Tazzle preset pack",
-        juce::File::getSpecialLocation (juce::File::userHomeDirectory).getChildFile ("Downloads"), "*.tzpack");
-    packChooser->launchAsync (
-        juce::FileBrowserComponent::openMode | juce::FileBrowserComponent::canSelectFiles,
-        [safeThis = juce::Component::SafePointer<PresetBar> (this)] (const juce::FileChooser& chooser)
-        {
-            const auto file = chooser.getResult();
-            if (safeThis != nullptr && file.existsAsFile())
-                safeThis->installPresetPack (file);
-        });
+    tz::ui::choosePresetPack (packChooser,
+                              [safeThis = juce::Component::SafePointer<PresetBar> (this)] (const juce::File& pack)
+                              {
+                                  if (safeThis != nullptr)
+                                      safeThis->installPresetPack (pack);
+                              });
 }
 
 void PresetBar::installPresetPack (const juce::File& pack)

@@ -78,9 +78,8 @@ void PresetBrowser::close (bool keep)
     {
         const tz::ui::UserAction action (processor, {}, tz::UndoHistory::presetBrowsing);
         processor.loadPreset (*patchWhenOpened);
-        auto& state = processor.getParameterState().state;
-        for (const auto& id : { tz::stateIds::presetCategory, tz::stateIds::presetPack })
-            state.setProperty (id, patchWhenOpened->getStringAttribute (id.toString()), nullptr);
+        processor.restorePresetOrigin (patchWhenOpened->getStringAttribute (tz::stateIds::presetCategory),
+                                       patchWhenOpened->getStringAttribute (tz::stateIds::presetPack));
         if (fileWhenOpened != juce::File())
             processor.setPresetFile (fileWhenOpened);
     }

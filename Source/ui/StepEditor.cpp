@@ -22,32 +22,6 @@ const juce::StringArray& stepShapeNames()
     return names;
 }
 
-tz::ParamValues currentValues (const TazzleAudioProcessor& processor)
-{
-    tz::ParamValues values {};
-    for (int p = 0; p < tz::numParams; ++p)
-        values[(size_t) p] = processor.getValue (p);
-    return values;
-}
-
-// The value of a step shape at fraction t of the step.
-float shapeValue (int shape, float level, float nextLevel, float t)
-{
-    switch (shape)
-    {
-        case 1:
-            return level * (1.0f - t);
-        case 2:
-            return level * t;
-        case 3:
-            return level * std::pow (1.0f - t, 3.0f);
-        case 4:
-            return level + (nextLevel - level) * t;
-        default:
-            return level;
-    }
-}
-
 enum MenuIds
 {
     firstShapeId = 1,
@@ -83,7 +57,7 @@ StepEditor::Settings StepEditor::settingsOf (const TazzleAudioProcessor& process
 
     Settings s;
     s.stepMode = field (tz::modField::mode) > 0.5f;
-    s.shape = tz::choiceIndex (field (tz::modField::shape), 7);
+    s.shape = tz::choiceIndex (field (tz::modField::shape), tz::lfoShape::count);
     s.rateBeats = tz::lookupBeats (tz::modRateBeats, field (tz::modField::rate));
     if (field (tz::modField::followsXY) > 0.5f)
         s.rateBeats /= tz::xySpeedFor (processor.getValue (tz::xyX));
@@ -94,7 +68,7 @@ StepEditor::Settings StepEditor::settingsOf (const TazzleAudioProcessor& process
     for (int i = 0; i < tz::numModSteps; ++i)
     {
         s.levels[(size_t) i] = field (tz::modField::firstStep + i) / 100.0f;
-        s.shapes[(size_t) i] = tz::choiceIndex (field (tz::modField::firstStepShape + i), numStepShapes);
+        s.shapes[(size_t) i] = tz::choiceIndex (field (tz::modField::firstStepShape + i), tz::stepShape::count);
     }
     return s;
 }
@@ -184,7 +158,7 @@ void StepEditor::setPosition (double position, float value)
     repaint (footerArea().toNearestIntEdges());
 
     const auto s = settings();
-    if (const int playing = s.stepMode ? playingStep (s) : -1; playing != shownPlayingStep)
+    if (const int playing = s.stepMode ? playingStep() : -1; playing != shownPlayingStep)
     {
         for (const int step : { shownPlayingStep, playing })
             if (step >= 0)
@@ -223,7 +197,7 @@ juce::Rectangle<float> StepEditor::stepColumn (int step) const
 std::vector<float> StepEditor::lfoCurve() const
 {
     const auto s = settings();
-    const auto values = currentValues (processor);
+    const auto values = processor.currentValues();
     const float speed = tz::xySpeedFor (processor.getValue (tz::xyX));
     const double cycleStart = std::floor (processor.getUiModBeat (modulator) / s.rateBeats) * s.rateBeats;
     const double step = s.rateBeats / lfoSegments;
@@ -244,11 +218,11 @@ std::vector<float> StepEditor::lfoCurve() const
     return curve;
 }
 
-int StepEditor::playingStep (const Settings& s) const
+int StepEditor::playingStep() const
 {
-    const double position = processor.getUiModBeat (modulator) / s.rateBeats + s.length * s.phase / 100.0;
-    const auto at = tz::stepPositionAt (position, s.swing);
-    return (int) (((at.step % s.length) + s.length) % s.length);
+    return tz::playingStepAt (processor.currentValues(), modulator, processor.getUiModBeat (modulator),
+                              tz::xySpeedFor (processor.getValue (tz::xyX)))
+        .step;
 }
 
 //==============================================================================
@@ -259,12 +233,12 @@ juce::PopupMenu StepEditor::buildStepMenu (int step) const
 
     juce::PopupMenu menu;
     menu.addSectionHeader ("STEP " + juce::String (step + 1));
-    for (int i = 0; i < numStepShapes; ++i)
+    for (int i = 0; i < tz::stepShape::count; ++i)
         menu.addItem (firstShapeId + i, names[i], true, i == current);
     menu.addSeparator();
 
     juce::PopupMenu all;
-    for (int i = 0; i < numStepShapes; ++i)
+    for (int i = 0; i < tz::stepShape::count; ++i)
         all.addItem (firstAllStepsId + i, names[i]);
     menu.addSubMenu ("All steps", all);
 
@@ -317,10 +291,10 @@ void StepEditor::handleStepMenuResult (int itemId, int step, const std::array<fl
         }
     }
 
-    if (itemId >= firstShapeId && itemId < firstShapeId + numStepShapes && step >= 0 && step < tz::numModSteps)
+    if (itemId >= firstShapeId && itemId < firstShapeId + tz::stepShape::count && step >= 0 && step < tz::numModSteps)
         setShape (step, itemId - firstShapeId);
 
-    if (itemId >= firstAllStepsId && itemId < firstAllStepsId + numStepShapes)
+    if (itemId >= firstAllStepsId && itemId < firstAllStepsId + tz::stepShape::count)
         for (int i = 0; i < tz::numModSteps; ++i)
             setShape (i, itemId - firstAllStepsId);
 
@@ -383,7 +357,7 @@ void StepEditor::mouseDown (const juce::MouseEvent& e)
 
     if (overShapes (e.position))
     {
-        dragShape = (s.shapes[(size_t) step] + 1) % numStepShapes;
+        dragShape = (s.shapes[(size_t) step] + 1) % tz::stepShape::count;
         drawAction.emplace (processor, tz::stepNames::steps);
         setShape (step, dragShape);
         lastStep = step;
@@ -481,7 +455,7 @@ void StepEditor::paint (juce::Graphics& g)
     // What moves only with the settings, the pointer or the playing step is kept as an image; the trail and the
     // footer, which move on every refresh while it plays, are drawn over it.
     // Only the refresh notes what is drawn: a paint clipped to a corner shows the new settings there alone.
-    const auto face = std::make_tuple (hoverStep, hoverOnShapes, s.stepMode ? playingStep (s) : -1);
+    const auto face = std::make_tuple (hoverStep, hoverOnShapes, s.stepMode ? playingStep() : -1);
     if (s != bodySettings || face != bodyFace)
     {
         bodySettings = s;
@@ -562,7 +536,7 @@ void StepEditor::paintSteps (juce::Graphics& g, const Settings& s, juce::Colour 
 {
     const auto plot = plotArea();
     const float column = plot.getWidth() / (float) tz::numModSteps;
-    const int playing = playingStep (s);
+    const int playing = playingStep();
 
     for (int i = 0; i < tz::numModSteps; ++i)
     {
@@ -626,9 +600,10 @@ void StepEditor::paintSteps (juce::Graphics& g, const Settings& s, juce::Colour 
         for (int k = 0; k <= 20; ++k)
         {
             const float t = (float) k / 20.0f;
-            const juce::Point<float> point (plot.getX() + ((float) i + t) * column,
-                                            plot.getBottom()
-                                                - plot.getHeight() * shapeValue (s.shapes[(size_t) i], level, next, t));
+            const juce::Point<float> point (
+                plot.getX() + ((float) i + t) * column,
+                plot.getBottom()
+                    - plot.getHeight() * (float) tz::stepShapeValue (s.shapes[(size_t) i], level, next, t));
             if (i == 0 && k == 0)
                 output.startNewSubPath (point);
             else
@@ -652,9 +627,9 @@ void StepEditor::paintSteps (juce::Graphics& g, const Settings& s, juce::Colour 
         for (int k = 0; k <= 12; ++k)
         {
             const float t = (float) k / 12.0f;
-            const juce::Point<float> point (glyph.getX() + glyph.getWidth() * t,
-                                            glyph.getBottom()
-                                                - glyph.getHeight() * shapeValue (s.shapes[(size_t) i], 1.0f, 0.3f, t));
+            const juce::Point<float> point (
+                glyph.getX() + glyph.getWidth() * t,
+                glyph.getBottom() - glyph.getHeight() * (float) tz::stepShapeValue (s.shapes[(size_t) i], 1.0, 0.3, t));
             if (k == 0)
                 icon.startNewSubPath (point);
             else

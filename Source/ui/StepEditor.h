@@ -19,7 +19,6 @@ class TazzleAudioProcessor;
 class StepEditor : public juce::Component
 {
 public:
-    static constexpr int numStepShapes = 5;
     static constexpr int lfoSegments = 320;
 
     struct Settings
@@ -30,7 +29,7 @@ public:
         int length = 16;
         float smooth = 0.0f, swing = 0.0f, phase = 0.0f;
         std::array<float, tz::numModSteps> levels {}; // 0..1
-        std::array<int, tz::numModSteps> shapes {};   // 0..4
+        std::array<int, tz::numModSteps> shapes {};   // tz::stepShape
 
         bool operator== (const Settings& o) const
         {
@@ -93,7 +92,7 @@ private:
     void paintLfo (juce::Graphics&, const Settings&, juce::Colour);
     void paintSteps (juce::Graphics&, const Settings&, juce::Colour);
     void paintTrail (juce::Graphics&, juce::Colour);
-    int playingStep (const Settings&) const;
+    int playingStep() const;
     juce::RectangleList<int> trailDots() const;
     juce::Rectangle<float> footerArea() const;
     juce::Rectangle<float> stepColumn (int step) const;

@@ -13,16 +13,14 @@ namespace
 constexpr float valueLeft = 24.0f, valueBottom = 210.0f, valueHeight = 160.0f;
 constexpr int routeRowHeight = 28;
 
-bool isPadSource (int sourceValue)
-{
-    return sourceValue == tz::routeSource::x + 1 || sourceValue == tz::routeSource::y + 1;
-}
+std::pair<int, int> readoutOf (juce::Point<float> xy) { return { tz::xySpeedZone (xy.x), juce::roundToInt (xy.y) }; }
 } // namespace
 
 XYPad::XYPad (TazzleAudioProcessor& proc)
     : processor (proc)
     , xLink (proc, tz::xyX, [] (float) {})
     , yLink (proc, tz::xyY, [] (float) {})
+    , routeList (proc, routeRowHeight, 6)
 {
     const auto chooseTarget = [this] (int source, juce::TextButton& button)
     {
@@ -41,8 +39,7 @@ XYPad::XYPad (TazzleAudioProcessor& proc)
     addAndMakeVisible (xButton);
     addAndMakeVisible (yButton);
 
-    routeList.setViewedComponent (&routeContainer, false);
-    routeList.setScrollBarsShown (true, false);
+    routeList.showSources ((1u << (tz::routeSource::x + 1)) | (1u << (tz::routeSource::y + 1)));
     addAndMakeVisible (routeList);
     setBufferedToImage (true);
 }
@@ -82,10 +79,13 @@ juce::Point<float> XYPad::positionOf (juce::Point<float> values) const
 
 juce::Point<float> XYPad::puckCentre() const { return positionOf (effectiveXY()); }
 
-juce::String XYPad::speedLabel (float x)
+juce::String XYPad::speedLabel (float x) { return zoneLabel (tz::xySpeedZone (x)); }
+
+juce::String XYPad::zoneLabel (int zone)
 {
-    static const juce::StringArray labels { "/4", "/2", "x1", "x2", "x4" };
-    return labels[juce::jlimit (0, 4, (int) (x / 20.0f))];
+    const float factor = tz::xySpeedOfZone (zone);
+    return factor < 1.0f ? "/" + juce::String (juce::roundToInt (1.0f / factor))
+                         : "x" + juce::String (juce::roundToInt (factor));
 }
 
 void XYPad::setFromPosition (juce::Point<float> position)
@@ -139,32 +139,8 @@ void XYPad::mouseDoubleClick (const juce::MouseEvent& e)
 //==============================================================================
 void XYPad::refresh()
 {
-    juce::String signature;
-    for (int r = 0; r < tz::numRoutes; ++r)
-        if (const int source = juce::roundToInt (processor.getValue (tz::routeParam (r, tz::routeField::source)));
-            isPadSource (source))
-            signature << r << ":" << source << ":"
-                      << juce::roundToInt (processor.getValue (tz::routeParam (r, tz::routeField::target))) << ",";
-
-    if (signature != shownSignature)
-    {
-        shownSignature = signature;
-        routeRows.clear();
-        const int width = juce::jmax (0, routeList.getWidth() - 6);
-        for (int r = 0; r < tz::numRoutes; ++r)
-        {
-            if (! isPadSource (juce::roundToInt (processor.getValue (tz::routeParam (r, tz::routeField::source)))))
-                continue;
-
-            auto row = std::make_unique<RouteRow> (processor, r);
-            row->setBounds (0, routeRowHeight * (int) routeRows.size(), width, routeRowHeight);
-            routeContainer.addAndMakeVisible (*row);
-            routeRows.push_back (std::move (row));
-        }
-        matchRouteRowText (routeRows);
-        routeContainer.setSize (width, juce::jmax (1, routeRowHeight * (int) routeRows.size()));
+    if (routeList.refresh())
         repaint (routeList.getBounds());
-    }
 
     const auto position = effectiveXY() / 100.0f;
     const bool moved = position.getDistanceFrom (lastPosition) > 0.0005f;
@@ -180,7 +156,7 @@ void XYPad::refresh()
         repaint (before.getUnion (trailAndPuckArea()).getSmallestIntegerContainer());
 
         const auto xy = effectiveXY();
-        if (const auto readout = speedLabel (xy.x) + juce::String (juce::roundToInt (xy.y)); readout != shownReadout)
+        if (const auto readout = readoutOf (xy); readout != shownReadout)
         {
             shownReadout = readout;
             repaint (0, 0, getWidth(), 219 + 12); // the title row, the pad with its zone tint and the zone labels
@@ -210,7 +186,6 @@ void XYPad::resized()
     xButton.setBounds (18, 238, buttonWidth, 22);
     yButton.setBounds (w - 18 - buttonWidth, 238, buttonWidth, 22);
     routeList.setBounds (18, 266, juce::jmax (0, w - 36), juce::jmax (0, h - 287));
-    shownSignature = "-";
 }
 
 //==============================================================================
@@ -223,7 +198,7 @@ void XYPad::paint (juce::Graphics& g)
 
     // Everything but the trail and the puck changes only with the readout (zone and intensity), so it is kept as
     // an image and the puck moves over it.
-    if (const auto readout = speedLabel (x) + juce::String (juce::roundToInt (y)); readout != bodyReadout)
+    if (const auto readout = readoutOf (xy); readout != bodyReadout)
     {
         bodyReadout = readout;
         face.invalidate();
@@ -253,22 +228,22 @@ void XYPad::paint (juce::Graphics& g)
 
             theme::drawScreen (g, { 18.0f, 44.0f, juce::jmax (w - 36.0f, 0.0f), 172.0f }, 6.0f);
 
-            const float zoneWidth = pw / 5.0f;
-            const int zone = juce::jlimit (0, 4, (int) (x / 20.0f));
+            const float zoneWidth = pw / (float) tz::numXySpeeds;
+            const int zone = tz::xySpeedZone (x);
             bg.setColour (xColour.withAlpha ((juce::uint8) 0x0f));
             bg.fillRect (valueLeft + (float) zone * zoneWidth, valueBottom - valueHeight, zoneWidth, valueHeight);
 
-            for (int i = 1; i < 5; ++i)
+            for (int i = 1; i < tz::numXySpeeds; ++i)
             {
                 bg.setColour (juce::Colours::white.withAlpha ((juce::uint8) (i % 2 == 0 ? 0x17 : 0x0d)));
                 bg.fillRect (valueLeft + (float) i * zoneWidth, valueBottom - valueHeight, 1.0f, valueHeight);
-                bg.fillRect (valueLeft, valueBottom - valueHeight * (float) i / 5.0f, pw, 1.0f);
+                bg.fillRect (valueLeft, valueBottom - valueHeight * (float) i / (float) tz::numXySpeeds, pw, 1.0f);
             }
 
             bg.setFont (theme::nexa (9.0f));
             bg.setColour (theme::dimText);
-            for (int i = 0; i < 5; ++i)
-                bg.drawText (speedLabel ((float) i * 20.0f),
+            for (int i = 0; i < tz::numXySpeeds; ++i)
+                bg.drawText (zoneLabel (i),
                              juce::Rectangle<float> (valueLeft + (float) i * zoneWidth, 219.0f, zoneWidth, 12.0f),
                              juce::Justification::centred, false);
         });
@@ -291,13 +266,13 @@ void XYPad::paint (juce::Graphics& g)
         g.fillEllipse (juce::Rectangle<float> (2.0f * radius, 2.0f * radius).withCentre (puck));
     }
     const auto puckBody = juce::Rectangle<float> (16.0f, 16.0f).withCentre (puck);
-    g.setGradientFill (juce::ColourGradient (juce::Colour (0xffffe2c4), puckBody.getTopLeft(),
-                                             theme::accent.darker (0.3f), puckBody.getBottomRight(), false));
+    g.setGradientFill (juce::ColourGradient (theme::puckHighlight, puckBody.getTopLeft(), theme::accent.darker (0.3f),
+                                             puckBody.getBottomRight(), false));
     g.fillEllipse (puckBody);
     g.setColour (juce::Colours::white.withAlpha ((juce::uint8) 0xcc));
     g.drawEllipse (puckBody, 1.0f);
 
-    if (routeRows.empty())
+    if (routeList.getRows().empty())
     {
         g.setColour (theme::dimText);
         g.setFont (theme::nexa (10.0f));

@@ -3,12 +3,13 @@
 #include <array>
 #include <memory>
 #include <optional>
+#include <utility>
 #include <vector>
 
 #include <juce_audio_processors/juce_audio_processors.h>
 
 #include "ui/ParameterLink.h"
-#include "ui/RouteRow.h"
+#include "ui/RouteList.h"
 #include "ui/theme/Theme.h"
 
 class TazzleAudioProcessor;
@@ -41,12 +42,14 @@ public:
     // X and Y as the engine applies them (0..100), modulation included.
     juce::Point<float> effectiveXY() const;
 
+    // The speed factor of the modulators that follow the pad, as its zones name it: for X, and for a zone.
     static juce::String speedLabel (float x);
+    static juce::String zoneLabel (int zone);
     static juce::String hintText() { return "X and Y can also move any knob:\n+ X / + Y, or right-click a knob."; }
 
     juce::TextButton& getXButton() noexcept { return xButton; }
     juce::TextButton& getYButton() noexcept { return yButton; }
-    const std::vector<std::unique_ptr<RouteRow>>& getRouteRows() const noexcept { return routeRows; }
+    const std::vector<std::unique_ptr<RouteRow>>& getRouteRows() const noexcept { return routeList.getRows(); }
     int getTrailCount() const noexcept { return trailCount; }
 
 private:
@@ -60,17 +63,15 @@ private:
     std::optional<tz::ui::UserAction> dragAction;
     tz::ui::FinePointer pointer;
     juce::TextButton xButton { "+ X" }, yButton { "+ Y" };
-    juce::Viewport routeList;
-    juce::Component routeContainer;
-    std::vector<std::unique_ptr<RouteRow>> routeRows;
-    juce::String shownSignature { "-" };
+    RouteList routeList;
     bool pressedInside = false;
 
     tz::theme::PaintCache body, face;
     std::array<juce::Point<float>, 24> trail {};
     int trailHead = 0, trailCount = 0;
     juce::Point<float> lastPosition { -1.0f, -1.0f };
-    juce::String shownReadout, bodyReadout;
+    // The speed zone and the intensity (whole percent) the texts and the zone tint show.
+    std::pair<int, int> shownReadout { -1, -1 }, bodyReadout { -1, -1 };
 
     JUCE_DECLARE_NON_COPYABLE_WITH_LEAK_DETECTOR (XYPad)
 };

@@ -168,4 +168,10 @@ juce::String switchedOffMessage()
     return juce::String ("Update checks are switched off on this machine (") + serverVariable + ").";
 }
 
+const juce::URL& vendorSite()
+{
+    static const juce::URL site { JucePlugin_ManufacturerWebsite };
+    return site;
+}
+
 } // namespace tz::updates

@@ -39,6 +39,9 @@ int compareVersions (const juce::String& a, const juce::String& b);
 // True when the release is newer than this build and is not the version the user chose to skip.
 bool offersUpdate (const Release& release, const juce::String& skippedVersion);
 
+// The vendor's web site: SETTINGS links to it, and WHAT'S NEW leads there when a release names no notes.
+const juce::URL& vendorSite();
+
 // The texts of the messages a check asked for by the user ends with.
 inline constexpr const char* messageTitle = "Tazzle updates";
 juce::String latestVersionMessage();

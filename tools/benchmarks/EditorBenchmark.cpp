@@ -19,7 +19,7 @@ void paintWholeWindow (benchmark::State& state)
 {
     const juce::ScopedJuceInitialiser_GUI juce;
     TazzleAudioProcessor processor;
-    processor.getParameterState().state.setProperty (tz::stateIds::uiScale, 1.0, nullptr);
+    processor.setUiScale (1.0);
     TazzleAudioProcessorEditor editor (processor);
     editor.getMainPanel().refresh();
 
@@ -60,7 +60,7 @@ void oneSecondOfRefreshes (benchmark::State& state, bool gridPage)
 
     const juce::ScopedJuceInitialiser_GUI juce;
     TazzleAudioProcessor processor;
-    processor.getParameterState().state.setProperty (tz::stateIds::uiScale, 1.0, nullptr);
+    processor.setUiScale (1.0);
     PlayingHead host;
     processor.setPlayHead (&host);
     processor.setPlayConfigDetails (2, 2, sampleRate, samplesPerFrame);

@@ -10,7 +10,7 @@ namespace tz::render
 juce::Image drawEditor (TazzleAudioProcessor& processor, std::optional<double> scale, EditorPage page)
 {
     if (scale)
-        processor.getParameterState().state.setProperty (tz::stateIds::uiScale, *scale, nullptr);
+        processor.setUiScale (*scale);
 
     TazzleAudioProcessorEditor editor (processor);
     auto& panel = editor.getMainPanel();

@@ -2,6 +2,8 @@
 
 #include <algorithm>
 
+#include "ui/WindowSize.h"
+
 namespace tz::render
 {
 
@@ -171,7 +173,9 @@ std::optional<Failure> parseArguments (const juce::StringArray& args, const juce
         {
             const auto text = value();
             double scale = 0.0;
-            if (! missingValue && ! (failure = readNumber (option, text, 0.6, 1.25, scale)))
+            if (! missingValue
+                && ! (failure = readNumber (option, text, tz::ui::window::minPercent / 100.0,
+                                            tz::ui::window::maxPercent / 100.0, scale)))
                 options.uiScale = scale;
         }
         else if (option == "--set")

@@ -160,7 +160,7 @@ void TazzleLookAndFeel::drawButtonBackground (juce::Graphics& g, juce::Button& b
     }
 
     const bool on = button.getToggleState();
-    juce::Colour top (0xff34343b), bottom (0xff1c1c21);
+    juce::Colour top (0xff34343b), bottom (theme::faceBottom);
     if (on)
     {
         top = button.findColour (juce::TextButton::buttonOnColourId);

@@ -15,6 +15,15 @@ inline const juce::Colour panelEdge { 0xff2e2e36 };
 inline const juce::Colour accent { 0xffff7a2f };
 inline const juce::Colour text { 0xffe8e4dc };
 inline const juce::Colour dimText { 0xff8a8690 };
+// The window's backdrop, top to bottom; the header plate runs from raisedTop down to backdropTop.
+inline const juce::Colour backdropTop { 0xff1d1d22 };
+inline const juce::Colour backdropBottom { 0xff0e0e11 };
+inline const juce::Colour raisedTop { 0xff3a3a42 };
+// Faces of buttons and tabs: a tab's top (raisedTop while the pointer is over it), and the bottom they share.
+inline const juce::Colour tabTop { 0xff303037 };
+inline const juce::Colour faceBottom { 0xff1c1c21 };
+// Where light catches the XY pad's puck.
+inline const juce::Colour puckHighlight { 0xffffe2c4 };
 
 // Indexed by effect (wraps every numEffects; the colours are the pedals' own) and by modulation source (Mod 1..4,
 // X, Y; wraps every six).

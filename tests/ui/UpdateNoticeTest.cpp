@@ -1,6 +1,6 @@
-#include "UpdateTestSupport.h"
+#include "updates/UpdateTestSupport.h"
 
-#include "updates/UpdateNotice.h"
+#include "ui/UpdateNotice.h"
 
 namespace
 {

@@ -1,4 +1,4 @@
-#include "updates/UpdateNotice.h"
+#include "ui/UpdateNotice.h"
 
 #include "ui/theme/Theme.h"
 
@@ -7,12 +7,6 @@ namespace theme = tz::theme;
 namespace
 {
 constexpr const char* installNote = "Installs over this version; your presets and settings stay.";
-
-const juce::URL& vendorSite()
-{
-    static const juce::URL site { JucePlugin_ManufacturerWebsite };
-    return site;
-}
 } // namespace
 
 UpdateNotice::UpdateNotice()
@@ -21,7 +15,7 @@ UpdateNotice::UpdateNotice()
         downloadButton.setColour (colourId, theme::accent);
 
     downloadButton.setTooltip (juce::String ("Download the installer for this computer. ") + installNote);
-    whatsNewButton.setTooltip ("What's new, on " + vendorSite().getDomain());
+    whatsNewButton.setTooltip ("What's new, on " + tz::updates::vendorSite().getDomain());
     dismissButton.setTooltip ("Skip this version");
 
     downloadButton.onClick = [this] { getDownloadLink().launchInDefaultBrowser(); };
@@ -49,7 +43,7 @@ juce::String UpdateNotice::getTitle() const { return "TAZZLE " + release.version
 
 juce::URL UpdateNotice::getReleaseNotesLink() const
 {
-    return release.page.isNotEmpty() ? juce::URL (release.page) : vendorSite();
+    return release.page.isNotEmpty() ? juce::URL (release.page) : tz::updates::vendorSite();
 }
 
 juce::URL UpdateNotice::getDownloadLink() const
